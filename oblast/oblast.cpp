@@ -1,0 +1,77 @@
+#include "oblast/oblast.h"
+
+#include "plugin/text.h"
+
+namespace morvel {
+
+std::vector<std::string> SplitDomLines(std::string_view bytes) {
+    if (const auto zero = bytes.find('\0'); zero != std::string_view::npos) {
+        bytes = bytes.substr(0, zero);
+    }
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const char c = bytes[i];
+        if (c != '\r' && c != '\n') {
+            ++i;
+            continue;
+        }
+        lines.emplace_back(bytes.substr(start, i - start));
+        i += (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ? 2 : 1;
+        start = i;
+    }
+    if (start < bytes.size()) {
+        lines.emplace_back(bytes.substr(start));
+    }
+    return lines;
+}
+
+std::string GrabObl(const std::vector<std::string>& domLines, const TQSOData& rec) {
+    const std::string upper = UpperAscii(rec.DXCCPrefix.view());
+    std::string gate(1, ':');
+    gate.append(Trim(upper));
+    gate.push_back(':');
+    if (std::string_view(":UA1:UA2:UA9:").find(gate) == std::string_view::npos) {
+        return {};
+    }
+    const std::string_view mainPrefix = rec.MainPrefix.view();
+    if (mainPrefix.size() != 4) {
+        return {};
+    }
+    std::string_view result;
+    for (const std::string& line : domLines) {
+        const std::size_t p = line.find(mainPrefix);
+        if (p == std::string::npos) {
+            continue;
+        }
+        // The code follows the four prefix characters and one separator.
+        const std::size_t codeAt = p + 5;
+        result = codeAt < line.size() ? std::string_view(line).substr(codeAt, 2)
+                                      : std::string_view();
+        result = Trim(result);
+    }
+    return std::string(result);
+}
+
+std::string DomFilePath(std::string_view hostProgramPath) {
+    const std::size_t cut = hostProgramPath.find_last_of("\\/:");
+    std::string path(cut == std::string_view::npos ? std::string_view()
+                                                   : hostProgramPath.substr(0, cut + 1));
+    path += "Plugins\\Russiaobl.dom";
+    return path;
+}
+
+std::vector<std::string> LoadDomLines(const FileSystem& fs, std::string_view hostProgramPath) {
+    const std::string path = DomFilePath(hostProgramPath);
+    if (!fs.FileExists(path)) {
+        return {};
+    }
+    const std::optional<std::string> bytes = fs.ReadShared(path);
+    if (!bytes) {
+        throw Error("Cannot open file " + path);
+    }
+    return SplitDomLines(*bytes);
+}
+
+} // namespace morvel

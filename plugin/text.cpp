@@ -1,0 +1,37 @@
+#include "plugin/text.h"
+
+namespace morvel {
+
+namespace {
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= 32;
+}
+} // namespace
+
+std::string_view Trim(std::string_view s) {
+    std::size_t first = 0;
+    std::size_t last = s.size();
+    while (first < last && IsBlank(s[first])) {
+        ++first;
+    }
+    while (last > first && IsBlank(s[last - 1])) {
+        --last;
+    }
+    return s.substr(first, last - first);
+}
+
+std::string UpperAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return out;
+}
+
+std::string IntToStr(std::int32_t value) {
+    return std::to_string(value);
+}
+
+} // namespace morvel

@@ -1,0 +1,95 @@
+// Contact scoring: the duplicate test, per-band statistics and the two
+// multiplier sets, as one piece of state owned by the main window.
+#pragma once
+
+#include "plugin/records.h"
+#include "scoring/keys.h"
+#include "scoring/register.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace morvel {
+
+// The statistics of one band.
+struct TStatistic {
+    std::string Band;
+    std::int32_t QSOs = 0;
+    std::int32_t Points = 0;
+    std::int32_t OBL = 0;
+    std::int32_t DXCC = 0;
+
+    bool operator==(const TStatistic&) const = default;
+};
+
+// A list of worked keys ("band|value|") in the order they were first met, with
+// a membership test under the given key equality in O(1).
+class WorkedList {
+public:
+    explicit WorkedList(const KeyEquality& equality) : m_equality(&equality) {}
+
+    bool Contains(std::string_view key) const;
+    // Appends the key unless an equal one is present; true when appended.
+    bool AddIfAbsent(std::string key);
+    void clear();
+
+    const std::vector<std::string>& Keys() const { return m_keys; }
+    std::size_t size() const { return m_keys.size(); }
+
+private:
+    const KeyEquality* m_equality;
+    std::vector<std::string> m_keys;
+    std::unordered_set<std::string> m_folded;
+};
+
+// The oblast code of a received exchange: capitals, trimmed, read up to its
+// first zero byte; the code is its last two characters when both are A-Z.
+std::optional<std::string> OblastCode(std::string_view exchange);
+
+class TScoring {
+public:
+    explicit TScoring(const KeyEquality& keyEquality);
+
+    // True when the contact repeats call sign, band and mode of a counted one.
+    bool CheckDupe(const TQSOData& rec) const;
+    // Books the contact into the register.
+    void AddQSOToList(const TQSOData& rec);
+    // The register is kept in order at all times, so there is nothing to sort.
+    void SortQSOList() {}
+
+    // -1 for a duplicate (nothing changes), 1 otherwise. With add, the contact
+    // joins the register, the statistics and the worked lists, and the band
+    // follower (the multipliers window) is told about it.
+    int CountQSO(const TQSOData& rec, bool add);
+
+    // Empties the register, the statistics and both worked lists.
+    void Clear();
+
+    // Called after every counted contact with the record that was counted.
+    void SetBandFollower(std::function<void(const TQSOData&)> follower) {
+        m_bandFollower = std::move(follower);
+    }
+
+    const TQSOList& QSOList() const { return m_qsoList; }
+    const std::vector<TStatistic>& StatList() const { return m_statList; }
+    const WorkedList& OblWorked() const { return m_oblWorked; }
+    const WorkedList& DxccWorked() const { return m_dxccWorked; }
+
+private:
+    TStatistic& BandEntry(std::string_view band);
+
+    TQSOList m_qsoList;
+    std::vector<TStatistic> m_statList;
+    std::unordered_map<std::string, std::size_t> m_bandIndex;
+    WorkedList m_oblWorked;
+    WorkedList m_dxccWorked;
+    std::function<void(const TQSOData&)> m_bandFollower;
+};
+
+} // namespace morvel

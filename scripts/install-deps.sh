@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs what building and testing need on Debian 12. Idempotent: when every
+# package is already there, it changes nothing and asks no package server.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ pkg-config
+    googletest libgtest-dev libbenchmark-dev
+    g++-mingw-w64-i686
+    wine wine32:i386 xvfb xauth
+    unixodbc unixodbc-dev odbcinst libsqliteodbc sqlite3
+)
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    else
+        sudo "$@"
+    fi
+}
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    as_root dpkg --add-architecture i386
+    need_update=1
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ "${#missing[@]}" -gt 0 ] || [ -n "${need_update:-}" ]; then
+    as_root apt-get update -qq
+fi
+if [ "${#missing[@]}" -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+        "${missing[@]}" >/dev/null
+fi

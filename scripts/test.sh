@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds every preset and runs every test:
+#   native       unit tests and a benchmark smoke run
+#   native-asan  the same tests under AddressSanitizer and UndefinedBehaviorSanitizer
+#   win32        the 32-bit Windows build and its tests under Wine
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+for preset in native native-asan win32; do
+    echo "== $preset =="
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j "$jobs"
+    ctest --preset "$preset" -j "$jobs"
+done

@@ -1,0 +1,188 @@
+#include "scoring/scoring.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace morvel {
+namespace {
+
+using test::Record;
+using Keys = std::vector<std::string>;
+
+class CountQSOTest : public ::testing::Test {
+protected:
+    TScoring scoring{CLibraryKeyEquality()};
+
+    int Count(const test::Fields& f, bool add = true) { return scoring.CountQSO(*Record(f), add); }
+};
+
+TEST_F(CountQSOTest, FirstContactBooksPointAndBothMultipliers) {
+    EXPECT_EQ(Count({"UA3AAA", "14", "CW", "599 MA", "DL"}), 1);
+    ASSERT_EQ(scoring.StatList().size(), 1u);
+    EXPECT_EQ(scoring.StatList()[0], (TStatistic{"14", 1, 1, 1, 1}));
+    EXPECT_EQ(scoring.OblWorked().Keys(), Keys{"14|MA|"});
+    EXPECT_EQ(scoring.DxccWorked().Keys(), Keys{"14|DL|"});
+    EXPECT_EQ(scoring.QSOList().size(), 1u);
+}
+
+TEST_F(CountQSOTest, KnownKeysMatchWithoutRegardToCase) {
+    Count({"UA3AAA", "14", "CW", "599 MA", "DL"});
+    EXPECT_EQ(Count({"UA3BBB", "14", "CW", "599 ma", "dl"}), 1);
+    EXPECT_EQ(scoring.StatList()[0], (TStatistic{"14", 2, 2, 1, 1}));
+    EXPECT_EQ(scoring.OblWorked().Keys(), Keys{"14|MA|"});
+    EXPECT_EQ(scoring.DxccWorked().Keys(), Keys{"14|DL|"});
+}
+
+TEST_F(CountQSOTest, DuplicateChangesNothing) {
+    Count({"UA3AAA", "14", "CW", "599 MA", "DL"});
+    int follows = 0;
+    scoring.SetBandFollower([&follows](const TQSOData&) { ++follows; });
+    EXPECT_EQ(Count({"UA3AAA", "14", "CW", "599 SP", "F"}), -1);
+    EXPECT_EQ(scoring.StatList()[0], (TStatistic{"14", 1, 1, 1, 1}));
+    EXPECT_EQ(scoring.OblWorked().size(), 1u);
+    EXPECT_EQ(scoring.DxccWorked().size(), 1u);
+    EXPECT_EQ(scoring.QSOList().size(), 1u);
+    EXPECT_EQ(follows, 0);
+}
+
+TEST_F(CountQSOTest, WithoutAddOnlyAnswers) {
+    int follows = 0;
+    scoring.SetBandFollower([&follows](const TQSOData&) { ++follows; });
+    EXPECT_EQ(Count({"UA3AAA", "14", "CW", "599 MA", "DL"}, false), 1);
+    EXPECT_TRUE(scoring.QSOList().empty());
+    EXPECT_TRUE(scoring.StatList().empty());
+    EXPECT_EQ(scoring.OblWorked().size(), 0u);
+    EXPECT_EQ(follows, 0);
+
+    Count({"UA3AAA", "14", "CW", "599 MA", "DL"});
+    EXPECT_EQ(Count({"UA3AAA", "14", "CW"}, false), -1);
+}
+
+TEST_F(CountQSOTest, MultipliersArePerBand) {
+    Count({"A1", "14", "CW", "599 MA", "DL"});
+    Count({"A2", "7", "CW", "599 MA", "DL"});
+    Count({"A3", "7", "SSB", "59 MA", "DL"});
+    ASSERT_EQ(scoring.StatList().size(), 2u);
+    EXPECT_EQ(scoring.StatList()[0], (TStatistic{"14", 1, 1, 1, 1}));
+    EXPECT_EQ(scoring.StatList()[1], (TStatistic{"7", 2, 2, 1, 1}));
+    EXPECT_EQ(scoring.OblWorked().Keys(), (Keys{"14|MA|", "7|MA|"}));
+}
+
+TEST_F(CountQSOTest, BandsAreTextsComparedExactly) {
+    Count({"A1", "14", "CW"});
+    Count({"A2", "14 ", "CW"});
+    ASSERT_EQ(scoring.StatList().size(), 2u);
+    EXPECT_EQ(scoring.StatList()[0].Band, "14");
+    EXPECT_EQ(scoring.StatList()[1].Band, "14 ");
+}
+
+TEST_F(CountQSOTest, StatListKeepsTheOrderBandsWereFirstCounted) {
+    int n = 0;
+    for (const char* band : {"21", "3.5", "21", "1.8", "3.5", "28"}) {
+        const std::string call = "C" + std::to_string(n++);
+        Count({call, band, "CW"});
+    }
+    std::vector<std::string> bands;
+    for (const auto& s : scoring.StatList()) {
+        bands.push_back(s.Band);
+        EXPECT_EQ(s.Points, s.QSOs);
+    }
+    EXPECT_EQ(bands, (std::vector<std::string>{"21", "3.5", "1.8", "28"}));
+}
+
+TEST_F(CountQSOTest, EmptyPrefixCountsOncePerBand) {
+    Count({"A1", "14", "CW", "", ""});
+    Count({"A2", "14", "CW", "", ""});
+    Count({"A3", "7", "CW", "", ""});
+    EXPECT_EQ(scoring.DxccWorked().Keys(), (Keys{"14||", "7||"}));
+    EXPECT_EQ(scoring.StatList()[0].DXCC, 1);
+    EXPECT_EQ(scoring.StatList()[0].OBL, 0);
+}
+
+TEST_F(CountQSOTest, BandFollowerSeesEveryCountedContact) {
+    std::vector<std::string> seen;
+    scoring.SetBandFollower(
+        [&seen](const TQSOData& rec) { seen.push_back(rec.DigiBand.str()); });
+    Count({"A1", "14", "CW"});
+    Count({"A1", "14", "CW"});
+    Count({"A1", "50", "CW"});
+    EXPECT_EQ(seen, (std::vector<std::string>{"14", "50"}));
+}
+
+TEST_F(CountQSOTest, ClearEmptiesEverything) {
+    Count({"A1", "14", "CW", "599 MA", "DL"});
+    scoring.Clear();
+    EXPECT_TRUE(scoring.QSOList().empty());
+    EXPECT_TRUE(scoring.StatList().empty());
+    EXPECT_EQ(scoring.OblWorked().size(), 0u);
+    EXPECT_EQ(scoring.DxccWorked().size(), 0u);
+    EXPECT_EQ(Count({"A1", "14", "CW", "599 MA", "DL"}), 1);
+    EXPECT_EQ(scoring.StatList()[0], (TStatistic{"14", 1, 1, 1, 1}));
+}
+
+TEST_F(CountQSOTest, AnyBytesInEveryFieldAreSafe) {
+    auto rec = Record({"X"});
+    for (int round = 0; round < 64; ++round) {
+        for (ShortString* field : {&rec->CallSign, &rec->DigiBand, &rec->QSOMode,
+                                   &rec->QSOReportRecived, &rec->DXCCPrefix}) {
+            for (int i = 0; i < 256; ++i) {
+                field->bytes[i] = static_cast<std::uint8_t>((i * 31 + round * 17) ^ (i >> 3));
+            }
+            field->bytes[0] = static_cast<std::uint8_t>(round * 4 + 3);
+        }
+        const int first = scoring.CountQSO(*rec, true);
+        EXPECT_EQ(first, 1);
+        EXPECT_EQ(scoring.CountQSO(*rec, false), -1);
+    }
+}
+
+struct OblastCase {
+    const char* exchange;
+    std::optional<std::string> code;
+};
+
+void PrintTo(const OblastCase& c, std::ostream* os) {
+    *os << ::testing::PrintToString(std::string(c.exchange));
+}
+
+class OblastCodeTest : public ::testing::TestWithParam<OblastCase> {};
+
+TEST_P(OblastCodeTest, LastTwoCapitalsOfTheTrimmedExchange) {
+    const OblastCase& c = GetParam();
+    EXPECT_EQ(OblastCode(c.exchange), c.code) << '"' << c.exchange << '"';
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Exchanges, OblastCodeTest,
+    ::testing::Values(OblastCase{"599 MA", "MA"}, OblastCase{"599 001", std::nullopt},
+                      OblastCase{"599MA", "MA"}, OblastCase{"ma", "MA"},
+                      OblastCase{"   ", std::nullopt}, OblastCase{"M", std::nullopt},
+                      OblastCase{"", std::nullopt}, OblastCase{"599 MA \t\r\n", "MA"},
+                      OblastCase{"599 M1", std::nullopt}, OblastCase{"599 1M", std::nullopt},
+                      OblastCase{"ABC", "BC"}, OblastCase{"\x01sp\x1f", "SP"},
+                      OblastCase{"599 \xc0\xc1", std::nullopt}, OblastCase{"mA", "MA"},
+                      OblastCase{"599 m\xe0", std::nullopt}));
+
+TEST(OblastCode, TextEndsAtItsFirstZeroByte) {
+    EXPECT_EQ(OblastCode(std::string_view("599 MA\0XY", 9)), "MA");
+    EXPECT_EQ(OblastCode(std::string_view("599 M\0XY", 8)), std::nullopt);
+    EXPECT_EQ(OblastCode(std::string_view("\0MA", 3)), "MA"); // a leading zero is trimmed
+    EXPECT_EQ(OblastCode(std::string_view("MA \0 XY", 7)), std::nullopt);
+}
+
+TEST(WorkedList, KeepsFirstSpellingAndOrder) {
+    WorkedList list(CLibraryKeyEquality());
+    EXPECT_TRUE(list.AddIfAbsent("14|dl|"));
+    EXPECT_FALSE(list.AddIfAbsent("14|DL|"));
+    EXPECT_TRUE(list.AddIfAbsent("7|DL|"));
+    EXPECT_TRUE(list.Contains("14|Dl|"));
+    EXPECT_FALSE(list.Contains("14|DM|"));
+    EXPECT_EQ(list.Keys(), (Keys{"14|dl|", "7|DL|"}));
+}
+
+} // namespace
+} // namespace morvel
