@@ -44,8 +44,11 @@ static_assert(sizeof(LeInt32) == 4);
 // The contact record, passed by the host on every call that concerns a contact.
 // Host data in the reserved ranges is carried along unchanged by every copy.
 struct TQSOData {
-    // The host's open database connection (an ODBC SQLHDBC in this project's
-    // host contract), 32 bits wide as on the 32-bit host.
+    // The host's open database connection: an ODBC connection handle (SQLHDBC)
+    // that the host has already connected to its log database, 32 bits wide as
+    // on the 32-bit host. The plug-in runs one read-only SELECT at a time on a
+    // statement of its own and never changes, commits on or closes the
+    // connection.
     std::uint8_t Connection[4];
     std::uint8_t reserved4[8];
     ShortString TableName;

@@ -34,4 +34,12 @@ std::string IntToStr(std::int32_t value) {
     return std::to_string(value);
 }
 
+std::string FailureText(std::string_view message) {
+    std::string text(message);
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') {
+        text += '.';
+    }
+    return text;
+}
+
 } // namespace morvel

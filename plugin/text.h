@@ -26,4 +26,8 @@ std::string UpperAscii(std::string_view s);
 // Plain decimal, a minus sign for negatives, no grouping.
 std::string IntToStr(std::int32_t value);
 
+// A failure's message as the operator is shown it: "." is added when the last
+// character sorts after ".".
+std::string FailureText(std::string_view message);
+
 } // namespace morvel

@@ -8,7 +8,8 @@ packages=(
     googletest libgtest-dev libbenchmark-dev
     g++-mingw-w64-i686
     wine wine32:i386 xvfb xauth
-    unixodbc unixodbc-dev odbcinst libsqliteodbc sqlite3
+    unixodbc unixodbc-dev odbcinst libsqliteodbc sqlite3 libsqlite3-dev
+    libodbc2:i386 libsqliteodbc:i386
 )
 
 as_root() {

@@ -13,5 +13,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# A host guarantees only 4-byte stack alignment at the plug-in's entry points;
+# functions that need more realign their own frames.
+set(CMAKE_C_FLAGS_INIT "-mincoming-stack-boundary=2")
+set(CMAKE_CXX_FLAGS_INIT "-mincoming-stack-boundary=2")
+
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

@@ -1,0 +1,79 @@
+#include "db/odbc_connection.h"
+
+#include "db/odbc_api.h"
+#include "db/sqlite_path.h"
+#include "plugin/text.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace morvel::odbc {
+
+Connection::Connection(const std::string& connectionString) {
+    const Api& api = RealApi();
+    SQLHANDLE env = SQL_NULL_HANDLE;
+    SQLRETURN rc = api.AllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+    if (!SQL_SUCCEEDED(rc)) {
+        throw Error("Cannot start ODBC (return code " + std::to_string(rc) + ")");
+    }
+    m_env = env;
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLHANDLE dbc = SQL_NULL_HANDLE;
+    rc = api.AllocHandle(SQL_HANDLE_DBC, env, &dbc);
+    if (!SQL_SUCCEEDED(rc)) {
+        std::string message = Diagnostic(api, SQL_HANDLE_ENV, env, rc);
+        api.FreeHandle(SQL_HANDLE_ENV, env);
+        throw Error(message);
+    }
+    m_dbc = dbc;
+    std::string text = connectionString;
+    SQLCHAR out[1024];
+    SQLSMALLINT outLength = 0;
+    rc = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()),
+                          static_cast<SQLSMALLINT>(std::min<std::size_t>(text.size(), SHRT_MAX)),
+                          out, sizeof out, &outLength, SQL_DRIVER_NOPROMPT);
+    if (!SQL_SUCCEEDED(rc)) {
+        std::string message = Diagnostic(api, SQL_HANDLE_DBC, dbc, rc);
+        api.FreeHandle(SQL_HANDLE_DBC, dbc);
+        api.FreeHandle(SQL_HANDLE_ENV, env);
+        throw Error(message);
+    }
+}
+
+Connection::~Connection() {
+    SQLDisconnect(m_dbc);
+    RealApi().FreeHandle(SQL_HANDLE_DBC, m_dbc);
+    RealApi().FreeHandle(SQL_HANDLE_ENV, m_env);
+}
+
+void Connection::Execute(const std::string& sql) {
+    const Api& api = RealApi();
+    SQLHANDLE statement = SQL_NULL_HANDLE;
+    SQLRETURN rc = api.AllocHandle(SQL_HANDLE_STMT, m_dbc, &statement);
+    if (!SQL_SUCCEEDED(rc)) {
+        throw Error(Diagnostic(api, SQL_HANDLE_DBC, m_dbc, rc));
+    }
+    std::string text = sql;
+    rc = api.ExecDirect(statement, reinterpret_cast<SQLCHAR*>(text.data()),
+                        static_cast<SQLINTEGER>(std::min<std::size_t>(text.size(), INT_MAX)));
+    std::string message;
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
+        message = Diagnostic(api, SQL_HANDLE_STMT, statement, rc);
+    }
+    api.FreeHandle(SQL_HANDLE_STMT, statement);
+    if (!message.empty()) {
+        throw Error(message);
+    }
+}
+
+std::string SqliteConnectionString(const std::string& file) {
+    // The driver takes the value up to the next ';' and knows no quoting, so
+    // such a path would name another file.
+    if (file.find(';') != std::string::npos) {
+        throw Error(file + ": a log file path holding ';' cannot be opened through ODBC");
+    }
+    // NoCreat: a mistyped path must fail, not make an empty database.
+    return "DRIVER={SQLite3};Database=" + SqlitePathForDriver(file) + ";NoCreat=1;";
+}
+
+} // namespace morvel::odbc

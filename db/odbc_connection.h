@@ -1,0 +1,34 @@
+// An ODBC connection of one's own, for the programs that play the host (the
+// command-line scorer, the reference host, the tests). The plug-in itself
+// never opens or closes a connection: it works on the host's.
+#pragma once
+
+#include <string>
+
+namespace morvel::odbc {
+
+class Connection {
+public:
+    // Connects with an ODBC connection string; throws Error with the driver
+    // manager's or the driver's message.
+    explicit Connection(const std::string& connectionString);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // The SQLHDBC, as the host hands it to the plug-in.
+    void* Handle() const { return m_dbc; }
+
+    // Runs one statement that returns no rows; throws Error on failure.
+    void Execute(const std::string& sql);
+
+private:
+    void* m_env = nullptr;
+    void* m_dbc = nullptr;
+};
+
+// The connection string for an existing SQLite database file through the
+// SQLite3 driver; throws Error for a path the driver would misread.
+std::string SqliteConnectionString(const std::string& file);
+
+} // namespace morvel::odbc

@@ -1,0 +1,171 @@
+#include "db/odbc_query.h"
+
+#include "db/odbc_api.h"
+#include "plugin/records.h"
+#include "plugin/text.h"
+
+#include <algorithm>
+#include <climits>
+#include <numeric>
+
+namespace morvel::odbc {
+
+namespace {
+
+constexpr std::size_t kChunk = 4096;
+
+SQLHSTMT Statement(void* handle) {
+    return static_cast<SQLHSTMT>(handle);
+}
+
+} // namespace
+
+OdbcLogQuery::OdbcLogQuery(void* connection) : OdbcLogQuery(connection, RealApi()) {}
+
+OdbcLogQuery::OdbcLogQuery(void* connection, const Api& api)
+    : m_connection(connection), m_api(&api) {}
+
+OdbcLogQuery::~OdbcLogQuery() {
+    Close();
+}
+
+void OdbcLogQuery::Fail(short rc) {
+    std::string message = Diagnostic(*m_api, SQL_HANDLE_STMT, Statement(m_statement), rc);
+    Close();
+    throw Error(message);
+}
+
+void OdbcLogQuery::Open(const std::string& sql) {
+    Close();
+    if (sql.size() > static_cast<std::size_t>(INT_MAX)) {
+        throw Error("LogQuery: SQL text too long");
+    }
+    SQLHANDLE statement = SQL_NULL_HANDLE;
+    const SQLRETURN allocated = m_api->AllocHandle(SQL_HANDLE_STMT, m_connection, &statement);
+    if (!SQL_SUCCEEDED(allocated) || statement == SQL_NULL_HANDLE) {
+        throw Error(Diagnostic(*m_api, SQL_HANDLE_DBC, m_connection, allocated));
+    }
+    m_statement = statement;
+
+    // A driver that cannot honour these keeps its defaults, which are the
+    // same for a plain SELECT: this is advice, not a condition.
+    m_api->SetStmtAttr(Statement(m_statement), SQL_ATTR_CURSOR_TYPE,
+                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_CURSOR_FORWARD_ONLY)),
+                       0);
+    m_api->SetStmtAttr(Statement(m_statement), SQL_ATTR_CONCURRENCY,
+                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_CONCUR_READ_ONLY)), 0);
+
+    std::string text = sql;
+    SQLRETURN rc = m_api->ExecDirect(Statement(m_statement), reinterpret_cast<SQLCHAR*>(text.data()),
+                                     static_cast<SQLINTEGER>(text.size()));
+    if (!SQL_SUCCEEDED(rc)) {
+        Fail(rc);
+    }
+
+    SQLSMALLINT count = 0;
+    rc = m_api->NumResultCols(Statement(m_statement), &count);
+    if (!SQL_SUCCEEDED(rc)) {
+        Fail(rc);
+    }
+    m_columnNames.clear();
+    for (SQLUSMALLINT column = 1; column <= static_cast<SQLUSMALLINT>(std::max<SQLSMALLINT>(count, 0));
+         ++column) {
+        SQLCHAR name[256] = {};
+        SQLSMALLINT length = 0;
+        SQLSMALLINT type = 0;
+        SQLULEN size = 0;
+        SQLSMALLINT digits = 0;
+        SQLSMALLINT nullable = 0;
+        rc = m_api->DescribeCol(Statement(m_statement), column, name, sizeof name, &length, &type,
+                                &size, &digits, &nullable);
+        if (!SQL_SUCCEEDED(rc)) {
+            Fail(rc);
+        }
+        const std::size_t n = std::min<std::size_t>(std::max<SQLSMALLINT>(length, 0),
+                                                    sizeof name - 1);
+        m_columnNames.push_back(UpperAscii(std::string_view(reinterpret_cast<char*>(name), n)));
+    }
+    Fetch();
+}
+
+void OdbcLogQuery::Close() noexcept {
+    if (m_statement != nullptr) {
+        m_api->FreeHandle(SQL_HANDLE_STMT, Statement(m_statement));
+        m_statement = nullptr;
+    }
+    m_eof = true;
+}
+
+void OdbcLogQuery::Fetch() {
+    const SQLRETURN rc = m_api->Fetch(Statement(m_statement));
+    if (rc == SQL_NO_DATA) {
+        m_eof = true;
+        return;
+    }
+    if (!SQL_SUCCEEDED(rc)) {
+        Fail(rc);
+    }
+    m_eof = false;
+}
+
+int OdbcLogQuery::FieldIndex(std::string_view name) const {
+    const std::string wanted = UpperAscii(name);
+    for (std::size_t i = 0; i < m_columnNames.size(); ++i) {
+        if (m_columnNames[i] == wanted) {
+            return static_cast<int>(i + 1);
+        }
+    }
+    return -1;
+}
+
+void OdbcLogQuery::ReadText(int column, std::string& value) {
+    value.clear();
+    char buffer[kChunk];
+    for (;;) {
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = m_api->GetData(Statement(m_statement), static_cast<SQLUSMALLINT>(column),
+                                            SQL_C_CHAR, buffer, sizeof buffer, &indicator);
+        if (rc == SQL_NO_DATA) {
+            return; // the whole value has been read
+        }
+        if (!SQL_SUCCEEDED(rc)) {
+            Fail(rc);
+        }
+        if (indicator == SQL_NULL_DATA) {
+            return;
+        }
+        // The chunk holds all that is left when the driver says how much is
+        // left and it fits; otherwise it is full (less its zero terminator).
+        const bool last = indicator != SQL_NO_TOTAL && indicator >= 0 &&
+                          static_cast<std::size_t>(indicator) < sizeof buffer;
+        const std::size_t got = last ? static_cast<std::size_t>(indicator) : sizeof buffer - 1;
+        if (value.size() < ShortString::kCapacity) {
+            value.append(buffer, std::min(got, ShortString::kCapacity - value.size()));
+        }
+        if (last || rc == SQL_SUCCESS) {
+            return;
+        }
+    }
+}
+
+void OdbcLogQuery::ReadRow(const int* columns, std::string* values, std::size_t count) {
+    // Drivers hand out the columns of a row in ascending order only.
+    m_order.resize(count);
+    std::iota(m_order.begin(), m_order.end(), std::size_t{0});
+    std::sort(m_order.begin(), m_order.end(),
+              [columns](std::size_t a, std::size_t b) { return columns[a] < columns[b]; });
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::size_t i = m_order[k];
+        if (k > 0 && columns[m_order[k - 1]] == columns[i]) {
+            values[i] = values[m_order[k - 1]]; // the same column asked for twice
+            continue;
+        }
+        ReadText(columns[i], values[i]);
+    }
+}
+
+void OdbcLogQuery::Next() {
+    Fetch();
+}
+
+} // namespace morvel::odbc

@@ -1,0 +1,9 @@
+#include "db/sqlite_path.h"
+
+namespace morvel::odbc {
+
+std::string SqlitePathForDriver(const std::string& path) {
+    return path;
+}
+
+} // namespace morvel::odbc

@@ -1,0 +1,47 @@
+// What every entry from the host (an export, a window procedure, a hook) does
+// on the way in and out: the host's floating-point state is kept exactly, and
+// no C++ exception gets out.
+#pragma once
+
+#include <cstdint>
+
+namespace morvel {
+
+// Saves the x87 control word and MXCSR, masks all floating-point exceptions
+// for the plug-in's own code, and on the way out clears pending exception
+// flags and restores both exactly. (Hosts built with Delphi run with the
+// exceptions unmasked: a flag left pending would fault in their next
+// floating-point instruction.)
+class FpuGuard {
+public:
+    FpuGuard() noexcept;
+    ~FpuGuard();
+    FpuGuard(const FpuGuard&) = delete;
+    FpuGuard& operator=(const FpuGuard&) = delete;
+
+private:
+    std::uint16_t m_controlWord = 0;
+    std::uint32_t m_mxcsr = 0;
+};
+
+// Runs body inside an FpuGuard; any exception gives fallback instead.
+template <class R, class Body>
+R Boundary(R fallback, Body&& body) noexcept {
+    FpuGuard guard;
+    try {
+        return body();
+    } catch (...) {
+        return fallback;
+    }
+}
+
+template <class Body>
+void Boundary(Body&& body) noexcept {
+    FpuGuard guard;
+    try {
+        body();
+    } catch (...) {
+    }
+}
+
+} // namespace morvel

@@ -1,0 +1,72 @@
+#include "plugin/module_win.h"
+
+#include "oblast/oblast_win.h"
+#include "plugin/text.h"
+
+namespace morvel {
+
+TQSOData WorkingRecord;
+TfmMainForm* MainWindow = nullptr;
+TfmDomList* DomWindow = nullptr;
+HWND SavedAppHandle = nullptr;
+HWND ApplicationHandle = nullptr;
+
+HINSTANCE ModuleInstance() {
+    HMODULE module = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&ModuleInstance), &module);
+    return module;
+}
+
+void PinModule() {
+    static bool pinned = false;
+    if (!pinned) {
+        HMODULE module = nullptr;
+        pinned = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                        GET_MODULE_HANDLE_EX_FLAG_PIN,
+                                    reinterpret_cast<LPCSTR>(&PinModule), &module) != FALSE;
+    }
+}
+
+void ProcessMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+std::string HostProgramName() {
+    std::string path = HostProgramPath();
+    const std::size_t slash = path.find_last_of("\\/:");
+    if (slash != std::string::npos) {
+        path.erase(0, slash + 1);
+    }
+    const std::size_t dot = path.find_last_of('.');
+    if (dot != std::string::npos) {
+        path.erase(dot);
+    }
+    return path;
+}
+
+void ShowFailure(std::string_view message) {
+    std::string caption = HostProgramName();
+    if (caption.size() > 1) {
+        CharLowerBuffA(caption.data() + 1, static_cast<DWORD>(caption.size() - 1));
+    }
+    std::string text = FailureText(message);
+    // A message box shows text up to its first zero byte.
+    for (char& c : text) {
+        if (c == '\0') {
+            c = ' ';
+        }
+    }
+    MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+}
+
+} // namespace morvel

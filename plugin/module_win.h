@@ -1,0 +1,50 @@
+// The module-wide state of MorvelRussia.dll and the few services every part of
+// the plug-in's Windows code shares.
+#pragma once
+
+#include "plugin/records.h"
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace morvel {
+
+class TfmMainForm;
+class TfmDomList;
+
+// The last contact received (zero until the first).
+extern TQSOData WorkingRecord;
+// The one main window; the plug-in counts as running exactly while it is set.
+extern TfmMainForm* MainWindow;
+// The one multipliers window, or nothing.
+extern TfmDomList* DomWindow;
+// The module's application window handle as it stood at the last _Run. The
+// plug-in has no application window of its own, so this stays 0 unless a
+// host-facing piece sets ApplicationHandle.
+extern HWND SavedAppHandle;
+extern HWND ApplicationHandle;
+
+// This module's instance handle.
+HINSTANCE ModuleInstance();
+
+// Keeps the module loaded for the rest of the process once it has made a
+// window: a host may unload it right after _Release, while the destruction of
+// its windows is still pending.
+void PinModule();
+
+// Handles every pending message of the thread once. A WM_QUIT met on the way
+// is put back for the host's own message loop.
+void ProcessMessages();
+
+// The host program's file name without directory and extension.
+std::string HostProgramName();
+
+// Shows a failure as the operator sees it: the message (with "." added when
+// its last character sorts after "."), the host program's name as caption (its
+// first character as it is, the rest in lower case), OK and a stop icon; no
+// owner, the thread's windows disabled while the box is up.
+void ShowFailure(std::string_view message);
+
+} // namespace morvel

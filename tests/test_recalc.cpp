@@ -1,0 +1,284 @@
+#include "scoring/recalc.h"
+#include "plugin/text.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace morvel {
+namespace {
+
+using Events = std::vector<std::string>;
+using Row = std::map<std::string, std::string>; // column name -> value
+
+// A query over rows held in memory that logs what is done to it.
+class FakeQuery final : public LogQuery {
+public:
+    std::vector<std::string> columns = {"ID",      "QSOReportRecived", "DXCCPrefix", "MainPrefix",
+                                        "CallSign", "DigiBand",        "QSOMode",    "Continent"};
+    std::vector<Row> rows;
+    Events* events = nullptr;
+    std::string openedSql;
+    int failOpen = 0;          // 1: the open fails
+    std::size_t failAtRow = 0; // fetching this row (1-based) fails; 0: never
+
+    void Open(const std::string& sql) override {
+        Log("open");
+        openedSql = sql;
+        if (failOpen != 0) {
+            throw Error("no such table: Nope");
+        }
+        m_active = true;
+        m_row = 0;
+        CheckFetch();
+    }
+    void Close() noexcept override {
+        if (m_active) {
+            Log("close");
+        }
+        m_active = false;
+    }
+    bool Active() const override { return m_active; }
+    bool Eof() const override { return m_row >= rows.size(); }
+    int FieldIndex(std::string_view name) const override {
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            if (UpperAscii(columns[i]) == UpperAscii(name)) {
+                return static_cast<int>(i + 1);
+            }
+        }
+        return -1;
+    }
+    void ReadRow(const int* cols, std::string* values, std::size_t count) override {
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto it = rows[m_row].find(columns[static_cast<std::size_t>(cols[i] - 1)]);
+            values[i] = it == rows[m_row].end() ? std::string() : it->second.substr(0, 255);
+        }
+    }
+    void Next() override {
+        ++m_row;
+        CheckFetch();
+    }
+
+private:
+    void Log(const char* what) {
+        if (events != nullptr) {
+            events->push_back(what);
+        }
+    }
+    void CheckFetch() {
+        if (failAtRow != 0 && m_row + 1 == failAtRow) {
+            throw Error("connection lost");
+        }
+    }
+
+    bool m_active = false;
+    std::size_t m_row = 0;
+};
+
+class FakeWindow final : public RecalcWindow {
+public:
+    Events* events = nullptr;
+    std::string text = "old text";
+    bool enabled = true;
+    std::function<void()> onMessages;
+
+    void ProcessMessages() override {
+        events->push_back(std::string("messages") + (enabled ? "" : " (disabled)"));
+        if (onMessages) {
+            auto run = std::move(onMessages);
+            onMessages = nullptr;
+            run();
+        }
+    }
+    bool RecalcEnabled() const override { return enabled; }
+    void SetRecalcEnabled(bool value) override {
+        enabled = value;
+        events->push_back(value ? "enable" : "disable");
+    }
+    void SetStatisticText(const std::string& value) override {
+        text = value;
+        events->push_back(value.empty() ? "text cleared" : "text");
+    }
+};
+
+Row Contact(std::string call, std::string band, std::string mode, std::string exchange,
+            std::string dxcc, std::string continent = "EU") {
+    return {{"CallSign", call}, {"DigiBand", band},   {"QSOMode", mode},
+            {"QSOReportRecived", exchange}, {"DXCCPrefix", dxcc}, {"MainPrefix", ""},
+            {"Continent", continent}};
+}
+
+class RecalcTest : public ::testing::Test {
+protected:
+    Events events;
+    FakeQuery query;
+    FakeWindow window;
+    TScoring scoring{CLibraryKeyEquality()};
+    std::unique_ptr<TQSOData> record = test::Record({"LAST", "7", "CW"});
+    Recalc recalc{scoring, *record, query, window};
+
+    void SetUp() override {
+        query.events = &events;
+        window.events = &events;
+        query.rows = {Contact("UA3AAA", "14", "CW", "599 MA", "UA1"),
+                      Contact("UA3AAA", "14", "CW", "599 MA", "UA1"),
+                      Contact("UA9AAA", "14", "SSB", "59 cb", "UA9", "as")};
+    }
+};
+
+TEST_F(RecalcTest, StepsRunInOrderAndTheCursorIsClosedBeforeMessages) {
+    ExecuteRecalcStatistic(recalc);
+    EXPECT_EQ(events, (Events{"messages", "disable", "text cleared", "open", "close",
+                              "messages (disabled)", "text", "enable"}));
+    EXPECT_EQ(query.openedSql, "Select * from Log order by CallSign");
+    EXPECT_FALSE(query.Active());
+    EXPECT_EQ(window.text, "Band\t  QSOs\tPoints\t   OBL\t  DXCC\t\r\n"
+                           "  14\t     2\t     2\t     2\t     2\t\r\n"
+                           "Total\t     2\t     2\t     2\t     2\r\n"
+                           " Score: 2*(2+2)=8");
+}
+
+TEST_F(RecalcTest, BandIsPutBackAndTheRestKeepsTheLastRow) {
+    ExecuteRecalcStatistic(recalc);
+    EXPECT_EQ(record->DigiBand.view(), "7");
+    EXPECT_EQ(record->CallSign.view(), "UA9AAA");
+    EXPECT_EQ(record->QSOMode.view(), "SSB");
+    EXPECT_EQ(record->QSOReportRecived.view(), "59 cb");
+    EXPECT_EQ(record->Continent.view(), "AS"); // capitals
+    EXPECT_EQ(record->TableName.view(), "Log");
+}
+
+TEST_F(RecalcTest, IgnoredWhileTheActionIsDisabled) {
+    window.enabled = false;
+    ExecuteRecalcStatistic(recalc);
+    EXPECT_TRUE(events.empty());
+    EXPECT_EQ(window.text, "old text");
+}
+
+TEST_F(RecalcTest, RequestDuringTheRecalculationIsIgnored) {
+    // A click on "Recalc Statistic" handled by the pump after the read finds
+    // the action disabled.
+    int nested = 0;
+    window.onMessages = [&] {
+        window.onMessages = [&] {
+            ++nested;
+            ExecuteRecalcStatistic(recalc);
+        };
+    };
+    ExecuteRecalcStatistic(recalc);
+    EXPECT_EQ(nested, 1);
+    EXPECT_EQ(std::count(events.begin(), events.end(), "open"), 1);
+    EXPECT_TRUE(window.enabled);
+}
+
+TEST_F(RecalcTest, WaitingClickRunsACompleteRecalculationFirst) {
+    // The first pump comes before the action is disabled, so a click waiting
+    // there runs a whole recalculation inside the first one.
+    window.onMessages = [&] { ExecuteRecalcStatistic(recalc); };
+    ExecuteRecalcStatistic(recalc);
+    EXPECT_EQ(std::count(events.begin(), events.end(), "open"), 2);
+    EXPECT_EQ(scoring.StatList().size(), 1u);
+    EXPECT_EQ(scoring.StatList()[0].QSOs, 2);
+    EXPECT_TRUE(window.enabled);
+}
+
+TEST_F(RecalcTest, StateIsRebuiltNotAddedTo) {
+    ExecuteRecalcStatistic(recalc);
+    const std::string first = window.text;
+    ExecuteRecalcStatistic(recalc);
+    EXPECT_EQ(window.text, first);
+    EXPECT_EQ(scoring.QSOList().size(), 2u);
+}
+
+TEST_F(RecalcTest, FailureMidwayLeavesThePartlyRebuiltState) {
+    ExecuteRecalcStatistic(recalc);
+    events.clear();
+    query.failAtRow = 3;
+    EXPECT_THROW(ExecuteRecalcStatistic(recalc), Error);
+    EXPECT_EQ(events, (Events{"messages", "disable", "text cleared", "open", "close", "enable"}));
+    EXPECT_TRUE(window.enabled);
+    EXPECT_EQ(window.text, "");
+    EXPECT_FALSE(query.Active()); // no cursor left holding the host's database
+    ASSERT_EQ(scoring.StatList().size(), 1u);
+    EXPECT_EQ(scoring.StatList()[0], (TStatistic{"14", 1, 1, 1, 1}));
+    EXPECT_EQ(record->DigiBand.view(), "14"); // not put back after a failure
+}
+
+TEST_F(RecalcTest, FailureToOpenCarriesTheDriversText) {
+    query.failOpen = 1;
+    try {
+        ExecuteRecalcStatistic(recalc);
+        FAIL() << "no failure";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "no such table: Nope");
+    }
+    EXPECT_TRUE(window.enabled);
+    EXPECT_TRUE(scoring.QSOList().empty());
+}
+
+TEST_F(RecalcTest, MissingColumnFailsOnTheFirstRowNamingTheFirstInReadingOrder) {
+    query.columns = {"CallSign", "DigiBand", "QSOMode"};
+    try {
+        LoadLog(recalc);
+        FAIL() << "no failure";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "LogQuery: Field 'QSOReportRecived' not found");
+    }
+    query.columns = {"QSOReportRecived", "DXCCPrefix", "callsign", "DIGIBAND", "QSOMode"};
+    try {
+        LoadLog(recalc);
+        FAIL() << "no failure";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "LogQuery: Field 'MainPrefix' not found");
+    }
+    EXPECT_FALSE(query.Active());
+}
+
+TEST_F(RecalcTest, EmptyResultLooksUpNoColumn) {
+    query.columns = {"CallSign"};
+    query.rows.clear();
+    ExecuteRecalcStatistic(recalc);
+    EXPECT_EQ(window.text, "Band\t  QSOs\tPoints\t   OBL\t  DXCC\t\r\n"
+                           "Total\t     0\t     0\t     0\t     0\r\n"
+                           " Score: 0*(0+0)=0");
+    EXPECT_EQ(record->CallSign.view(), "LAST");
+}
+
+TEST_F(RecalcTest, TableNameIsInsertedVerbatimButNeverWithASecondStatement) {
+    record->TableName.Assign("[My Log]");
+    LoadLog(recalc);
+    EXPECT_EQ(query.openedSql, "Select * from [My Log] order by CallSign");
+
+    record->TableName.Assign("Log; DELETE FROM Log");
+    events.clear();
+    try {
+        ExecuteRecalcStatistic(recalc);
+        FAIL() << "no failure";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("LogQuery: ", 0), 0u);
+    }
+    EXPECT_EQ(std::count(events.begin(), events.end(), "open"), 0);
+    EXPECT_TRUE(window.enabled);
+}
+
+TEST_F(RecalcTest, EveryRowPassesThroughTheBandFollower) {
+    std::vector<std::string> bands;
+    scoring.SetBandFollower([&](const TQSOData& rec) { bands.push_back(rec.DigiBand.str()); });
+    query.rows.push_back(Contact("ZZ1", "28", "CW", "", "DL"));
+    LoadLog(recalc);
+    EXPECT_EQ(bands, (std::vector<std::string>{"14", "14", "28"}));
+}
+
+TEST(LogQueryText, BuildsTheSelect) {
+    EXPECT_EQ(LogQueryText("Log"), "Select * from Log order by CallSign");
+    EXPECT_EQ(LogQueryText("\"My Log\""), "Select * from \"My Log\" order by CallSign");
+    EXPECT_EQ(LogQueryText(""), "Select * from  order by CallSign");
+    EXPECT_THROW(LogQueryText(";"), Error);
+}
+
+} // namespace
+} // namespace morvel

@@ -1,0 +1,333 @@
+#include "ui/MainForm_win.h"
+
+#include "oblast/oblast.h"
+#include "oblast/oblast_win.h"
+#include "plugin/module_win.h"
+#include "plugin/text.h"
+#include "scoring/report.h"
+#include "ui/control_ids.h"
+#include "ui/main_layout.h"
+
+#include <exception>
+
+namespace morvel {
+
+namespace {
+
+constexpr UINT kReleaseMessage = WM_APP + 1;
+constexpr DWORD kFormStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
+constexpr DWORD kFormExStyle = WS_EX_TOPMOST;
+
+int ScreenDpi() {
+    win::WindowDC dc(nullptr);
+    const int dpi = dc.get() != nullptr ? GetDeviceCaps(dc.get(), LOGPIXELSY) : ui::kDesignDpi;
+    return dpi > 0 ? dpi : ui::kDesignDpi;
+}
+
+HFONT MakeFont(int height, int dpi, BYTE charset, BYTE pitch, const char* face) {
+    return CreateFontA(ui::Scale(height, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charset,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, pitch, face);
+}
+
+HWND MakeControl(const char* className, const char* text, DWORD style, DWORD exStyle, HWND parent,
+                 int id, HFONT font) {
+    HWND hwnd = CreateWindowExA(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
+                                parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                ModuleInstance(), nullptr);
+    if (hwnd == nullptr) {
+        throw Error(std::string("Cannot create control ") + className);
+    }
+    SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return hwnd;
+}
+
+void Place(HWND hwnd, const ui::Rect& r) {
+    MoveWindow(hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+}
+
+} // namespace
+
+struct TfmMainForm::State {
+    State(const KeyEquality& keys, void* connection) : scoring(keys), logQuery(connection) {}
+
+    TScoring scoring;
+    odbc::OdbcLogQuery logQuery;
+    std::vector<std::string> domLines;
+};
+
+// Marks the window as running code that may pump messages: a release or close
+// that arrives meanwhile waits until the outermost such code has returned.
+class TfmMainForm::BusyScope {
+public:
+    explicit BusyScope(TfmMainForm& form) : m_form(form) { ++m_form.m_busy; }
+    ~BusyScope() {
+        if (--m_form.m_busy != 0 || m_form.Handle() == nullptr) {
+            return;
+        }
+        if (m_form.m_closePending) {
+            m_form.m_closePending = false;
+            PostMessageA(m_form.Handle(), WM_CLOSE, 0, 0);
+        }
+        if (m_form.m_releasePending) {
+            m_form.m_releasePending = false;
+            PostMessageA(m_form.Handle(), kReleaseMessage, 0, 0);
+        }
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    TfmMainForm& m_form;
+};
+
+TfmMainForm::TfmMainForm() = default;
+
+TfmMainForm::~TfmMainForm() {
+    if (MainWindow == this) {
+        MainWindow = nullptr;
+    }
+}
+
+TfmMainForm* TfmMainForm::Create(const TQSOData* data) {
+    auto* form = new TfmMainForm();
+    try {
+        form->Construct(data);
+    } catch (...) {
+        if (form->Handle() != nullptr) {
+            DestroyWindow(form->Handle()); // deletes the object at WM_NCDESTROY
+        } else {
+            delete form;
+        }
+        throw;
+    }
+    return form;
+}
+
+void TfmMainForm::Construct(const TQSOData* data) {
+    // 1. The window and its controls.
+    m_dpi = ScreenDpi();
+    RegisterWindowClass(ui::kMainFormClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+    RECT outer{0, 0, ui::Scale(ui::kMainClientWidth, m_dpi),
+               ui::Scale(ui::kMainClientHeight, m_dpi)};
+    AdjustWindowRectEx(&outer, kFormStyle, FALSE, kFormExStyle);
+    CreateHandle(kFormExStyle, ui::kMainFormClass, "Morvel Russia", kFormStyle,
+                 ui::Scale(ui::kMainLeft, m_dpi), ui::Scale(ui::kMainTop, m_dpi),
+                 outer.right - outer.left, outer.bottom - outer.top, nullptr);
+    PinModule();
+    m_formFont.reset(MakeFont(ui::kFormFontHeight, m_dpi, DEFAULT_CHARSET,
+                              DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif"));
+    m_memoFont.reset(MakeFont(ui::kMemoFontHeight, m_dpi, RUSSIAN_CHARSET, FIXED_PITCH | FF_MODERN,
+                              "Courier New"));
+    SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(m_formFont.get()), FALSE);
+    m_statistic = MakeControl("EDIT", "",
+                              ES_MULTILINE | ES_WANTRETURN | ES_AUTOHSCROLL | ES_AUTOVSCROLL |
+                                  WS_TABSTOP,
+                              WS_EX_CLIENTEDGE, Handle(), ui::kStatisticTextId, m_memoFont.get());
+    m_panel = win::CreatePanel(Handle(), ui::kPanel1Id);
+    m_recalcButton = MakeControl("BUTTON", "Recalc Statistic", BS_PUSHBUTTON | WS_TABSTOP, 0,
+                                 m_panel, ui::kRecalcButtonId, m_formFont.get());
+    m_multipliersButton = MakeControl("BUTTON", "Multipliers", BS_PUSHBUTTON | WS_TABSTOP, 0,
+                                      m_panel, ui::kMultipliersButtonId, m_formFont.get());
+    LayOut();
+
+    // 3. The host's record becomes the working record.
+    CopyRecord(WorkingRecord, data);
+    // 4. The caption.
+    const std::string caption = WorkingRecord.CaptionPrefix.str() + " in Morvel Russia";
+    SetWindowTextA(Handle(), caption.c_str());
+    // 5.-7. The scoring state and the log query on the host's connection.
+    void* connection =
+        reinterpret_cast<void*>(static_cast<std::uintptr_t>(WorkingRecord.ConnectionValue()));
+    m_state = std::make_unique<State>(UserLocaleKeyEquality(), connection);
+    m_state->scoring.SetBandFollower([this](const TQSOData& rec) { ShowDXList(rec); });
+    // 8. The oblast file.
+    m_state->domLines = LoadDomLines(WinFileSystem(), HostProgramPath());
+}
+
+void TfmMainForm::LayOut() {
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    const ui::MainLayout l = ui::LayOutMainForm(client.right, client.bottom, m_dpi);
+    Place(m_statistic, l.statistic);
+    Place(m_panel, l.panel);
+    Place(m_recalcButton, l.recalc);
+    Place(m_multipliersButton, l.multipliers);
+}
+
+void TfmMainForm::ShowForm() {
+    BusyScope busy(*this);
+    if (IsWindowVisible(Handle())) {
+        BringWindowToTop(Handle());
+        return;
+    }
+    if (m_showing) {
+        return; // a _Run that arrived while the first show recalculates
+    }
+    m_showing = true;
+    const int showCmd = m_storage.Restore(Handle());
+    FormShow();
+    m_showing = false;
+    if (MainWindow == this && !m_releasePending && !m_closePending && Handle() != nullptr) {
+        ShowWindow(Handle(), showCmd == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNOACTIVATE);
+    }
+}
+
+void TfmMainForm::FormShow() {
+    RunRecalcAction();
+}
+
+void TfmMainForm::RunRecalcAction() {
+    BusyScope busy(*this);
+    if (!m_state) {
+        return;
+    }
+    try {
+        Recalc recalc{m_state->scoring, WorkingRecord, m_state->logQuery, *this};
+        ExecuteRecalcStatistic(recalc);
+    } catch (const std::exception& e) {
+        ShowFailure(e.what());
+    }
+}
+
+void TfmMainForm::ScheduleRelease() {
+    if (Handle() != nullptr) {
+        PostMessageA(Handle(), kReleaseMessage, 0, 0);
+    }
+}
+
+std::int32_t TfmMainForm::AddQSO() {
+    if (!m_state) {
+        return 0;
+    }
+    const int result = m_state->scoring.CountQSO(WorkingRecord, true);
+    if (result > 0) {
+        m_state->scoring.SortQSOList();
+    }
+    SetStatisticText(ShowStatistic(m_state->scoring.StatList()));
+    return result;
+}
+
+std::int32_t TfmMainForm::GetScore() {
+    return m_state ? m_state->scoring.CountQSO(WorkingRecord, false) : 0;
+}
+
+std::string TfmMainForm::GrabOblast() const {
+    return m_state ? GrabObl(m_state->domLines, WorkingRecord) : std::string();
+}
+
+const std::vector<std::string>* TfmMainForm::DomLines() const {
+    return m_state ? &m_state->domLines : nullptr;
+}
+
+const WorkedList* TfmMainForm::OblWorked() const {
+    return m_state ? &m_state->scoring.OblWorked() : nullptr;
+}
+
+void TfmMainForm::ShowDXList(const TQSOData&) {
+    // The multipliers window follows the band of every counted contact.
+}
+
+void TfmMainForm::ProcessMessages() {
+    morvel::ProcessMessages();
+}
+
+void TfmMainForm::SetRecalcEnabled(bool enabled) {
+    m_recalcEnabled = enabled;
+    if (m_recalcButton != nullptr) {
+        EnableWindow(m_recalcButton, enabled ? TRUE : FALSE);
+    }
+}
+
+void TfmMainForm::SetStatisticText(const std::string& text) {
+    // An edit control ends its text at the first zero byte; the rest of the
+    // table must still show.
+    std::string shown = text;
+    for (char& c : shown) {
+        if (c == '\0') {
+            c = ' ';
+        }
+    }
+    if (m_statistic != nullptr) {
+        SetWindowTextA(m_statistic, shown.c_str());
+    }
+}
+
+void TfmMainForm::OnCommand(int id, int code) {
+    if (code != BN_CLICKED) {
+        return;
+    }
+    if (id == ui::kRecalcButtonId) {
+        RunRecalcAction();
+    }
+}
+
+void TfmMainForm::FormCloseQuery() {
+    if (m_state) {
+        m_state->logQuery.Close();
+        m_state.reset();
+    }
+}
+
+void TfmMainForm::FormClose() {
+    ShowWindow(Handle(), SW_HIDE);
+    ScheduleRelease();
+    if (MainWindow == this) {
+        MainWindow = nullptr;
+    }
+}
+
+void TfmMainForm::OnDestroy() {
+    m_storage.Save(Handle(), true);
+    if (MainWindow == this) {
+        MainWindow = nullptr;
+    }
+    m_state.reset();
+}
+
+LRESULT TfmMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_SIZE:
+        if (m_panel != nullptr) {
+            LayOut();
+        }
+        return 0;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_CLOSE) {
+            // The user cannot close the plug-in: the window only minimises.
+            if (!IsWindowVisible(Handle())) {
+                ShowWindow(Handle(), SW_SHOWNOACTIVATE);
+            }
+            ShowWindow(Handle(), SW_MINIMIZE);
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        if (m_busy > 0) {
+            m_closePending = true;
+            return 0;
+        }
+        FormCloseQuery();
+        m_storage.Save(Handle(), false);
+        FormClose();
+        return 0;
+    case kReleaseMessage:
+        if (m_busy > 0) {
+            m_releasePending = true;
+            return 0;
+        }
+        DestroyWindow(Handle());
+        return 0;
+    case WM_DESTROY:
+        OnDestroy();
+        return 0;
+    default:
+        break;
+    }
+    return Default(message, wParam, lParam);
+}
+
+} // namespace morvel

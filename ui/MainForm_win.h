@@ -1,0 +1,85 @@
+// TfmMainForm: the plug-in's main window and the owner of all scoring state.
+#pragma once
+
+#include "db/odbc_query.h"
+#include "scoring/recalc.h"
+#include "scoring/scoring.h"
+#include "ui/settings_win.h"
+#include "ui/win/handles.h"
+#include "ui/win/window_base.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace morvel {
+
+class TfmMainForm final : public win::WindowBase, private RecalcWindow {
+public:
+    // Builds the (hidden) window from the host's record; the record is copied
+    // into WorkingRecord on the way. A failure (the oblast file exists but
+    // cannot be read) destroys the half-built window and throws Error.
+    static TfmMainForm* Create(const TQSOData* data);
+
+    // Shows the window; going from hidden to shown reads the stored placement
+    // and recalculates from the log. An already visible window is only
+    // brought up.
+    void ShowForm();
+
+    // Destroys the window once the current message has been handled (and once
+    // a running recalculation has returned).
+    void ScheduleRelease();
+
+    // The scoring exports on WorkingRecord; 0 or empty without scoring state.
+    std::int32_t AddQSO();
+    std::int32_t GetScore();
+    std::string GrabOblast() const;
+
+    // The state the multipliers window reads; nullptr once released.
+    const std::vector<std::string>* DomLines() const;
+    const WorkedList* OblWorked() const;
+    ui::FormStorage& Storage() { return m_storage; }
+
+private:
+    struct State;
+    class BusyScope;
+
+    TfmMainForm();
+    ~TfmMainForm() override;
+
+    void Construct(const TQSOData* data);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnFinalDestroy() override { delete this; }
+
+    void LayOut();
+    void OnCommand(int id, int code);
+    void RunRecalcAction();
+    void FormShow();
+    void FormCloseQuery();
+    void FormClose();
+    void OnDestroy();
+    void ShowDXList(const TQSOData& rec);
+
+    // RecalcWindow
+    void ProcessMessages() override;
+    bool RecalcEnabled() const override { return m_recalcEnabled; }
+    void SetRecalcEnabled(bool enabled) override;
+    void SetStatisticText(const std::string& text) override;
+
+    std::unique_ptr<State> m_state;
+    ui::FormStorage m_storage{"TfmMainForm", true};
+    int m_dpi = 96;
+    HWND m_statistic = nullptr;
+    HWND m_panel = nullptr;
+    HWND m_recalcButton = nullptr;
+    HWND m_multipliersButton = nullptr;
+    win::UniqueFont m_formFont;
+    win::UniqueFont m_memoFont;
+    bool m_recalcEnabled = true;
+    bool m_showing = false;
+    int m_busy = 0;
+    bool m_releasePending = false;
+    bool m_closePending = false;
+};
+
+} // namespace morvel

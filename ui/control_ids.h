@@ -1,0 +1,22 @@
+// Window classes and control identifiers of the plug-in's windows. The
+// reference host and the end-to-end tests find the controls by these.
+#pragma once
+
+namespace morvel::ui {
+
+// Window class names (the classes' names, as the settings store uses them).
+inline constexpr const char* kMainFormClass = "TfmMainForm";
+inline constexpr const char* kDomListClass = "TfmDomList";
+
+// Main window.
+inline constexpr int kPanel1Id = 100;
+inline constexpr int kStatisticTextId = 101; // myStatisticM, a multi-line EDIT
+inline constexpr int kRecalcButtonId = 102;  // BitBtn1, "Recalc Statistic"
+inline constexpr int kMultipliersButtonId = 103; // btnOBL1, "Multipliers"
+
+// Multipliers window.
+inline constexpr int kPanel2Id = 200;
+inline constexpr int kFirstBandButtonId = 201; // RzBitBtn1 .. RzBitBtn9 are 201 .. 209
+inline constexpr int kBandListId = 210;        // LV1, a list view
+
+} // namespace morvel::ui

@@ -1,0 +1,159 @@
+#include "ui/settings_win.h"
+
+#include "plugin/module_win.h"
+#include "plugin/text.h"
+#include "ui/win/handles.h"
+
+#include <exception>
+#include <vector>
+
+namespace morvel::ui {
+
+namespace {
+
+// Registry texts longer than this are no settings of ours.
+constexpr DWORD kMaxValueBytes = 64 * 1024;
+
+win::UniqueKey OpenSection(const std::string& section) {
+    const std::string path = "Software\\" + HostProgramName() + "\\" + section;
+    HKEY key = nullptr;
+    const LONG rc = RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0,
+                                    KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr);
+    if (rc != ERROR_SUCCESS) {
+        throw Error("Failed to create key " + path);
+    }
+    return win::UniqueKey(key);
+}
+
+std::optional<std::string> ReadText(HKEY key, const std::string& name) {
+    DWORD type = 0;
+    DWORD size = 0;
+    LONG rc = RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size);
+    if (rc == ERROR_FILE_NOT_FOUND) {
+        return std::nullopt;
+    }
+    if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) {
+        throw Error("Failed to get data for '" + name + "'");
+    }
+    if (type != REG_SZ && type != REG_EXPAND_SZ) {
+        throw Error("Invalid data type for '" + name + "'");
+    }
+    if (size > kMaxValueBytes) {
+        throw Error("Value '" + name + "' is too long");
+    }
+    std::vector<char> buffer(size + 1, '\0');
+    DWORD got = size;
+    rc = RegQueryValueExA(key, name.c_str(), nullptr, &type,
+                          reinterpret_cast<BYTE*>(buffer.data()), &got);
+    if (rc != ERROR_SUCCESS) {
+        throw Error("Failed to get data for '" + name + "'");
+    }
+    // The stored text ends at its first zero byte (or at its size).
+    std::string text(buffer.data(), std::min<DWORD>(got, size));
+    if (const std::size_t zero = text.find('\0'); zero != std::string::npos) {
+        text.erase(zero);
+    }
+    return text;
+}
+
+void WriteText(HKEY key, const std::string& name, const std::string& value) {
+    const LONG rc = RegSetValueExA(key, name.c_str(), 0, REG_SZ,
+                                   reinterpret_cast<const BYTE*>(value.c_str()),
+                                   static_cast<DWORD>(value.size() + 1));
+    if (rc != ERROR_SUCCESS) {
+        throw Error("Failed to set data for '" + name + "'");
+    }
+}
+
+Placement FromWindows(const WINDOWPLACEMENT& wp) {
+    return {static_cast<int>(wp.flags),
+            static_cast<int>(wp.showCmd),
+            {wp.ptMinPosition.x, wp.ptMinPosition.y},
+            {wp.ptMaxPosition.x, wp.ptMaxPosition.y},
+            {wp.rcNormalPosition.left, wp.rcNormalPosition.top, wp.rcNormalPosition.right,
+             wp.rcNormalPosition.bottom}};
+}
+
+// A stored rectangle that lies on no present monitor (one was removed) moves
+// onto the nearest monitor's work area.
+Rect OntoAMonitor(const Rect& r) {
+    RECT rect{r.left, r.top, r.right, r.bottom};
+    if (MonitorFromRect(&rect, MONITOR_DEFAULTTONULL) != nullptr) {
+        return r;
+    }
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoA(MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST), &info)) {
+        return r;
+    }
+    const RECT& w = info.rcWork;
+    return FitInto(r, {w.left, w.top, w.right, w.bottom});
+}
+
+} // namespace
+
+Screen CurrentScreen() {
+    win::WindowDC dc(nullptr);
+    return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+            dc.get() != nullptr ? GetDeviceCaps(dc.get(), LOGPIXELSY) : 96};
+}
+
+FormStorage::FormStorage(std::string section, bool mainWindow)
+    : m_section(std::move(section)), m_mainWindow(mainWindow) {}
+
+int FormStorage::Restore(HWND window) {
+    m_saved = false;
+    try {
+        win::UniqueKey key = OpenSection(m_section);
+        const ValueReader read = [&key](const std::string& name) {
+            return ReadText(key.get(), name);
+        };
+        WINDOWPLACEMENT wp{};
+        wp.length = sizeof wp;
+        GetWindowPlacement(window, &wp);
+        const auto stored = StoredPlacement(read, CurrentScreen(), FromWindows(wp), m_mainWindow);
+        if (m_mainWindow) {
+            CurrentBand = read("CurrentBand").value_or("0");
+        }
+        if (!stored) {
+            return SW_SHOWNORMAL;
+        }
+        const Rect normal = OntoAMonitor(stored->normal);
+        wp.flags = static_cast<UINT>(stored->flags) & (WPF_SETMINPOSITION | WPF_RESTORETOMAXIMIZED);
+        wp.ptMinPosition = {stored->minPosition.x, stored->minPosition.y};
+        wp.ptMaxPosition = {stored->maxPosition.x, stored->maxPosition.y};
+        wp.rcNormalPosition = {normal.left, normal.top, normal.right, normal.bottom};
+        wp.showCmd = IsWindowVisible(window) ? SW_SHOWNOACTIVATE : SW_HIDE;
+        SetWindowPlacement(window, &wp);
+        return stored->showCmd == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+    } catch (const std::exception& e) {
+        m_readFailed = true;
+        ShowFailure(e.what());
+        return SW_SHOWNORMAL;
+    }
+}
+
+void FormStorage::Save(HWND window, bool destroying) {
+    if (m_saved || m_readFailed || window == nullptr) {
+        return;
+    }
+    m_saved = true;
+    try {
+        WINDOWPLACEMENT wp{};
+        wp.length = sizeof wp;
+        if (!GetWindowPlacement(window, &wp)) {
+            throw Error("Cannot read the window placement");
+        }
+        win::UniqueKey key = OpenSection(m_section);
+        const auto values =
+            PlacementValues(FromWindows(wp), CurrentScreen(), destroying,
+                            m_mainWindow ? std::optional<std::string>(CurrentBand) : std::nullopt);
+        for (const auto& [name, value] : values) {
+            WriteText(key.get(), name, value);
+        }
+    } catch (const std::exception& e) {
+        ShowFailure(e.what());
+    }
+}
+
+} // namespace morvel::ui

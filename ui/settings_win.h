@@ -1,0 +1,43 @@
+// A window's persistent settings in the registry: HKCU "Software\<host program
+// name>\<window class>", every value a text.
+#pragma once
+
+#include "ui/form_storage.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+namespace morvel::ui {
+
+class FormStorage {
+public:
+    // section: the sub-key (the window's class name). withState: the window
+    // also keeps its state and the value CurrentBand (the main window).
+    FormStorage(std::string section, bool mainWindow);
+
+    // Reads the stored placement and applies it to the (hidden) window. Returns
+    // the show command to show the window with. A failure is shown to the
+    // operator; the window then keeps its place and will not save later.
+    int Restore(HWND window);
+
+    // Writes the window's placement (and CurrentBand) unless saved since the
+    // last read or the read failed. A failure is shown to the operator.
+    void Save(HWND window, bool destroying);
+
+    // The stored value CurrentBand as text, "0" until one is stored.
+    std::string CurrentBand = "0";
+
+private:
+    std::string m_section;
+    bool m_mainWindow;
+    bool m_readFailed = false;
+    bool m_saved = false;
+};
+
+// The screen as the settings describe it: primary monitor size and pixels per
+// inch.
+Screen CurrentScreen();
+
+} // namespace morvel::ui

@@ -1,0 +1,48 @@
+// A window object behind a window handle: the object pointer travels in
+// lpCreateParams to WM_NCCREATE and lives in GWLP_USERDATA; one window
+// procedure per class only dispatches to HandleMessage.
+#pragma once
+
+#include <windows.h>
+
+namespace morvel::win {
+
+class WindowBase {
+public:
+    WindowBase() = default;
+    virtual ~WindowBase() = default;
+    WindowBase(const WindowBase&) = delete;
+    WindowBase& operator=(const WindowBase&) = delete;
+
+    HWND Handle() const { return m_hwnd; }
+
+protected:
+    // Registers a window class whose windows are WindowBase objects; once per
+    // class name and module.
+    static void RegisterWindowClass(const char* className, HBRUSH background);
+
+    // Creates the window for this object; throws Error on failure.
+    void CreateHandle(DWORD exStyle, const char* className, const char* title, DWORD style, int x,
+                      int y, int width, int height, HWND parent);
+
+    virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // Called after the window is gone (WM_NCDESTROY); the object may delete
+    // itself here.
+    virtual void OnFinalDestroy() {}
+    // A failure that escaped a handler: shown to the operator.
+    virtual void OnHandlerFailure(const char* message);
+
+    LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam) {
+        return DefWindowProcA(m_hwnd, message, wParam, lParam);
+    }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND m_hwnd = nullptr;
+};
+
+// A child panel that hands its controls' notifications on to its parent.
+HWND CreatePanel(HWND parent, int id);
+
+} // namespace morvel::win
