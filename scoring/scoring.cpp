@@ -17,6 +17,7 @@ bool WorkedList::AddIfAbsent(std::string key) {
 }
 
 void WorkedList::clear() {
+    ++m_generation;
     m_keys.clear();
     m_folded.clear();
 }

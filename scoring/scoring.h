@@ -41,9 +41,13 @@ public:
 
     const std::vector<std::string>& Keys() const { return m_keys; }
     std::size_t size() const { return m_keys.size(); }
+    // Changes whenever the list is emptied: between two equal generations the
+    // list has only grown at its end.
+    std::uint64_t Generation() const { return m_generation; }
 
 private:
     const KeyEquality* m_equality;
+    std::uint64_t m_generation = 0;
     std::vector<std::string> m_keys;
     std::unordered_set<std::string> m_folded;
 };

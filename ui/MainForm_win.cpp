@@ -6,6 +6,7 @@
 #include "plugin/text.h"
 #include "scoring/report.h"
 #include "ui/control_ids.h"
+#include "ui/domlist_win.h"
 #include "ui/main_layout.h"
 
 #include <exception>
@@ -224,8 +225,11 @@ const WorkedList* TfmMainForm::OblWorked() const {
     return m_state ? &m_state->scoring.OblWorked() : nullptr;
 }
 
-void TfmMainForm::ShowDXList(const TQSOData&) {
+void TfmMainForm::ShowDXList(const TQSOData& rec) {
     // The multipliers window follows the band of every counted contact.
+    if (const auto band = ui::FollowedBand(rec.DigiBand.view()); band && DomWindow != nullptr) {
+        DomWindow->SetBand(*band);
+    }
 }
 
 void TfmMainForm::ProcessMessages() {
@@ -259,6 +263,8 @@ void TfmMainForm::OnCommand(int id, int code) {
     }
     if (id == ui::kRecalcButtonId) {
         RunRecalcAction();
+    } else if (id == ui::kMultipliersButtonId) {
+        TfmDomList::btnOBL1Click(*this);
     }
 }
 
@@ -278,6 +284,10 @@ void TfmMainForm::FormClose() {
 }
 
 void TfmMainForm::OnDestroy() {
+    // The multipliers window goes with the main window that owns it.
+    if (DomWindow != nullptr && DomWindow->Owner() == this) {
+        DomWindow->DestroyNow();
+    }
     m_storage.Save(Handle(), true);
     if (MainWindow == this) {
         MainWindow = nullptr;

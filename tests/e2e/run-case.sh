@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Runs one end-to-end case: morvel-host.exe drives MorvelRussia.dll under Wine
+# and Xvfb, in a folder of its own (host, DLL, Plugins\Russiaobl.dom) with a
+# fresh Wine prefix, and its output is compared with the expected one.
+#
+#   run-case.sh HOST_EXE DLL CASE_DIR
+#
+# A case directory holds:
+#   script        the morvel-host script (required)
+#   expected      the expected standard output, line ends LF (required)
+#   setup.sql     SQL run with sqlite3 to make the log database (optional)
+#   oblast.dom    the oblast file, installed as Plugins\Russiaobl.dom (optional)
+#   args          extra morvel-host arguments, one a line (optional)
+#   before.sh     shell commands run before the host, with $WINEPREFIX and
+#                 $CASE_TMP set (registry seeding and the like) (optional)
+#   after         registry keys under HKCU\Software\morvel-host to print after
+#                 the host has ended, one a line (optional)
+set -euo pipefail
+
+host_exe=$1
+dll=$2
+case_dir=$(cd "$3" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+name=$(basename "$case_dir")
+
+CASE_TMP=$(mktemp -d "${TMPDIR:-/tmp}/morvel-e2e-$name.XXXXXX")
+export CASE_TMP
+export WINEPREFIX="$CASE_TMP/prefix"
+cleanup() {
+    wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$CASE_TMP"
+}
+trap cleanup EXIT
+
+# A fresh prefix copied from the one the Wine runner keeps ready.
+template=$("$here/../../scripts/wine-run" --prefix-path)
+cp -a "$template" "$WINEPREFIX"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
+
+mkdir -p "$CASE_TMP/app"
+cp "$host_exe" "$CASE_TMP/app/morvel-host.exe"
+cp "$dll" "$CASE_TMP/app/MorvelRussia.dll"
+if [ -f "$case_dir/oblast.dom" ]; then
+    mkdir -p "$CASE_TMP/app/Plugins"
+    # The shipped file has CR LF line ends, as Windows tools write them.
+    sed 's/\r*$/\r/' "$case_dir/oblast.dom" > "$CASE_TMP/app/Plugins/Russiaobl.dom"
+fi
+
+args=()
+if [ -f "$case_dir/setup.sql" ]; then
+    # ".read log-schema.sql" and the like resolve beside this script.
+    (cd "$here" && sqlite3 "$CASE_TMP/log.db" < "$case_dir/setup.sql")
+    args+=(--sqlite "$CASE_TMP/log.db")
+fi
+if [ -f "$case_dir/args" ]; then
+    while IFS= read -r line; do
+        [ -n "$line" ] && args+=("${line//\$CASE_TMP/$CASE_TMP}")
+    done < "$case_dir/args"
+fi
+if [ -f "$case_dir/before.sh" ]; then
+    # shellcheck disable=SC1091
+    source "$case_dir/before.sh"
+fi
+
+actual="$CASE_TMP/actual"
+status=0
+(cd "$CASE_TMP/app" && xvfb-run -a -s "-screen 0 1920x1080x24" \
+    wine morvel-host.exe "${args[@]}" "$case_dir/script") > "$actual" 2>"$CASE_TMP/stderr" || status=$?
+if [ -f "$case_dir/after" ]; then
+    while IFS= read -r key; do
+        [ -z "$key" ] && continue
+        echo "registry	$key"
+        wine reg query "HKCU\\Software\\morvel-host\\$key" 2>/dev/null |
+            tr -d '\r' | sed -n 's/^ \{4\}\([^ ].*\) \{4\}REG_SZ \{4\}\(.*\)$/\1\t\2/p' |
+            grep -v -E '^(MinMaxPos|NormPos)\(' || true
+    done < "$case_dir/after" >> "$actual"
+fi
+sed -i 's/\r$//' "$actual"
+
+if [ "$status" -ne 0 ]; then
+    echo "morvel-host exited with status $status" >&2
+    cat "$CASE_TMP/stderr" >&2
+fi
+if [ -n "${MORVEL_E2E_SAVE:-}" ]; then
+    cp "$actual" "$MORVEL_E2E_SAVE"
+fi
+if ! diff -u "$case_dir/expected" "$actual"; then
+    echo "case $name: output differs (above: expected, actual)" >&2
+    exit 1
+fi
+[ "$status" -eq 0 ]

@@ -1,0 +1,106 @@
+#include "ui/domlist_logic.h"
+
+#include <gtest/gtest.h>
+
+namespace morvel::ui {
+namespace {
+
+TEST(BandTable, NumbersAndFollowing) {
+    EXPECT_EQ(BandNumber("1.8"), 1);
+    EXPECT_EQ(BandNumber("10"), 4);
+    EXPECT_EQ(BandNumber("28"), 9);
+    EXPECT_EQ(BandNumber("50"), std::nullopt);
+    EXPECT_EQ(BandNumber(" 14"), std::nullopt);
+    EXPECT_EQ(FollowedBand(" 14\t"), 5);
+    EXPECT_EQ(FollowedBand("   "), std::nullopt);
+    EXPECT_EQ(FollowedBand(""), std::nullopt);
+    EXPECT_EQ(FollowedBand("50"), std::nullopt);
+    EXPECT_EQ(FollowedBand("1.80"), std::nullopt);
+}
+
+TEST(DomListCodes, UpToFourCharactersAfterTheFirstEquals) {
+    const std::vector<std::string> lines = {"UA1A=SP",   "UA3A=MA",  "no separator",
+                                            "UA3B=MOSCOW", "UA9A= cb ", "x=y=z",
+                                            "UA1B=SP",   "=",        "UA0A=\tKK"};
+    EXPECT_EQ(DomListCodes(lines),
+              (std::vector<std::string>{"SP", "MA", "MOSC", "cb", "y=z", "SP", "", "KK"}));
+    EXPECT_TRUE(DomListCodes({}).empty());
+}
+
+TEST(Panel2Resize, EvenButtonsTheLastEndingFourPixelsShort) {
+    const auto l = Panel2Resize(327, 18);
+    ASSERT_TRUE(l);
+    EXPECT_EQ(l->buttons[0], (Rect{0, 0, 36, 17}));
+    EXPECT_EQ(l->buttons[4], (Rect{144, 0, 180, 17}));
+    EXPECT_EQ(l->buttons[8], (Rect{288, 0, 323, 17})); // 36 + 327 mod 9 - 4 = 35
+    EXPECT_TRUE(l->lastWidthApplied);
+
+    const auto wide = Panel2Resize(1000, 30);
+    EXPECT_EQ(wide->buttons[8], (Rect{888, 0, 996, 29})); // 111 + 1 - 4
+}
+
+TEST(Panel2Resize, NarrowAndEmptyPanels) {
+    EXPECT_EQ(Panel2Resize(0, 18), std::nullopt);
+    const auto tiny = Panel2Resize(3, 18); // W = 0: the last width would be -1
+    ASSERT_TRUE(tiny);
+    EXPECT_FALSE(tiny->lastWidthApplied);
+    EXPECT_EQ(tiny->buttons[8].left, 0);
+    const auto four = Panel2Resize(13, 0);
+    EXPECT_EQ(four->buttons[8], (Rect{8, 0, 9, -1}));
+}
+
+class HighlighterTest : public ::testing::Test {
+protected:
+    WorkedList worked{CLibraryKeyEquality()};
+    Highlighter highlighter;
+
+    ItemLook Look(std::string_view band, std::string_view code) {
+        return highlighter.Look(worked, band, code);
+    }
+};
+
+TEST_F(HighlighterTest, NoWorkedOblastDrawsEverythingAsTheListDoes) {
+    EXPECT_EQ(Look("14", "MA"), ItemLook::Default);
+    EXPECT_EQ(Look("", "MA"), ItemLook::Default);
+}
+
+TEST_F(HighlighterTest, CodesWorkedOnTheSelectedBand) {
+    worked.AddIfAbsent("14|MA|");
+    worked.AddIfAbsent("7|SP|");
+    EXPECT_EQ(Look("14", "MA"), ItemLook::Highlighted);
+    EXPECT_EQ(Look("14", "SP"), ItemLook::Plain);
+    EXPECT_EQ(Look("7", "SP"), ItemLook::Highlighted);
+    EXPECT_EQ(Look("7", "MA"), ItemLook::Plain);
+    EXPECT_EQ(Look("14", "ma"), ItemLook::Plain); // exact, case-sensitive
+}
+
+TEST_F(HighlighterTest, NoBandSelectedHighlightsCodesWorkedOnAnyBand) {
+    worked.AddIfAbsent("14|MA|");
+    EXPECT_EQ(Look("", "MA"), ItemLook::Highlighted);
+    EXPECT_EQ(Look("", "SP"), ItemLook::Plain);
+}
+
+TEST_F(HighlighterTest, ProbeIsASubstringTest) {
+    // "4|MA|" sits inside "14|MA|": a band text that ends another one matches.
+    worked.AddIfAbsent("14|MA|");
+    EXPECT_EQ(Look("4", "MA"), ItemLook::Highlighted);
+    EXPECT_EQ(Look("1.8", "MA"), ItemLook::Plain);
+    EXPECT_EQ(Look("14", "M"), ItemLook::Plain);
+}
+
+TEST_F(HighlighterTest, FollowsAGrowingListAndARebuiltOne) {
+    worked.AddIfAbsent("14|DL|");
+    EXPECT_EQ(Look("14", "MA"), ItemLook::Plain);
+    worked.AddIfAbsent("14|MA|");
+    EXPECT_EQ(Look("14", "MA"), ItemLook::Highlighted);
+
+    worked.clear();
+    worked.AddIfAbsent("7|MA|");
+    worked.AddIfAbsent("7|SP|");
+    worked.AddIfAbsent("7|CB|");
+    EXPECT_EQ(Look("14", "MA"), ItemLook::Plain);
+    EXPECT_EQ(Look("7", "CB"), ItemLook::Highlighted);
+}
+
+} // namespace
+} // namespace morvel::ui

@@ -1,0 +1,88 @@
+#include "tools/morvel-host/plugin_win.h"
+
+#include "plugin/text.h"
+#include "tools/morvel-host/handle_win.h"
+
+#include <vector>
+
+namespace morvel::host {
+
+std::string SystemMessage(DWORD code) {
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message;
+    if (length != 0 && text != nullptr) {
+        message.assign(text, length);
+    }
+    if (text != nullptr) {
+        LocalFree(text);
+    }
+    while (!message.empty() && (message.back() == '\r' || message.back() == '\n' ||
+                                message.back() == ' ' || message.back() == '.')) {
+        message.pop_back();
+    }
+    if (message.empty()) {
+        message = "system error";
+    }
+    return message + " (error " + std::to_string(code) + ")";
+}
+
+namespace {
+
+// Casts an export to the contract's pointer type; a function pointer of one
+// type may be converted to another and back, which is all GetProcAddress gives.
+template <typename Proc>
+Proc Find(HMODULE module, const char* name, std::vector<std::string>& missing) {
+    const FARPROC address = GetProcAddress(module, name);
+    if (address == nullptr) {
+        missing.emplace_back(name);
+        return nullptr;
+    }
+    return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(address));
+}
+
+} // namespace
+
+Plugin::Plugin(const std::string& path) {
+    ModuleHandle module(LoadLibraryA(path.c_str()));
+    if (!module) {
+        throw Error("cannot load the plug-in " + path + ": " + SystemMessage(GetLastError()));
+    }
+    std::vector<std::string> missing;
+    m_grabNumber = Find<GrabNumberProc>(module.Get(), "_GrabNumber", missing);
+    m_release = Find<ReleaseProc>(module.Get(), "_Release", missing);
+    m_getScore = Find<GetScoreProc>(module.Get(), "_GetScore", missing);
+    m_addQSO = Find<AddQSOProc>(module.Get(), "_AddQSO", missing);
+    m_run = Find<RunProc>(module.Get(), "_Run", missing);
+    m_getInfo = Find<GetInfoProc>(module.Get(), "_GetInfo", missing);
+    if (!missing.empty()) {
+        std::string names;
+        for (const std::string& name : missing) {
+            names += (names.empty() ? "" : ", ") + name;
+        }
+        throw Error("the plug-in " + path + " does not export " + names);
+    }
+    module.Release();
+}
+
+std::string DefaultPluginPath() {
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0 || buffer.size() > 65536) {
+            return "MorvelRussia.dll";
+        }
+        if (length < buffer.size()) {
+            std::string path(buffer.data(), length);
+            const std::size_t slash = path.find_last_of("\\/");
+            return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
+                   "MorvelRussia.dll";
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+} // namespace morvel::host

@@ -1,0 +1,441 @@
+#include "tools/morvel-host/script.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace morvel::host {
+
+const char* const kUsage =
+    "Usage: morvel-host [--plugin PATH] [--sqlite FILE | --odbc \"CONNECTION STRING\"]\n"
+    "                   [--table NAME] [--caption-prefix TEXT] [SCRIPT]\n"
+    "\n"
+    "Plays the logging program that hosts MorvelRussia.dll: loads the plug-in, calls\n"
+    "its six functions as the script says and prints one line for each command.\n"
+    "\n"
+    "  --plugin PATH          the plug-in (default: MorvelRussia.dll beside this program)\n"
+    "  --sqlite FILE          the log database, an SQLite file through the SQLite3 ODBC driver\n"
+    "  --odbc TEXT            the log database by any ODBC connection string\n"
+    "  --table NAME           the log table (default: Log)\n"
+    "  --caption-prefix TEXT  the caption prefix in every record (default: empty)\n"
+    "  SCRIPT                 the command script (default, or \"-\": standard input)\n"
+    "\n"
+    "Without a database the records carry the connection 0, and only \"log\" and\n"
+    "\"sql\" cannot work.\n"
+    "\n"
+    "Script: one command a line, fields separated by TAB; blank lines and lines\n"
+    "starting with '#' are skipped; in fields \\t, \\\\ and \\xHH are decoded. A contact\n"
+    "is the fields CallSign DigiBand QSOMode QSOReportRecived DXCCPrefix MainPrefix\n"
+    "Continent (missing trailing fields are empty).\n"
+    "\n"
+    "  info                  _GetInfo             info NAME WORD1 TAG WORD2\n"
+    "  run [CONTACT]         _Run                 run 1 (a window came back) or run 0\n"
+    "  score CONTACT         _GetScore            score RESULT\n"
+    "  add CONTACT           _AddQSO              add RESULT\n"
+    "  grab CONTACT          _GrabNumber          grab CODE (bytes as \\xHH where needed)\n"
+    "  log CONTACT           INSERT, then _AddQSO log RESULT (log error MESSAGE)\n"
+    "  stats                 the statistics text  stats N, then its N lines\n"
+    "  recalc                \"Recalc Statistic\"   recalc\n"
+    "  release               _Release             release\n"
+    "  sql STATEMENT         on the connection    sql ok, or sql error MESSAGE\n"
+    "  caption               the window caption   caption TEXT\n"
+    "  close                 the close box        close 1 (now minimised) or close 0\n"
+    "  sleep MS              handle messages      sleep\n"
+    "  quit                  end the script       quit\n"
+    "\n"
+    "A message box shown meanwhile is answered with OK and printed first as\n"
+    "msgbox CAPTION TEXT. A bad line prints error WHAT and the script goes on.\n"
+    "Exit status 0 at the end of the script; 1 when the script, the database or the\n"
+    "plug-in cannot be opened; 2 for bad arguments.\n";
+
+namespace {
+
+constexpr std::size_t kMaxFieldBytes = ShortString::kCapacity;
+
+std::string Quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
+
+void CheckRecordText(std::string_view what, const std::string& value) {
+    if (value.size() > kMaxFieldBytes) {
+        throw ScriptError(std::string(what) + " is " + std::to_string(value.size()) +
+                          " bytes long; a record holds at most " +
+                          std::to_string(kMaxFieldBytes));
+    }
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+void AppendHex(std::string& out, unsigned char byte) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    out += "\\x";
+    out += kDigits[byte >> 4];
+    out += kDigits[byte & 0x0F];
+}
+
+enum class Takes { Nothing, Contact, Statement, Milliseconds };
+
+struct VerbEntry {
+    std::string_view name;
+    Verb verb;
+    Takes takes;
+};
+
+constexpr std::array<VerbEntry, 14> kVerbs = {{
+    {"info", Verb::Info, Takes::Nothing},
+    {"run", Verb::Run, Takes::Contact},
+    {"score", Verb::Score, Takes::Contact},
+    {"add", Verb::Add, Takes::Contact},
+    {"grab", Verb::Grab, Takes::Contact},
+    {"log", Verb::Log, Takes::Contact},
+    {"stats", Verb::Stats, Takes::Nothing},
+    {"recalc", Verb::Recalc, Takes::Nothing},
+    {"release", Verb::Release, Takes::Nothing},
+    {"sql", Verb::Sql, Takes::Statement},
+    {"caption", Verb::Caption, Takes::Nothing},
+    {"close", Verb::Close, Takes::Nothing},
+    {"sleep", Verb::Sleep, Takes::Milliseconds},
+    {"quit", Verb::Quit, Takes::Nothing},
+}};
+
+std::uint32_t ParseMilliseconds(const std::string& text) {
+    if (text.empty()) {
+        throw ScriptError("sleep needs a time in milliseconds");
+    }
+    std::uint64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            throw ScriptError("sleep time " + Quoted(text) +
+                              " is not a whole number of milliseconds");
+        }
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+        if (value > kMaxSleepMilliseconds) {
+            throw ScriptError("sleep time " + Quoted(text) + " is over the limit of " +
+                              std::to_string(kMaxSleepMilliseconds) + " ms");
+        }
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+} // namespace
+
+Options ParseOptions(const std::vector<std::string>& args) {
+    Options options;
+    bool haveScript = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            continue;
+        }
+        if (arg.size() > 1 && arg[0] == '-') {
+            std::string* target = arg == "--plugin"           ? &options.plugin
+                                  : arg == "--sqlite"         ? &options.sqliteFile
+                                  : arg == "--odbc"           ? &options.odbcString
+                                  : arg == "--table"          ? &options.table
+                                  : arg == "--caption-prefix" ? &options.captionPrefix
+                                                              : nullptr;
+            if (target == nullptr) {
+                throw ScriptError("unknown option " + arg);
+            }
+            if (i + 1 >= args.size()) {
+                throw ScriptError("missing value after " + arg);
+            }
+            const std::string& value = args[++i];
+            if (value.empty() && target != &options.captionPrefix) {
+                throw ScriptError(arg + " needs a value");
+            }
+            if (target == &options.table || target == &options.captionPrefix) {
+                CheckRecordText(arg, value);
+            }
+            *target = value;
+            continue;
+        }
+        if (haveScript) {
+            throw ScriptError("more than one script file: " + options.script + " and " + arg);
+        }
+        options.script = arg;
+        haveScript = true;
+    }
+    if (!options.sqliteFile.empty() && !options.odbcString.empty()) {
+        throw ScriptError("give either --sqlite or --odbc, not both");
+    }
+    return options;
+}
+
+void LineSplitter::Feed(std::string_view bytes, std::vector<std::string>& lines) {
+    while (!bytes.empty()) {
+        const std::size_t lf = bytes.find('\n');
+        if (lf == std::string_view::npos) {
+            m_pending.append(bytes);
+            return;
+        }
+        m_pending.append(bytes.substr(0, lf));
+        if (!m_pending.empty() && m_pending.back() == '\r') {
+            m_pending.pop_back();
+        }
+        lines.push_back(std::move(m_pending));
+        m_pending.clear();
+        bytes.remove_prefix(lf + 1);
+    }
+}
+
+std::optional<std::string> LineSplitter::Finish() {
+    if (m_pending.empty()) {
+        return std::nullopt;
+    }
+    std::string last = std::move(m_pending);
+    m_pending.clear();
+    return last;
+}
+
+std::vector<std::string_view> SplitFields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    for (;;) {
+        const std::size_t tab = line.find('\t');
+        fields.push_back(line.substr(0, tab));
+        if (tab == std::string_view::npos) {
+            return fields;
+        }
+        line.remove_prefix(tab + 1);
+    }
+}
+
+std::string DecodeField(std::string_view field) {
+    std::string out;
+    out.reserve(field.size());
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\') {
+            out += field[i];
+            continue;
+        }
+        if (i + 1 >= field.size()) {
+            throw ScriptError("a lone backslash at the end (write \\\\ for a backslash)");
+        }
+        const char kind = field[++i];
+        if (kind == 't') {
+            out += '\t';
+        } else if (kind == '\\') {
+            out += '\\';
+        } else if (kind == 'x') {
+            const int high = i + 1 < field.size() ? HexDigit(field[i + 1]) : -1;
+            const int low = i + 2 < field.size() ? HexDigit(field[i + 2]) : -1;
+            if (high < 0 || low < 0) {
+                throw ScriptError("bad escape " + Quoted(field.substr(i - 1, 4)) +
+                                  ": \\x needs two hex digits");
+            }
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            throw ScriptError("unknown escape " + Quoted(field.substr(i - 1, 2)) +
+                              " (only \\t, \\\\ and \\xHH)");
+        }
+    }
+    return out;
+}
+
+bool IsSkippedLine(std::string_view line) {
+    if (!line.empty() && line.front() == '#') {
+        return true;
+    }
+    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+const std::array<ContactField, 7> kContactFields = {{
+    {"CallSign", &Contact::CallSign, &TQSOData::CallSign},
+    {"DigiBand", &Contact::DigiBand, &TQSOData::DigiBand},
+    {"QSOMode", &Contact::QSOMode, &TQSOData::QSOMode},
+    {"QSOReportRecived", &Contact::QSOReportRecived, &TQSOData::QSOReportRecived},
+    {"DXCCPrefix", &Contact::DXCCPrefix, &TQSOData::DXCCPrefix},
+    {"MainPrefix", &Contact::MainPrefix, &TQSOData::MainPrefix},
+    {"Continent", &Contact::Continent, &TQSOData::Continent},
+}};
+
+std::string_view VerbName(Verb verb) {
+    for (const VerbEntry& entry : kVerbs) {
+        if (entry.verb == verb) {
+            return entry.name;
+        }
+    }
+    return "?";
+}
+
+std::optional<Command> ParseLine(std::string_view line) {
+    if (IsSkippedLine(line)) {
+        return std::nullopt;
+    }
+    const std::vector<std::string_view> raw = SplitFields(line);
+    const std::string name = DecodeField(raw[0]);
+    const auto entry = std::find_if(kVerbs.begin(), kVerbs.end(),
+                                    [&](const VerbEntry& e) { return e.name == name; });
+    if (entry == kVerbs.end()) {
+        throw ScriptError("unknown command " + Quoted(name));
+    }
+
+    std::vector<std::string> fields;
+    for (std::size_t i = 1; i < raw.size(); ++i) {
+        try {
+            fields.push_back(DecodeField(raw[i]));
+        } catch (const ScriptError& e) {
+            throw ScriptError(std::string(entry->name) + ", field " + std::to_string(i + 1) +
+                              ": " + e.what());
+        }
+    }
+
+    Command command;
+    command.verb = entry->verb;
+    std::size_t taken = 0;
+    switch (entry->takes) {
+    case Takes::Nothing:
+        break;
+    case Takes::Contact:
+        taken = std::min(fields.size(), kContactFields.size());
+        for (std::size_t i = 0; i < taken; ++i) {
+            CheckRecordText(std::string(entry->name) + ": " + std::string(kContactFields[i].name),
+                            fields[i]);
+            command.contact.*kContactFields[i].value = std::move(fields[i]);
+        }
+        break;
+    case Takes::Statement:
+        if (fields.empty() || fields[0].empty()) {
+            throw ScriptError("sql needs a statement");
+        }
+        if (fields[0].find('\0') != std::string::npos) {
+            throw ScriptError("sql: the statement holds a NUL byte");
+        }
+        command.statement = std::move(fields[0]);
+        taken = 1;
+        break;
+    case Takes::Milliseconds:
+        command.milliseconds = ParseMilliseconds(fields.empty() ? std::string() : fields[0]);
+        taken = 1;
+        break;
+    }
+    for (std::size_t i = taken; i < fields.size(); ++i) {
+        if (!fields[i].empty()) {
+            const std::string takes = taken == 0   ? "no fields"
+                                      : taken == 1 ? "1 field"
+                                                   : std::to_string(taken) + " fields";
+            throw ScriptError(std::string(entry->name) + " takes " + takes + ", but field " +
+                              std::to_string(i + 2) + " is " + Quoted(fields[i]));
+        }
+    }
+    return command;
+}
+
+void FillRecord(TQSOData& record, const RecordSettings& settings, const Contact& contact) {
+    std::memset(&record, 0, sizeof record);
+    record.SetConnectionValue(settings.connection);
+    record.TableName.Assign(settings.table);
+    record.CaptionPrefix.Assign(settings.captionPrefix);
+    for (const ContactField& field : kContactFields) {
+        (record.*field.slot).Assign(contact.*field.value);
+    }
+}
+
+std::string SqlLiteral(std::string_view value) {
+    if (value.find('\0') != std::string_view::npos) {
+        throw ScriptError("a NUL byte cannot go into an SQL string literal");
+    }
+    std::string out = "'";
+    for (const char c : value) {
+        out += c;
+        if (c == '\'') {
+            out += '\'';
+        }
+    }
+    out += '\'';
+    return out;
+}
+
+std::string InsertStatement(std::string_view table, const Contact& contact) {
+    std::string columns;
+    std::string values;
+    for (const ContactField& field : kContactFields) {
+        if (!columns.empty()) {
+            columns += ", ";
+            values += ", ";
+        }
+        columns += field.name;
+        try {
+            values += SqlLiteral(contact.*field.value);
+        } catch (const ScriptError& e) {
+            throw ScriptError(std::string(field.name) + ": " + e.what());
+        }
+    }
+    return "INSERT INTO " + std::string(table) + " (" + columns + ") VALUES (" + values + ")";
+}
+
+std::string HexEscape(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x21 || byte > 0x7E || c == '\\') {
+            AppendHex(out, byte);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string OneLine(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> StatisticLines(std::string_view text) {
+    std::vector<std::string> lines;
+    if (text.empty()) {
+        return lines;
+    }
+    for (;;) {
+        const std::size_t end = text.find("\r\n");
+        std::string line;
+        for (const char c : text.substr(0, end)) {
+            if (c == '\r') {
+                line += "\\r";
+            } else if (c == '\n') {
+                line += "\\n";
+            } else {
+                line += c;
+            }
+        }
+        lines.push_back(std::move(line));
+        if (end == std::string_view::npos) {
+            return lines;
+        }
+        text.remove_prefix(end + 2);
+    }
+}
+
+std::string InfoLine(const TPluginInfo& info) {
+    return "info\t" + OneLine(info.ContestName.view()) + "\t" +
+           std::to_string(info.InfoWord1.get()) + "\t" + OneLine(info.PluginTag.view()) + "\t" +
+           std::to_string(info.InfoWord2.get());
+}
+
+} // namespace morvel::host

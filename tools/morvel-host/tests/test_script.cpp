@@ -1,0 +1,365 @@
+// The portable half of morvel-host: options, script lines, fields and escapes,
+// the records and the INSERT it builds, and the text it prints.
+#include "tools/morvel-host/script.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+namespace morvel::host {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(HostScript, DecodeFieldDecodesTheThreeEscapes) {
+    struct Case {
+        std::string field;
+        std::string decoded;
+    };
+    const Case cases[] = {
+        {"", ""},
+        {"UA3ABC", "UA3ABC"},
+        {R"(a\tb)", "a\tb"},
+        {R"(\\)", "\\"},
+        {R"(\\t)", "\\t"},          // an escaped backslash, then a plain t
+        {R"(\\\t)", "\\\t"},        // an escaped backslash, then an escaped TAB
+        {R"(\x41\x4a\x4A)", "AJJ"}, // either case of hex digit
+        {R"(\x00)", "\0"s},
+        {R"(\xFF\xc0)", "\xFF\xC0"},
+        {R"(x\x2Cy)", "x,y"},
+        {"50 %", "50 %"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(DecodeField(c.field), c.decoded) << c.field;
+    }
+}
+
+TEST(HostScript, DecodeFieldRejectsBadEscapes) {
+    const char* const bad[] = {
+        R"(\x4)",  // one hex digit at the end
+        R"(\x4G)", // one hex digit, then something else
+        R"(\xZZ)", // no hex digit
+        R"(\x)",   // nothing after the x
+        R"(\q)",   // not an escape
+        R"(\n)",   // not one of the three either
+        R"(abc\)", // a lone backslash at the end
+        R"(\)",    // nothing but one
+        R"(\\\)",  // an escaped backslash, then a lone one
+    };
+    for (const char* field : bad) {
+        EXPECT_THROW(DecodeField(field), ScriptError) << field;
+    }
+}
+
+TEST(HostScript, FieldsAreSplitAtEveryTabBeforeDecoding) {
+    using Fields = std::vector<std::string_view>;
+    EXPECT_EQ(SplitFields(""), Fields{""});
+    EXPECT_EQ(SplitFields("info"), Fields{"info"});
+    EXPECT_EQ(SplitFields("score\tUA3A\t20M"), (Fields{"score", "UA3A", "20M"}));
+    EXPECT_EQ(SplitFields("score\tUA3A\t"), (Fields{"score", "UA3A", ""}));
+    EXPECT_EQ(SplitFields("score\t\t\tCW"), (Fields{"score", "", "", "CW"}));
+    EXPECT_EQ(SplitFields(R"(sql\ta)"), Fields{R"(sql\ta)"});
+}
+
+TEST(HostScript, BlankAndCommentLinesAreSkipped) {
+    for (const char* line : {"", " ", "\t", " \t ", "#", "# info", "#info\tx"}) {
+        EXPECT_TRUE(IsSkippedLine(line)) << '"' << line << '"';
+        EXPECT_FALSE(ParseLine(line).has_value()) << '"' << line << '"';
+    }
+    for (const char* line : {"info", " #info", "x"}) {
+        EXPECT_FALSE(IsSkippedLine(line)) << line;
+    }
+}
+
+TEST(HostScript, ContactCommandsTakeTheSevenFieldsInOrder) {
+    const auto command = ParseLine("score\tUA3ABC\t20M\tCW\t599 MO\tUA\tUA3\tEU");
+    ASSERT_TRUE(command.has_value());
+    EXPECT_EQ(command->verb, Verb::Score);
+    EXPECT_EQ(command->contact.CallSign, "UA3ABC");
+    EXPECT_EQ(command->contact.DigiBand, "20M");
+    EXPECT_EQ(command->contact.QSOMode, "CW");
+    EXPECT_EQ(command->contact.QSOReportRecived, "599 MO");
+    EXPECT_EQ(command->contact.DXCCPrefix, "UA");
+    EXPECT_EQ(command->contact.MainPrefix, "UA3");
+    EXPECT_EQ(command->contact.Continent, "EU");
+
+    const auto verbs = {std::pair{"run", Verb::Run}, std::pair{"add", Verb::Add},
+                        std::pair{"grab", Verb::Grab}, std::pair{"log", Verb::Log}};
+    for (const auto& [name, verb] : verbs) {
+        const auto parsed = ParseLine(std::string(name) + "\tK1A");
+        ASSERT_TRUE(parsed.has_value()) << name;
+        EXPECT_EQ(parsed->verb, verb) << name;
+        EXPECT_EQ(VerbName(parsed->verb), name);
+        EXPECT_EQ(parsed->contact.CallSign, "K1A") << name;
+        EXPECT_EQ(parsed->contact.Continent, "") << name;
+    }
+}
+
+TEST(HostScript, ContactFieldsAreDecodedAndMayBeEmpty) {
+    const auto command = ParseLine(R"(add	U\x41\\1		C\tW		)");
+    ASSERT_TRUE(command.has_value());
+    EXPECT_EQ(command->contact.CallSign, "UA\\1");
+    EXPECT_EQ(command->contact.DigiBand, "");
+    EXPECT_EQ(command->contact.QSOMode, "C\tW");
+    EXPECT_EQ(command->contact.QSOReportRecived, "");
+    EXPECT_EQ(command->contact.DXCCPrefix, "");
+
+    // A trailing TAB after the seventh field adds an empty field: harmless.
+    EXPECT_TRUE(ParseLine("add\t1\t2\t3\t4\t5\t6\t7\t").has_value());
+    EXPECT_TRUE(ParseLine("info\t").has_value());
+    EXPECT_TRUE(ParseLine("sleep\t5\t\t").has_value());
+}
+
+TEST(HostScript, BadLinesAreErrorsThatNameTheProblem) {
+    struct Case {
+        std::string line;
+        std::string mentions;
+    };
+    const Case cases[] = {
+        {"frobnicate", "unknown command \"frobnicate\""},
+        {"INFO", "unknown command"},
+        {"info\tx", "field 2"},
+        {"stats\t\tx", "field 3"},
+        {"add\t1\t2\t3\t4\t5\t6\t7\t8", "field 9"}, // nothing is dropped silently
+        {R"(add	UA\q)", "field 2"},
+        {R"(add	UA	20M	\x4)", "field 4: bad escape \"\\x4\""},
+        {"add\tUA3\\", "lone backslash"},
+        {"add\t" + std::string(256, 'A'), "CallSign is 256 bytes"},
+        {"add\tA\t\t\t\t\t\t" + std::string(300, 'E'), "Continent is 300 bytes"},
+        {"sql", "sql needs a statement"},
+        {"sql\t", "sql needs a statement"},
+        {R"(sql	SELECT '\x00')", "NUL"},
+        {"sql\tDELETE FROM Log\tx", "field 3"},
+        {"sleep", "sleep needs a time"},
+        {"sleep\tabc", "not a whole number"},
+        {"sleep\t-1", "not a whole number"},
+        {"sleep\t1.5", "not a whole number"},
+        {"sleep\t3600001", "over the limit"},
+        {"sleep\t99999999999999999999999", "over the limit"},
+    };
+    for (const Case& c : cases) {
+        try {
+            ParseLine(c.line);
+            ADD_FAILURE() << "no error for " << c.line;
+        } catch (const ScriptError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.mentions), std::string::npos)
+                << c.line << " gave: " << e.what();
+        }
+    }
+}
+
+TEST(HostScript, FieldsOfExactlyTheLimitAndOtherCommandsParse) {
+    const auto full = ParseLine("grab\t" + std::string(255, 'A'));
+    ASSERT_TRUE(full.has_value());
+    EXPECT_EQ(full->contact.CallSign.size(), 255u);
+
+    const auto sql = ParseLine(R"(sql	INSERT INTO Log VALUES ('a\tb'))");
+    ASSERT_TRUE(sql.has_value());
+    EXPECT_EQ(sql->verb, Verb::Sql);
+    EXPECT_EQ(sql->statement, "INSERT INTO Log VALUES ('a\tb')");
+
+    const auto sleep = ParseLine("sleep\t3600000");
+    ASSERT_TRUE(sleep.has_value());
+    EXPECT_EQ(sleep->milliseconds, 3600000u);
+    EXPECT_EQ(ParseLine("sleep\t0")->milliseconds, 0u);
+}
+
+TEST(HostScript, LineSplitterKeepsEveryLineWhateverTheChunks) {
+    const std::string input = "info\r\n\r\nrun\nsql\tx\ry\r\nquit";
+    const std::vector<std::string> expected = {"info", "", "run", "sql\tx\ry", "quit"};
+    // Every split point, including one between CR and LF.
+    for (std::size_t cut = 0; cut <= input.size(); ++cut) {
+        LineSplitter splitter;
+        std::vector<std::string> lines;
+        splitter.Feed(std::string_view(input).substr(0, cut), lines);
+        splitter.Feed(std::string_view(input).substr(cut), lines);
+        if (auto last = splitter.Finish()) {
+            lines.push_back(*last);
+        }
+        EXPECT_EQ(lines, expected) << "cut at " << cut;
+    }
+
+    LineSplitter ended;
+    std::vector<std::string> lines;
+    ended.Feed("a\nb\n", lines);
+    EXPECT_EQ(lines, (std::vector<std::string>{"a", "b"}));
+    EXPECT_FALSE(ended.Finish().has_value());
+}
+
+TEST(HostScript, OptionsHaveDefaultsAndTakeEveryOption) {
+    const Options defaults = ParseOptions({});
+    EXPECT_EQ(defaults.plugin, "");
+    EXPECT_EQ(defaults.table, "Log");
+    EXPECT_EQ(defaults.captionPrefix, "");
+    EXPECT_EQ(defaults.script, "");
+    EXPECT_TRUE(defaults.sqliteFile.empty() && defaults.odbcString.empty());
+    EXPECT_FALSE(defaults.help);
+
+    const Options all = ParseOptions({"--plugin", "x.dll", "--sqlite", "log.db", "--table",
+                                      "Contest", "script.txt", "--caption-prefix", "box"});
+    EXPECT_EQ(all.plugin, "x.dll");
+    EXPECT_EQ(all.sqliteFile, "log.db");
+    EXPECT_EQ(all.table, "Contest");
+    EXPECT_EQ(all.captionPrefix, "box");
+    EXPECT_EQ(all.script, "script.txt");
+
+    EXPECT_EQ(ParseOptions({"--odbc", "DSN=x"}).odbcString, "DSN=x");
+    EXPECT_EQ(ParseOptions({"-"}).script, "-");
+    EXPECT_TRUE(ParseOptions({"--help"}).help);
+    EXPECT_EQ(ParseOptions({"--table", std::string(255, 'T')}).table.size(), 255u);
+}
+
+TEST(HostScript, BadOptionsAreRejected) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string mentions;
+    };
+    const Case cases[] = {
+        {{"--frob"}, "unknown option --frob"},
+        {{"--frob", "x"}, "unknown option --frob"},
+        {{"--plugin"}, "missing value after --plugin"},
+        {{"--plugin", ""}, "--plugin needs a value"},
+        {{"--sqlite", ""}, "--sqlite needs a value"},
+        {{"--table", ""}, "--table needs a value"},
+        {{"--sqlite", "a.db", "--odbc", "DSN=x"}, "not both"},
+        {{"one.txt", "two.txt"}, "more than one script"},
+        {{"--table", std::string(256, 'T')}, "--table is 256 bytes"},
+        {{"--caption-prefix", std::string(256, 'C')}, "--caption-prefix is 256 bytes"},
+    };
+    for (const Case& c : cases) {
+        try {
+            ParseOptions(c.args);
+            ADD_FAILURE() << "no error for " << c.args[0];
+        } catch (const ScriptError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.mentions), std::string::npos)
+                << c.args[0] << " gave: " << e.what();
+        }
+    }
+    EXPECT_EQ(ParseOptions({"--caption-prefix", ""}).captionPrefix, "");
+}
+
+TEST(HostScript, RecordsCarryTheContactAtTheHostsOffsets) {
+    Contact contact;
+    contact.CallSign = "UA3ABC";
+    contact.DigiBand = "20M";
+    contact.QSOMode = "CW";
+    contact.QSOReportRecived = "599MO";
+    contact.DXCCPrefix = "UA";
+    contact.MainPrefix = "UA3";
+    contact.Continent = "EU";
+    const RecordSettings settings{0x12345678u, "Log", "box"};
+
+    auto record = std::make_unique<TQSOData>();
+    std::memset(record.get(), 0xAA, sizeof(TQSOData));
+    FillRecord(*record, settings, contact);
+
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(record.get());
+    EXPECT_EQ(bytes[0], 0x78);
+    EXPECT_EQ(bytes[3], 0x12);
+
+    struct Expected {
+        std::size_t offset;
+        std::string value;
+    };
+    const Expected fields[] = {
+        {12, "Log"},     {268, "UA3ABC"}, {540, "20M"},  {796, "CW"},   {1052, "EU"},
+        {1308, "599MO"}, {2332, "UA3"},   {2588, "UA"}, {3868, "box"},
+    };
+    std::vector<bool> covered(sizeof(TQSOData), false);
+    for (int i = 0; i < 4; ++i) {
+        covered[static_cast<std::size_t>(i)] = true;
+    }
+    for (const Expected& field : fields) {
+        ASSERT_EQ(bytes[field.offset], field.value.size()) << field.value;
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes + field.offset + 1),
+                              field.value.size()),
+                  field.value);
+        for (std::size_t i = 0; i <= field.value.size(); ++i) {
+            covered[field.offset + i] = true;
+        }
+    }
+    // Everything else, the record's reserved ranges included, is zero.
+    for (std::size_t i = 0; i < sizeof(TQSOData); ++i) {
+        if (!covered[i]) {
+            ASSERT_EQ(bytes[i], 0) << "offset " << i;
+        }
+    }
+}
+
+TEST(HostScript, InsertStatementListsTheColumnsAndQuotesTheValues) {
+    Contact contact;
+    contact.CallSign = "O'BRIEN";
+    contact.DigiBand = "20M";
+    contact.QSOMode = "CW";
+    contact.QSOReportRecived = "599 ''MO";
+    contact.MainPrefix = "EI";
+    EXPECT_EQ(InsertStatement("Log", contact),
+              "INSERT INTO Log (CallSign, DigiBand, QSOMode, QSOReportRecived, DXCCPrefix, "
+              "MainPrefix, Continent) VALUES ('O''BRIEN', '20M', 'CW', '599 ''''MO', '', 'EI', "
+              "'')");
+
+    contact.Continent = "E\0U"s;
+    try {
+        InsertStatement("Log", contact);
+        ADD_FAILURE() << "a NUL byte went into the statement";
+    } catch (const ScriptError& e) {
+        EXPECT_NE(std::string(e.what()).find("Continent"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(SqlLiteral("a\tb\\c"), "'a\tb\\c'");
+    EXPECT_EQ(SqlLiteral("'"), "''''");
+}
+
+TEST(HostScript, HexEscapeShowsEveryByteOutsidePrintableAscii) {
+    struct Case {
+        std::string bytes;
+        std::string shown;
+    };
+    const Case cases[] = {
+        {"", ""},
+        {"MO", "MO"},
+        {"!~", "!~"},
+        {" ", R"(\x20)"},
+        {"\\", R"(\x5C)"},
+        {"\x7F", R"(\x7F)"},
+        {"\0"s, R"(\x00)"},
+        {"A\xC0\xFF", R"(A\xC0\xFF)"},
+        {"\t\r\n", R"(\x09\x0D\x0A)"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(HexEscape(c.bytes), c.shown) << c.shown;
+    }
+}
+
+TEST(HostScript, OneLineKeepsTextOnOneLine) {
+    EXPECT_EQ(OneLine("hello"), "hello");
+    EXPECT_EQ(OneLine("a\r\nb\tc"), R"(a\r\nb\tc)");
+    EXPECT_EQ(OneLine(R"(C:\log)"), R"(C:\log)");
+    EXPECT_EQ(OneLine("\xC0\xFF 1"), "\xC0\xFF 1"); // the code page's letters stay
+}
+
+TEST(HostScript, StatisticLinesAreSplitAtCrLf) {
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(StatisticLines(""), Lines{});
+    EXPECT_EQ(StatisticLines("QSO: 1"), Lines{"QSO: 1"});
+    EXPECT_EQ(StatisticLines("a\r\nb\tc"), (Lines{"a", "b\tc"}));
+    EXPECT_EQ(StatisticLines("a\r\n"), (Lines{"a", ""}));
+    EXPECT_EQ(StatisticLines("\r\n\r\n"), (Lines{"", "", ""}));
+    EXPECT_EQ(StatisticLines("a\nb\rc\r\r\nd"), (Lines{R"(a\nb\rc\r)", "d"}));
+}
+
+TEST(HostScript, InfoLineShowsTheRecord) {
+    TPluginInfo info;
+    std::memset(&info, 0xFF, sizeof info);
+    FillPluginInfo(info);
+    EXPECT_EQ(InfoLine(info), "info\tMorvel Russia\t1\ttobrix_contest\t1");
+
+    info.ContestName.Assign("A\tB");
+    info.InfoWord1.set(-1);
+    info.PluginTag.Assign("");
+    info.InfoWord2.set(7);
+    EXPECT_EQ(InfoLine(info), "info\tA\\tB\t-1\t\t7");
+}
+
+} // namespace
+} // namespace morvel::host

@@ -1,0 +1,81 @@
+#include "ui/domlist_logic.h"
+
+#include "plugin/text.h"
+
+namespace morvel::ui {
+
+std::optional<int> BandNumber(std::string_view band) {
+    for (std::size_t i = 0; i < BandTable.size(); ++i) {
+        if (BandTable[i] == band) {
+            return static_cast<int>(i + 1);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<int> FollowedBand(std::string_view digiBand) {
+    const std::string_view band = Trim(digiBand);
+    if (band.empty()) {
+        return std::nullopt;
+    }
+    return BandNumber(band);
+}
+
+std::vector<std::string> DomListCodes(const std::vector<std::string>& domLines) {
+    std::vector<std::string> codes;
+    for (const std::string& line : domLines) {
+        const std::size_t eq = line.find('=');
+        if (eq == std::string::npos) {
+            continue;
+        }
+        codes.emplace_back(Trim(std::string_view(line).substr(eq + 1, 4)));
+    }
+    return codes;
+}
+
+std::optional<BandButtonLayout> Panel2Resize(int panelWidth, int panelHeight) {
+    constexpr int n = static_cast<int>(BandTable.size());
+    if (panelWidth == 0) {
+        return std::nullopt;
+    }
+    const int w = panelWidth / n;
+    const int h = panelHeight - 1;
+    BandButtonLayout layout;
+    for (int k = 0; k < n; ++k) {
+        layout.buttons[static_cast<std::size_t>(k)] = {k * w, 0, k * w + w, h};
+    }
+    const long long lastWidth = static_cast<long long>(panelWidth) - (n - 1) * w - 4;
+    Rect& last = layout.buttons.back();
+    if (lastWidth >= 0) {
+        last.right = last.left + static_cast<int>(lastWidth);
+    } else {
+        layout.lastWidthApplied = false;
+    }
+    return layout;
+}
+
+ItemLook Highlighter::Look(const WorkedList& worked, std::string_view currentBandText,
+                           std::string_view code) {
+    // The worked list only grows between recalculations; another list or a
+    // new generation means it was rebuilt, and what was known no longer holds.
+    if (&worked != m_list || worked.Generation() != m_generation) {
+        m_known.clear();
+        m_list = &worked;
+        m_generation = worked.Generation();
+    }
+    const std::vector<std::string>& oblWorked = worked.Keys();
+    if (oblWorked.empty()) {
+        return ItemLook::Default;
+    }
+    std::string probe(currentBandText);
+    probe += '|';
+    probe += code;
+    probe += '|';
+    Known& known = m_known[probe];
+    for (; !known.found && known.checked < oblWorked.size(); ++known.checked) {
+        known.found = oblWorked[known.checked].find(probe) != std::string::npos;
+    }
+    return known.found ? ItemLook::Highlighted : ItemLook::Plain;
+}
+
+} // namespace morvel::ui

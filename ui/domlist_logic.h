@@ -1,0 +1,69 @@
+// The multipliers window's logic: the band table, the list of oblast codes,
+// the band buttons' layout and the highlight of worked codes. Pure and
+// portable; the window itself is domlist_win.cpp.
+#pragma once
+
+#include "scoring/scoring.h"
+#include "ui/form_storage.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace morvel::ui {
+
+// The nine contest bands by number 1-9.
+inline constexpr std::array<std::string_view, 9> BandTable = {"1.8", "3.5", "7",  "10", "14",
+                                                              "18",  "21",  "24", "28"};
+
+// The number (1-9) of a band text that is exactly one of BandTable's.
+std::optional<int> BandNumber(std::string_view band);
+
+// The band the window follows for a counted contact: the band text trimmed;
+// nothing when it is empty or not one of BandTable's.
+std::optional<int> FollowedBand(std::string_view digiBand);
+
+// The list's codes: for every line holding "=", the up to four characters
+// after the first "=", trimmed; lines without "=" give nothing.
+std::vector<std::string> DomListCodes(const std::vector<std::string>& domLines);
+
+// The band buttons laid out across a panel of the given size: equal widths
+// side by side, the last one ending 4 pixels before the panel's right edge. A
+// last width below zero is not applied (nullopt there).
+struct BandButtonLayout {
+    std::array<Rect, 9> buttons;
+    bool lastWidthApplied = true;
+};
+std::optional<BandButtonLayout> Panel2Resize(int panelWidth, int panelHeight);
+
+enum class ItemLook {
+    Default,     // no worked oblast at all: the list view's own font and colour
+    Plain,       // black
+    Highlighted, // blue, bold and underlined
+};
+
+// How a code is drawn: highlighted when some key of OblWorked contains
+// CurrentBandText + "|" + code + "|" (so with no band selected, a code worked
+// on any band is highlighted). The answers are kept per probe and extended
+// only by the keys added since, so a repaint does not walk the whole list.
+class Highlighter {
+public:
+    ItemLook Look(const WorkedList& oblWorked, std::string_view currentBandText,
+                  std::string_view code);
+
+private:
+    struct Known {
+        std::size_t checked = 0; // keys looked at so far
+        bool found = false;
+    };
+    std::unordered_map<std::string, Known> m_known;
+    const WorkedList* m_list = nullptr;
+    std::uint64_t m_generation = 0;
+};
+
+} // namespace morvel::ui

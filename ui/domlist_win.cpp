@@ -1,0 +1,328 @@
+#include "ui/domlist_win.h"
+
+#include "plugin/module_win.h"
+#include "plugin/text.h"
+#include "ui/MainForm_win.h"
+#include "ui/control_ids.h"
+#include "ui/main_layout.h"
+
+#include <algorithm>
+#include <exception>
+#include <vector>
+
+namespace morvel {
+
+namespace {
+
+constexpr UINT kReleaseMessage = WM_APP + 1;
+constexpr DWORD kStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_TOPMOST;
+constexpr int kClientWidth = 327;
+constexpr int kClientHeight = 141;
+constexpr int kLeft = 1020;
+constexpr int kTop = 164;
+constexpr int kPanelHeight = 18;
+constexpr int kSplitterHeight = 3;
+constexpr COLORREF kWorkedColour = RGB(0, 0, 255);
+constexpr COLORREF kPlainColour = RGB(0, 0, 0);
+
+int ScreenDpi() {
+    win::WindowDC dc(nullptr);
+    const int dpi = dc.get() != nullptr ? GetDeviceCaps(dc.get(), LOGPIXELSY) : ui::kDesignDpi;
+    return dpi > 0 ? dpi : ui::kDesignDpi;
+}
+
+HFONT ListFont(int dpi, bool worked) {
+    return CreateFontA(ui::Scale(-11, dpi), 0, 0, 0, worked ? FW_BOLD : FW_NORMAL, FALSE,
+                       worked ? TRUE : FALSE, FALSE, RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                       "MS Sans Serif");
+}
+
+void Place(HWND hwnd, const ui::Rect& r) {
+    MoveWindow(hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+}
+
+// The user locale's case-sensitive order, as the list keeps its items.
+bool LocaleLess(const std::string& a, const std::string& b) {
+    return CompareStringA(LOCALE_USER_DEFAULT, 0, a.data(), static_cast<int>(a.size()), b.data(),
+                          static_cast<int>(b.size())) == CSTR_LESS_THAN;
+}
+
+} // namespace
+
+TfmDomList::TfmDomList(TfmMainForm& owner) : m_owner(&owner) {}
+
+TfmDomList::~TfmDomList() {
+    if (DomWindow == this) {
+        DomWindow = nullptr;
+    }
+}
+
+void TfmDomList::btnOBL1Click(TfmMainForm& owner) {
+    if (DomWindow != nullptr) {
+        return;
+    }
+    auto* form = new TfmDomList(owner);
+    try {
+        form->Create();
+    } catch (...) {
+        if (form->Handle() != nullptr) {
+            DestroyWindow(form->Handle());
+        } else {
+            delete form;
+        }
+        throw;
+    }
+    DomWindow = form;
+    const int showCmd = form->m_storage.Restore(form->Handle());
+    (void)showCmd; // position and size only
+    try {
+        form->FormShow();
+    } catch (const std::exception& e) {
+        ShowFailure(e.what());
+    }
+    if (DomWindow == form && form->Handle() != nullptr) {
+        ShowWindow(form->Handle(), SW_SHOW);
+    }
+}
+
+void TfmDomList::Create() {
+    m_dpi = ScreenDpi();
+    RegisterWindowClass(ui::kDomListClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+    RECT outer{0, 0, ui::Scale(kClientWidth, m_dpi), ui::Scale(kClientHeight, m_dpi)};
+    AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
+    CreateHandle(kExStyle, ui::kDomListClass, "Multipliers", kStyle, ui::Scale(kLeft, m_dpi),
+                 ui::Scale(kTop, m_dpi), outer.right - outer.left, outer.bottom - outer.top,
+                 nullptr);
+    m_formFont.reset(CreateFontA(ui::Scale(-11, m_dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                 DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                 DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif"));
+    m_listFont.reset(ListFont(m_dpi, false));
+    m_highlightFont.reset(ListFont(m_dpi, true));
+
+    m_panel = win::CreatePanel(Handle(), ui::kPanel2Id);
+    for (std::size_t k = 0; k < m_bandButtons.size(); ++k) {
+        const std::string caption(ui::BandTable[k]);
+        // Push-like radio buttons: one exclusive group, one stays pressed; no
+        // tab stop.
+        HWND button = CreateWindowExA(
+            0, "BUTTON", caption.c_str(), WS_CHILD | WS_VISIBLE | BS_RADIOBUTTON | BS_PUSHLIKE,
+            0, 0, 0, 0, m_panel,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(ui::kFirstBandButtonId + k)),
+            ModuleInstance(), nullptr);
+        if (button == nullptr) {
+            throw Error("Cannot create the band buttons");
+        }
+        SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(m_formFont.get()), FALSE);
+        m_bandButtons[k] = button;
+    }
+    // At design the button "10" is the pressed one.
+    m_pressed = 4;
+    SendMessageA(m_bandButtons[3], BM_SETCHECK, BST_CHECKED, 0);
+
+    m_list = CreateWindowExA(0, WC_LISTVIEWA, "",
+                             WS_CHILD | WS_VISIBLE | LVS_LIST | LVS_NOSORTHEADER |
+                                 LVS_SHOWSELALWAYS,
+                             0, 0, 0, 0, Handle(),
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(ui::kBandListId)),
+                             ModuleInstance(), nullptr);
+    if (m_list == nullptr) {
+        throw Error("Cannot create the oblast list");
+    }
+    SendMessageA(m_list, WM_SETFONT, reinterpret_cast<WPARAM>(m_listFont.get()), FALSE);
+    m_splitter = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 0, 0, 0, 0,
+                                 Handle(), nullptr, ModuleInstance(), nullptr);
+    FormCreate();
+    LayOut();
+}
+
+void TfmDomList::FormCreate() {
+    ListView_SetExtendedListViewStyle(m_list, LVS_EX_DOUBLEBUFFER);
+    ListView_DeleteAllItems(m_list);
+    const std::vector<std::string>* lines = m_owner->DomLines();
+    std::vector<std::string> codes = ui::DomListCodes(lines != nullptr ? *lines
+                                                                       : std::vector<std::string>());
+    std::stable_sort(codes.begin(), codes.end(), LocaleLess);
+    int index = 0;
+    for (std::string& code : codes) {
+        LVITEMA item{};
+        item.mask = LVIF_TEXT;
+        item.iItem = index++;
+        item.pszText = code.data();
+        SendMessageA(m_list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    }
+    // Lay the items out afresh.
+    SetWindowLongPtrA(m_list, GWL_STYLE, (GetWindowLongPtrA(m_list, GWL_STYLE) & ~LVS_TYPEMASK) |
+                                             LVS_ICON);
+    SetWindowLongPtrA(m_list, GWL_STYLE, (GetWindowLongPtrA(m_list, GWL_STYLE) & ~LVS_TYPEMASK) |
+                                             LVS_LIST);
+}
+
+void TfmDomList::FormShow() {
+    const std::optional<std::int32_t> band = ui::ParseInt(Trim(m_owner->Storage().CurrentBand));
+    if (!band) {
+        throw Error("Invalid variant type conversion");
+    }
+    SetBand(*band);
+}
+
+void TfmDomList::SetBand(int n) {
+    if (n >= 1 && n <= 9) {
+        for (std::size_t k = 0; k < m_bandButtons.size(); ++k) {
+            SendMessageA(m_bandButtons[k], BM_SETCHECK,
+                         static_cast<int>(k) + 1 == n ? BST_CHECKED : BST_UNCHECKED, 0);
+        }
+        m_pressed = n;
+        m_currentBandText = std::string(ui::BandTable[static_cast<std::size_t>(n - 1)]);
+    }
+    // Repainted when the thread next handles its messages: a recalculation
+    // that moves the band for every row does not paint for every row.
+    if (m_list != nullptr) {
+        InvalidateRect(m_list, nullptr, FALSE);
+    }
+    if (m_owner->OblWorked() != nullptr) {
+        m_owner->Storage().CurrentBand = std::to_string(n);
+    }
+}
+
+int TfmDomList::PressedBand() const {
+    for (std::size_t k = 0; k < m_bandButtons.size(); ++k) {
+        if (SendMessageA(m_bandButtons[k], BM_GETCHECK, 0, 0) == BST_CHECKED) {
+            return static_cast<int>(k) + 1;
+        }
+    }
+    return 0;
+}
+
+void TfmDomList::DestroyNow() {
+    if (Handle() != nullptr) {
+        DestroyWindow(Handle());
+    }
+}
+
+void TfmDomList::RzBitBtn1Click(int tag) {
+    SetBand(tag);
+}
+
+void TfmDomList::Panel2Resize() {
+    RECT r{};
+    GetClientRect(m_panel, &r);
+    const auto layout = ui::Panel2Resize(r.right, r.bottom);
+    if (!layout) {
+        return;
+    }
+    for (std::size_t k = 0; k < m_bandButtons.size(); ++k) {
+        ui::Rect place = layout->buttons[k];
+        if (k + 1 == m_bandButtons.size() && !layout->lastWidthApplied) {
+            RECT current{};
+            GetWindowRect(m_bandButtons[k], &current);
+            place.right = place.left + (current.right - current.left);
+        }
+        Place(m_bandButtons[k], place);
+    }
+}
+
+void TfmDomList::LayOut() {
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    const int panelHeight = std::min<int>(ui::Scale(kPanelHeight, m_dpi), client.bottom);
+    const int splitter = ui::Scale(kSplitterHeight, m_dpi);
+    Place(m_panel, {0, 0, client.right, panelHeight});
+    const int splitterTop = std::max(panelHeight, static_cast<int>(client.bottom) - splitter);
+    Place(m_list, {0, panelHeight, client.right, splitterTop});
+    Place(m_splitter, {0, splitterTop, client.right, client.bottom});
+    Panel2Resize();
+}
+
+LRESULT TfmDomList::LV1CustomDrawItem(NMLVCUSTOMDRAW& draw) {
+    switch (draw.nmcd.dwDrawStage) {
+    case CDDS_PREPAINT:
+        return CDRF_NOTIFYITEMDRAW;
+    case CDDS_ITEMPREPAINT: {
+        const WorkedList* worked = m_owner->OblWorked();
+        if (worked == nullptr) {
+            return CDRF_DODEFAULT;
+        }
+        char text[16] = {};
+        LVITEMA item{};
+        item.iSubItem = 0;
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        SendMessageA(m_list, LVM_GETITEMTEXTA, draw.nmcd.dwItemSpec,
+                     reinterpret_cast<LPARAM>(&item));
+        switch (m_highlighter.Look(*worked, m_currentBandText, text)) {
+        case ui::ItemLook::Default:
+            return CDRF_DODEFAULT;
+        case ui::ItemLook::Plain:
+            draw.clrText = kPlainColour;
+            return CDRF_NEWFONT;
+        case ui::ItemLook::Highlighted:
+            draw.clrText = kWorkedColour;
+            SelectObject(draw.nmcd.hdc, m_highlightFont.get());
+            return CDRF_NEWFONT;
+        }
+        return CDRF_DODEFAULT;
+    }
+    default:
+        return CDRF_DODEFAULT;
+    }
+}
+
+void TfmDomList::FormClose() {
+    m_storage.Save(Handle(), false);
+    ShowWindow(Handle(), SW_HIDE);
+    PostMessageA(Handle(), kReleaseMessage, 0, 0);
+    if (DomWindow == this) {
+        DomWindow = nullptr;
+    }
+}
+
+LRESULT TfmDomList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_SIZE:
+        if (m_list != nullptr) {
+            LayOut();
+        }
+        return 0;
+    case WM_COMMAND: {
+        const int id = LOWORD(wParam);
+        if (HIWORD(wParam) == BN_CLICKED && id >= ui::kFirstBandButtonId &&
+            id < ui::kFirstBandButtonId + 9) {
+            RzBitBtn1Click(id - ui::kFirstBandButtonId + 1);
+        }
+        return 0;
+    }
+    case WM_NOTIFY: {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header->hwndFrom == m_list && header->code == NM_CUSTOMDRAW) {
+            return LV1CustomDrawItem(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
+        }
+        break;
+    }
+    case WM_SETCURSOR:
+        if (reinterpret_cast<HWND>(wParam) == m_splitter) {
+            SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_SIZENS)));
+            return TRUE;
+        }
+        break;
+    case WM_CLOSE:
+        FormClose();
+        return 0;
+    case kReleaseMessage:
+        DestroyWindow(Handle());
+        return 0;
+    case WM_DESTROY:
+        m_storage.Save(Handle(), true);
+        if (DomWindow == this) {
+            DomWindow = nullptr;
+        }
+        return 0;
+    default:
+        break;
+    }
+    return Default(message, wParam, lParam);
+}
+
+} // namespace morvel

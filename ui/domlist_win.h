@@ -1,0 +1,68 @@
+// TfmDomList: the "Multipliers" window, listing the oblast codes of the oblast
+// file and marking those worked on the selected band.
+#pragma once
+
+#include "ui/domlist_logic.h"
+#include "ui/settings_win.h"
+#include "ui/win/handles.h"
+#include "ui/win/window_base.h"
+
+#include <commctrl.h>
+
+#include <array>
+#include <string>
+
+namespace morvel {
+
+class TfmMainForm;
+
+class TfmDomList final : public win::WindowBase {
+public:
+    // btnOBL1Click: opens the window unless one is open (which is then left
+    // where it is).
+    static void btnOBL1Click(TfmMainForm& owner);
+
+    // Selects band n (1-9: its button pressed, its text current), repaints
+    // the list and stores n as the main window's CurrentBand.
+    void SetBand(int n);
+
+    // The pressed band button's number, 0 when none is.
+    int PressedBand() const;
+
+    // Destroys the window now (with the main window that owns it).
+    void DestroyNow();
+
+    const TfmMainForm* Owner() const { return m_owner; }
+
+private:
+    explicit TfmDomList(TfmMainForm& owner);
+    ~TfmDomList() override;
+
+    void Create();
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void Panel2Resize();
+    void LayOut();
+    void RzBitBtn1Click(int tag);
+    LRESULT LV1CustomDrawItem(NMLVCUSTOMDRAW& draw);
+
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnFinalDestroy() override { delete this; }
+
+    TfmMainForm* m_owner;
+    ui::FormStorage m_storage{"TfmDomList", false};
+    int m_dpi = 96;
+    HWND m_panel = nullptr;
+    std::array<HWND, 9> m_bandButtons{};
+    int m_pressed = 0;
+    HWND m_list = nullptr;
+    HWND m_splitter = nullptr;
+    win::UniqueFont m_formFont;
+    win::UniqueFont m_listFont;
+    win::UniqueFont m_highlightFont;
+    std::string m_currentBandText; // CurrentBandText: empty until a band 1-9 is chosen
+    ui::Highlighter m_highlighter;
+};
+
+} // namespace morvel
