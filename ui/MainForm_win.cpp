@@ -2,12 +2,15 @@
 
 #include "oblast/oblast.h"
 #include "oblast/oblast_win.h"
+#include "plugin/boundary_win.h"
 #include "plugin/module_win.h"
 #include "plugin/text.h"
 #include "scoring/report.h"
 #include "ui/control_ids.h"
 #include "ui/domlist_win.h"
 #include "ui/main_layout.h"
+
+#include <commctrl.h>
 
 #include <exception>
 
@@ -16,6 +19,7 @@ namespace morvel {
 namespace {
 
 constexpr UINT kReleaseMessage = WM_APP + 1;
+constexpr UINT kFlushTextMessage = WM_APP + 2;
 constexpr DWORD kFormStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_TOPMOST;
@@ -125,6 +129,8 @@ void TfmMainForm::Construct(const TQSOData* data) {
                               ES_MULTILINE | ES_WANTRETURN | ES_AUTOHSCROLL | ES_AUTOVSCROLL |
                                   WS_TABSTOP,
                               WS_EX_CLIENTEDGE, Handle(), ui::kStatisticTextId, m_memoFont.get());
+    SetWindowSubclass(m_statistic, &TfmMainForm::StatisticTextProc, 1,
+                      reinterpret_cast<DWORD_PTR>(this));
     m_panel = win::CreatePanel(Handle(), ui::kPanel1Id);
     m_recalcButton = MakeControl("BUTTON", "Recalc Statistic", BS_PUSHBUTTON | WS_TABSTOP, 0,
                                  m_panel, ui::kRecalcButtonId, m_formFont.get());
@@ -244,17 +250,56 @@ void TfmMainForm::SetRecalcEnabled(bool enabled) {
 }
 
 void TfmMainForm::SetStatisticText(const std::string& text) {
+    m_pendingText = text;
+    if (!m_flushPosted && Handle() != nullptr) {
+        m_flushPosted = PostMessageA(Handle(), kFlushTextMessage, 0, 0) != FALSE;
+    }
+    if (!m_flushPosted) {
+        FlushStatisticText();
+    }
+}
+
+void TfmMainForm::FlushStatisticText() {
+    m_flushPosted = false;
+    if (!m_pendingText || m_statistic == nullptr) {
+        return;
+    }
     // An edit control ends its text at the first zero byte; the rest of the
     // table must still show.
-    std::string shown = text;
+    std::string shown = std::move(*m_pendingText);
+    m_pendingText.reset();
     for (char& c : shown) {
         if (c == '\0') {
             c = ' ';
         }
     }
-    if (m_statistic != nullptr) {
-        SetWindowTextA(m_statistic, shown.c_str());
+    SetWindowTextA(m_statistic, shown.c_str());
+}
+
+LRESULT CALLBACK TfmMainForm::StatisticTextProc(HWND hwnd, UINT message, WPARAM wParam,
+                                                LPARAM lParam, UINT_PTR id, DWORD_PTR self) {
+    FpuGuard guard;
+    try {
+        switch (message) {
+        case WM_GETTEXT:
+        case WM_GETTEXTLENGTH:
+        case WM_PAINT:
+        case EM_GETLINE:
+        case EM_GETLINECOUNT:
+        case EM_LINELENGTH:
+        case EM_LINEINDEX:
+        case EM_GETHANDLE:
+            reinterpret_cast<TfmMainForm*>(self)->FlushStatisticText();
+            break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, &TfmMainForm::StatisticTextProc, id);
+            break;
+        default:
+            break;
+        }
+    } catch (...) {
     }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
 void TfmMainForm::OnCommand(int id, int code) {
@@ -323,6 +368,9 @@ LRESULT TfmMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         FormCloseQuery();
         m_storage.Save(Handle(), false);
         FormClose();
+        return 0;
+    case kFlushTextMessage:
+        FlushStatisticText();
         return 0;
     case kReleaseMessage:
         if (m_busy > 0) {

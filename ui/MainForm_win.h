@@ -9,6 +9,7 @@
 #include "ui/win/window_base.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,13 @@ private:
     void OnDestroy();
     void ShowDXList(const TQSOData& rec);
 
+    // The statistics text is written to the text area when the thread next
+    // handles its messages, or at once when somebody reads or paints the
+    // area: rewriting an edit control costs far more than scoring a contact.
+    void FlushStatisticText();
+    static LRESULT CALLBACK StatisticTextProc(HWND hwnd, UINT message, WPARAM wParam,
+                                              LPARAM lParam, UINT_PTR id, DWORD_PTR self);
+
     // RecalcWindow
     void ProcessMessages() override;
     bool RecalcEnabled() const override { return m_recalcEnabled; }
@@ -75,6 +83,8 @@ private:
     HWND m_multipliersButton = nullptr;
     win::UniqueFont m_formFont;
     win::UniqueFont m_memoFont;
+    std::optional<std::string> m_pendingText;
+    bool m_flushPosted = false;
     bool m_recalcEnabled = true;
     bool m_showing = false;
     int m_busy = 0;

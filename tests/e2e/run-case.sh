@@ -15,6 +15,7 @@
 #                 $CASE_TMP set (registry seeding and the like) (optional)
 #   after         registry keys under HKCU\Software\morvel-host to print after
 #                 the host has ended, one a line (optional)
+#   nodisplay     run the host without any display (no window can be made)
 set -euo pipefail
 
 host_exe=$1
@@ -36,6 +37,10 @@ trap cleanup EXIT
 template=$("$here/../../scripts/wine-run" --prefix-path)
 cp -a "$template" "$WINEPREFIX"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
+# No settings from earlier runs in the template.
+wine reg delete 'HKCU\Software\morvel-host' /f >/dev/null 2>&1 || true
+# The wineserver started here has no display; the host must get one of its own.
+wineserver -w
 
 mkdir -p "$CASE_TMP/app"
 cp "$host_exe" "$CASE_TMP/app/morvel-host.exe"
@@ -64,8 +69,15 @@ fi
 
 actual="$CASE_TMP/actual"
 status=0
-(cd "$CASE_TMP/app" && xvfb-run -a -s "-screen 0 1920x1080x24" \
-    wine morvel-host.exe "${args[@]}" "$case_dir/script") > "$actual" 2>"$CASE_TMP/stderr" || status=$?
+if [ -f "$case_dir/nodisplay" ]; then
+    (cd "$CASE_TMP/app" && env -u DISPLAY wine morvel-host.exe "${args[@]}" "$case_dir/script") \
+        > "$actual" 2>"$CASE_TMP/stderr" || status=$?
+else
+    (cd "$CASE_TMP/app" && xvfb-run -a -s "-screen 0 1920x1080x24" \
+        wine morvel-host.exe "${args[@]}" "$case_dir/script") > "$actual" 2>"$CASE_TMP/stderr" ||
+        status=$?
+fi
+wineserver -w
 if [ -f "$case_dir/after" ]; then
     while IFS= read -r key; do
         [ -z "$key" ] && continue
@@ -76,6 +88,18 @@ if [ -f "$case_dir/after" ]; then
     done < "$case_dir/after" >> "$actual"
 fi
 sed -i 's/\r$//' "$actual"
+# The case's folder differs from run to run: it reads as %APP% (the host's
+# folder, as Windows names it) and %TMP% (as Linux names it).
+app_windows=$(winepath -w "$CASE_TMP/app" 2>/dev/null | tr -d '\r')
+python3 - "$actual" "$app_windows" "$CASE_TMP" <<'PY'
+import sys
+path, app, tmp = sys.argv[1:4]
+data = open(path, 'rb').read()
+for old, new in ((app, b'%APP%'), (app.replace('\\', '\\x5C'), b'%APP%'), (tmp, b'%TMP%')):
+    if old:
+        data = data.replace(old.encode() if isinstance(old, str) else old, new)
+open(path, 'wb').write(data)
+PY
 
 if [ "$status" -ne 0 ]; then
     echo "morvel-host exited with status $status" >&2

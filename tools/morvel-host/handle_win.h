@@ -48,6 +48,10 @@ private:
 using ModuleHandle = UniqueHandle<HMODULE, &::FreeLibrary>;
 using HookHandle = UniqueHandle<HHOOK, &::UnhookWindowsHookEx>;
 using KernelHandle = UniqueHandle<HANDLE, &::CloseHandle>;
+using WindowHandle = UniqueHandle<HWND, &::DestroyWindow>;
+using MemoryDC = UniqueHandle<HDC, &::DeleteDC>;
+// A bitmap, font or other GDI object the holder created (not a stock one).
+using GdiObject = UniqueHandle<HGDIOBJ, &::DeleteObject>;
 
 // The system's text for an error code, without the trailing line break.
 std::string SystemMessage(DWORD code);

@@ -4,8 +4,11 @@
 #include "db/odbc_connection.h"
 #include "plugin/contract.h"
 #include "plugin/text.h"
+#include "tools/morvel-host/multipliers_win.h"
+#include "tools/morvel-host/picture.h"
 #include "tools/morvel-host/plugin_win.h"
 #include "tools/morvel-host/reader_win.h"
+#include "tools/morvel-host/screenshot_win.h"
 #include "tools/morvel-host/script.h"
 #include "tools/morvel-host/window_win.h"
 #include "ui/control_ids.h"
@@ -28,6 +31,8 @@ using namespace morvel::host;
 
 constexpr const char* kNoDatabase =
     "needs a database: give --sqlite FILE or --odbc \"CONNECTION STRING\"";
+constexpr const char* kNoMainWindow = "there is no main window (no run gave one, or it is gone)";
+constexpr std::uint8_t kWhite = 0xFF;
 
 // The 600 bytes handed to _GetInfo, of which the record is the first 520.
 struct InfoBuffer {
@@ -41,29 +46,17 @@ public:
     Host(const Plugin& plugin, odbc::Connection* database, RecordSettings settings,
          MessagePump& pump, MessageBoxWatch& watch)
         : m_plugin(plugin), m_database(database), m_settings(std::move(settings)), m_pump(pump),
-          m_watch(watch) {}
+          m_watch(watch), m_directory(ProgramDirectory()),
+          m_queue([this](std::size_t index) { RunQueued(index); }) {}
 
     // Runs one script line and prints what it gives, message boxes first.
-    // False when the script ends here (quit, or WM_QUIT in the queue).
-    bool Execute(std::string_view line, std::size_t number) {
-        std::string out;
-        bool quit = false;
-        try {
-            const std::optional<Command> command = ParseLine(line);
-            if (!command) {
-                return true;
-            }
-            out = Perform(*command);
-            quit = command->verb == Verb::Quit;
-        } catch (const std::exception& e) {
-            out = "error\tline " + std::to_string(number) + ": " + OneLine(e.what()) + "\n";
+    // Queued lines run when anything handles messages during the command.
+    void Execute(std::string_view line, std::size_t number) {
+        const KeepInQueue none(m_pump, 0);
+        const std::string text = Outcome(line, number);
+        if (!text.empty()) {
+            Print(text);
         }
-        Print(m_watch.TakeLines() + out);
-        if (m_pump.QuitSeen()) {
-            std::fputs("morvel-host: WM_QUIT was posted; the script ends here\n", stderr);
-            return false;
-        }
-        return !quit;
     }
 
     // Prints the message boxes that came up between commands.
@@ -74,10 +67,83 @@ public:
         }
     }
 
+    // True once the script is to end: quit, or WM_QUIT taken from the queue.
+    bool Ended() const { return m_quit || m_pump.QuitSeen(); }
+
+    // The message of queued lines, which the host's own loop leaves in the
+    // queue between commands: a queued line is meant to run inside the next
+    // command, when the plug-in (or the host on its behalf) handles messages.
+    UINT QueueMessage() const { return m_queue.Message(); }
+
+    // At the end of the script: why it ended early, and the queued lines that
+    // never ran, so that none is lost without a word.
+    void Finish() {
+        if (m_pump.QuitSeen()) {
+            std::fputs("morvel-host: WM_QUIT was posted; the script ends here\n", stderr);
+        }
+        std::string out;
+        for (Queued& queued : m_queued) {
+            if (!queued.done) {
+                queued.done = true;
+                out += "error\tline " + std::to_string(queued.number) +
+                       ": post: the queued line never ran before the script ended\n";
+            }
+        }
+        if (!out.empty()) {
+            Print(out);
+        }
+    }
+
     bool OutputFailed() const { return m_outputFailed; }
 
 private:
-    std::string Perform(const Command& command) {
+    struct Queued {
+        std::string line;
+        std::size_t number; // of the post line
+        bool done = false;
+    };
+
+    // What a script line prints: its message boxes, then its own lines.
+    std::string Outcome(std::string_view line, std::size_t number) {
+        std::string out;
+        try {
+            const std::optional<Command> command = ParseLine(line);
+            if (!command) {
+                return {};
+            }
+            out = Perform(*command, number);
+            if (command->verb == Verb::Quit) {
+                m_quit = true;
+            }
+        } catch (const std::exception& e) {
+            out = "error\tline " + std::to_string(number) + ": " + OneLine(e.what()) + "\n";
+        }
+        return m_watch.TakeLines() + out;
+    }
+
+    // A queued line, run from the queue window's procedure: wherever the
+    // thread is handling messages, inside a plug-in call as likely as not.
+    // The host's own message handling meanwhile leaves the other queued lines
+    // to the loop that ran this one, so that they run, and print, in order.
+    void RunQueued(std::size_t index) {
+        if (index >= m_queued.size() || m_queued[index].done || Ended()) {
+            return;
+        }
+        const KeepInQueue others(m_pump, m_queue.Message());
+        m_queued[index].done = true;
+        // Copied: the line may queue more, which moves the list.
+        const std::string line = m_queued[index].line;
+        const std::size_t number = m_queued[index].number;
+        // Boxes that came up before the line ran belong to the command around
+        // it, and are printed as they would have been.
+        PrintMessageBoxes();
+        const std::string text = Outcome(line, number);
+        if (!text.empty()) {
+            Print(MarkLines(text, "posted\t"));
+        }
+    }
+
+    std::string Perform(const Command& command, std::size_t number) {
         switch (command.verb) {
         case Verb::Info: {
             InfoBuffer buffer;
@@ -118,12 +184,9 @@ private:
             return Log(command.contact);
         case Verb::Stats:
             return Stats();
-        case Verb::Recalc: {
-            const HWND button = Control("recalc", ui::kRecalcButtonId);
-            SendMessageA(button, BM_CLICK, 0, 0);
-            m_pump.Settle();
+        case Verb::Recalc:
+            Click(Control("recalc", ui::kRecalcButtonId));
             return "recalc\n";
-        }
         case Verb::Release:
             m_plugin.Release();
             m_pump.Settle();
@@ -150,13 +213,130 @@ private:
             m_pump.Settle();
             return IsWindow(main) && IsIconic(main) ? "close\t1\n" : "close\t0\n";
         }
+        case Verb::CloseWindow: {
+            const HWND main = ExistingMainWindow();
+            if (main != nullptr) {
+                SendMessageA(main, WM_CLOSE, 0, 0);
+                m_pump.Settle();
+            }
+            const bool shown = main != nullptr && IsWindow(main) && IsWindowVisible(main);
+            return shown ? "closewindow\t0\n" : "closewindow\t1\n";
+        }
+        case Verb::MultClose: {
+            if (const HWND multipliers = FindMultipliersWindow(); multipliers != nullptr) {
+                SendMessageA(multipliers, WM_CLOSE, 0, 0);
+                m_pump.Settle();
+            }
+            return FindMultipliersWindow() == nullptr ? "multclose\t1\n" : "multclose\t0\n";
+        }
         case Verb::Sleep:
             m_pump.For(command.milliseconds);
             return "sleep\n";
         case Verb::Quit:
             return "quit\n";
+        case Verb::Mult:
+            Click(Control("mult", ui::kMultipliersButtonId));
+            return FindMultipliersWindow() != nullptr ? "mult\t1\n" : "mult\t0\n";
+        case Verb::Band: {
+            const HWND button = FindBandButton(Multipliers("band"), command.band);
+            if (button == nullptr) {
+                throw ScriptError("band: the multipliers window has no band button " +
+                                  std::to_string(command.band) + " (a BUTTON with id " +
+                                  std::to_string(ui::kFirstBandButtonId + command.band - 1) +
+                                  ")");
+            }
+            Click(button);
+            return "band\t" + std::to_string(command.band) + "\n";
+        }
+        case Verb::Oblasts:
+            return Oblasts();
+        case Verb::BandNow: {
+            const HWND multipliers = FindMultipliersWindow();
+            return "bandnow\t" +
+                   std::to_string(multipliers != nullptr ? PressedBand(multipliers) : 0) + "\n";
+        }
+        case Verb::Post:
+            return Post(command.line, number);
+        case Verb::Hold:
+            return Hold(command.path);
+        case Verb::Unhold:
+            m_held.clear();
+            return "unhold\n";
+        case Verb::Screenshot:
+            return Screenshot(command.path);
         }
         return {};
+    }
+
+    // A click as the button's own BM_CLICK makes it, and what follows handled.
+    void Click(HWND button) {
+        SendMessageA(button, BM_CLICK, 0, 0);
+        m_pump.Settle();
+    }
+
+    std::string Oblasts() {
+        const HWND list = FindControl(Multipliers("oblasts"), ui::kBandListId);
+        if (list == nullptr) {
+            throw ScriptError("oblasts: the multipliers window has no list (id " +
+                              std::to_string(ui::kBandListId) + ")");
+        }
+        const std::vector<ListedOblast> items = ReadOblastList(list);
+        std::string out = "oblasts\t" + std::to_string(items.size()) + "\n";
+        for (const ListedOblast& item : items) {
+            out += HexEscape(item.code) + (item.highlighted ? "\t1\n" : "\t0\n");
+        }
+        return out;
+    }
+
+    std::string Post(const std::string& line, std::size_t number) {
+        m_queued.push_back(Queued{line, number});
+        if (!m_queue.PostLine(m_queued.size() - 1)) {
+            const DWORD error = GetLastError();
+            m_queued.pop_back();
+            throw Error("post: cannot queue the line: " + SystemMessage(error));
+        }
+        return "post\n";
+    }
+
+    // Open with no sharing at all, so that nobody else can open the file
+    // until unhold. A missing file is an error, not made: an empty file where
+    // there was none would change what the plug-in sees.
+    std::string Hold(const std::string& path) {
+        const HANDLE file =
+            CreateFileA(ResolvePath(m_directory, path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            return "hold\terror\t" + OneLine(SystemMessage(GetLastError())) + "\n";
+        }
+        KernelHandle held(file);
+        m_held.push_back(std::move(held));
+        return "hold\tok\n";
+    }
+
+    // The main window and, when there is one, the multipliers window to its
+    // right, as they draw themselves.
+    std::string Screenshot(const std::string& path) {
+        const HWND main = ExistingMainWindow();
+        if (main == nullptr) {
+            return std::string("screenshot\terror\t") + kNoMainWindow + "\n";
+        }
+        Picture picture;
+        try {
+            picture = PrintedWindow(main);
+            if (const HWND multipliers = FindMultipliersWindow(); multipliers != nullptr) {
+                picture = SideBySide(picture, PrintedWindow(multipliers), kWhite);
+            }
+        } catch (const std::exception& e) {
+            return "screenshot\terror\t" + OneLine(e.what()) + "\n";
+        }
+        try {
+            SaveBmp(picture, ResolvePath(m_directory, path));
+        } catch (const std::exception& e) {
+            // Named as the script gave it.
+            return "screenshot\terror\tcannot write " + OneLine(path) + ": " +
+                   OneLine(e.what()) + "\n";
+        }
+        return "screenshot\tok\n";
     }
 
     std::string Log(const Contact& contact) {
@@ -202,10 +382,17 @@ private:
     HWND MainWindow(const char* verb) const {
         const HWND main = ExistingMainWindow();
         if (main == nullptr) {
-            throw ScriptError(std::string(verb) +
-                              ": there is no main window (no run gave one, or it is gone)");
+            throw ScriptError(std::string(verb) + ": " + kNoMainWindow);
         }
         return main;
+    }
+
+    HWND Multipliers(const char* verb) const {
+        const HWND multipliers = FindMultipliersWindow();
+        if (multipliers == nullptr) {
+            throw ScriptError(std::string(verb) + ": there is no multipliers window");
+        }
+        return multipliers;
     }
 
     HWND Control(const char* verb, int id) const {
@@ -229,9 +416,15 @@ private:
     RecordSettings m_settings;
     MessagePump& m_pump;
     MessageBoxWatch& m_watch;
+    const std::string m_directory; // relative paths in the script start here
     std::vector<std::unique_ptr<TQSOData>> m_runRecords;
     HWND m_main = nullptr;
+    std::vector<Queued> m_queued;
+    std::vector<KernelHandle> m_held;
+    bool m_quit = false;
     bool m_outputFailed = false;
+    // Last: its window goes first, so no queued line runs on a half-gone host.
+    PostWindow m_queue;
 };
 
 // A crash in the plug-in (or here) still ends with a word on standard error
@@ -311,17 +504,18 @@ int Run(const std::vector<std::string>& args) {
 
         std::string line;
         std::size_t number = 0;
+        const KeepInQueue betweenCommands(pump, host.QueueMessage());
         for (;;) {
             pump.Drain();
             host.PrintMessageBoxes();
-            if (pump.QuitSeen()) {
-                std::fputs("morvel-host: WM_QUIT was posted; the script ends here\n", stderr);
+            if (host.Ended()) {
                 break;
             }
             const ScriptReader::State state = reader->Next(line);
             if (state == ScriptReader::State::End) {
                 const std::string failure = reader->Failure();
                 if (!failure.empty()) {
+                    host.Finish();
                     return Fail(failure);
                 }
                 break;
@@ -330,10 +524,12 @@ int Run(const std::vector<std::string>& args) {
                 pump.Wait(reader->Ready());
                 continue;
             }
-            if (!host.Execute(line, ++number)) {
+            host.Execute(line, ++number);
+            if (host.Ended()) {
                 break;
             }
         }
+        host.Finish();
         if (host.OutputFailed()) {
             return Fail("cannot write to standard output");
         }

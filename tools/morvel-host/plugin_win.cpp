@@ -67,22 +67,25 @@ Plugin::Plugin(const std::string& path) {
     module.Release();
 }
 
-std::string DefaultPluginPath() {
+std::string ProgramDirectory() {
     std::vector<char> buffer(MAX_PATH);
     for (;;) {
         const DWORD length =
             GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0 || buffer.size() > 65536) {
-            return "MorvelRussia.dll";
+            return {};
         }
         if (length < buffer.size()) {
-            std::string path(buffer.data(), length);
+            const std::string path(buffer.data(), length);
             const std::size_t slash = path.find_last_of("\\/");
-            return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
-                   "MorvelRussia.dll";
+            return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
         }
         buffer.resize(buffer.size() * 2);
     }
+}
+
+std::string DefaultPluginPath() {
+    return ProgramDirectory() + "MorvelRussia.dll";
 }
 
 } // namespace morvel::host

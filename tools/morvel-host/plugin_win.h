@@ -36,6 +36,10 @@ private:
     GetInfoProc m_getInfo = nullptr;
 };
 
+// The directory of the running program, with a separator at the end; empty
+// when the system cannot say.
+std::string ProgramDirectory();
+
 // MorvelRussia.dll in the directory of the running program.
 std::string DefaultPluginPath();
 

@@ -39,11 +39,29 @@ const char* const kUsage =
     "  sql STATEMENT         on the connection    sql ok, or sql error MESSAGE\n"
     "  caption               the window caption   caption TEXT\n"
     "  close                 the close box        close 1 (now minimised) or close 0\n"
+    "  closewindow           WM_CLOSE to the main window\n"
+    "                                             closewindow 1 (no main window shows now) or 0\n"
+    "  multclose             WM_CLOSE to the multipliers window\n"
+    "                                             multclose 1 (none is left) or 0\n"
     "  sleep MS              handle messages      sleep\n"
     "  quit                  end the script       quit\n"
+    "  mult                  \"Multipliers\"        mult 1 (its window is there) or mult 0\n"
+    "  band N                band button N (1-9)  band N\n"
+    "  oblasts               the multipliers list oblasts N, then N lines CODE DRAWN\n"
+    "                                             (1: drawn highlighted, else 0)\n"
+    "  bandnow               the pressed band     bandnow N (0: none, or no window)\n"
+    "  post LINE             queue LINE           post; LINE runs when the thread next\n"
+    "                                             handles messages (never between two\n"
+    "                                             commands), its output lines marked\n"
+    "                                             posted\n"
+    "  hold FILE             open FILE, unshared  hold ok, or hold error MESSAGE\n"
+    "  unhold                close held files     unhold\n"
+    "  screenshot FILE       the windows as BMP   screenshot ok, or screenshot error WHAT\n"
     "\n"
-    "A message box shown meanwhile is answered with OK and printed first as\n"
-    "msgbox CAPTION TEXT. A bad line prints error WHAT and the script goes on.\n"
+    "A relative FILE is taken from the directory of this program. A message box\n"
+    "shown meanwhile is answered with OK and printed first as msgbox CAPTION TEXT.\n"
+    "A bad line prints error WHAT and the script goes on; a queued line that never\n"
+    "ran is named so at the end.\n"
     "Exit status 0 at the end of the script; 1 when the script, the database or the\n"
     "plug-in cannot be opened; 2 for bad arguments.\n";
 
@@ -83,7 +101,7 @@ void AppendHex(std::string& out, unsigned char byte) {
     out += kDigits[byte & 0x0F];
 }
 
-enum class Takes { Nothing, Contact, Statement, Milliseconds };
+enum class Takes { Nothing, Contact, Statement, Milliseconds, BandNumber, ScriptLine, Path };
 
 struct VerbEntry {
     std::string_view name;
@@ -91,7 +109,7 @@ struct VerbEntry {
     Takes takes;
 };
 
-constexpr std::array<VerbEntry, 14> kVerbs = {{
+constexpr std::array<VerbEntry, 24> kVerbs = {{
     {"info", Verb::Info, Takes::Nothing},
     {"run", Verb::Run, Takes::Contact},
     {"score", Verb::Score, Takes::Contact},
@@ -104,8 +122,18 @@ constexpr std::array<VerbEntry, 14> kVerbs = {{
     {"sql", Verb::Sql, Takes::Statement},
     {"caption", Verb::Caption, Takes::Nothing},
     {"close", Verb::Close, Takes::Nothing},
+    {"closewindow", Verb::CloseWindow, Takes::Nothing},
+    {"multclose", Verb::MultClose, Takes::Nothing},
     {"sleep", Verb::Sleep, Takes::Milliseconds},
     {"quit", Verb::Quit, Takes::Nothing},
+    {"mult", Verb::Mult, Takes::Nothing},
+    {"band", Verb::Band, Takes::BandNumber},
+    {"oblasts", Verb::Oblasts, Takes::Nothing},
+    {"bandnow", Verb::BandNow, Takes::Nothing},
+    {"post", Verb::Post, Takes::ScriptLine},
+    {"hold", Verb::Hold, Takes::Path},
+    {"unhold", Verb::Unhold, Takes::Nothing},
+    {"screenshot", Verb::Screenshot, Takes::Path},
 }};
 
 std::uint32_t ParseMilliseconds(const std::string& text) {
@@ -125,6 +153,129 @@ std::uint32_t ParseMilliseconds(const std::string& text) {
         }
     }
     return static_cast<std::uint32_t>(value);
+}
+
+int ParseBand(const std::string& text) {
+    if (text.empty()) {
+        throw ScriptError("band needs a band button number, 1-" + std::to_string(kBandButtons));
+    }
+    if (text.size() != 1 || text[0] < '1' || text[0] > '0' + kBandButtons) {
+        throw ScriptError("band " + Quoted(text) + " is not a band button number, 1-" +
+                          std::to_string(kBandButtons));
+    }
+    return text[0] - '0';
+}
+
+std::string CheckPath(std::string_view verb, const std::string& path) {
+    if (path.empty()) {
+        throw ScriptError(std::string(verb) + " needs a file");
+    }
+    if (path.find('\0') != std::string::npos) {
+        throw ScriptError(std::string(verb) + ": the file name holds a NUL byte");
+    }
+    return path;
+}
+
+std::optional<Command> ParseNested(std::string_view line, int nesting);
+
+// The rest of a post line after the TAB that ends the verb, checked as a
+// script line of its own; its errors are named as the queued line's once, at
+// the outermost post.
+std::string QueuedLine(std::string_view line, std::string_view verbField, int nesting) {
+    const std::string_view queued =
+        line.size() > verbField.size() ? line.substr(verbField.size() + 1) : std::string_view();
+    if (IsSkippedLine(queued)) {
+        throw ScriptError("post needs a command to queue");
+    }
+    if (nesting >= kMaxPostNesting) {
+        throw ScriptError("posts nest more than " + std::to_string(kMaxPostNesting) + " deep");
+    }
+    try {
+        ParseNested(queued, nesting + 1);
+    } catch (const ScriptError& e) {
+        if (nesting > 0) {
+            throw;
+        }
+        throw ScriptError(std::string("post: the queued line: ") + e.what());
+    }
+    return std::string(queued);
+}
+
+std::optional<Command> ParseNested(std::string_view line, int nesting) {
+    if (IsSkippedLine(line)) {
+        return std::nullopt;
+    }
+    const std::vector<std::string_view> raw = SplitFields(line);
+    const std::string name = DecodeField(raw[0]);
+    const auto entry = std::find_if(kVerbs.begin(), kVerbs.end(),
+                                    [&](const VerbEntry& e) { return e.name == name; });
+    if (entry == kVerbs.end()) {
+        throw ScriptError("unknown command " + Quoted(name));
+    }
+
+    Command command;
+    command.verb = entry->verb;
+    if (entry->takes == Takes::ScriptLine) {
+        command.line = QueuedLine(line, raw[0], nesting);
+        return command;
+    }
+
+    std::vector<std::string> fields;
+    for (std::size_t i = 1; i < raw.size(); ++i) {
+        try {
+            fields.push_back(DecodeField(raw[i]));
+        } catch (const ScriptError& e) {
+            throw ScriptError(std::string(entry->name) + ", field " + std::to_string(i + 1) +
+                              ": " + e.what());
+        }
+    }
+
+    std::size_t taken = 0;
+    switch (entry->takes) {
+    case Takes::Nothing:
+    case Takes::ScriptLine:
+        break;
+    case Takes::Contact:
+        taken = std::min(fields.size(), kContactFields.size());
+        for (std::size_t i = 0; i < taken; ++i) {
+            CheckRecordText(std::string(entry->name) + ": " + std::string(kContactFields[i].name),
+                            fields[i]);
+            command.contact.*kContactFields[i].value = std::move(fields[i]);
+        }
+        break;
+    case Takes::Statement:
+        if (fields.empty() || fields[0].empty()) {
+            throw ScriptError("sql needs a statement");
+        }
+        if (fields[0].find('\0') != std::string::npos) {
+            throw ScriptError("sql: the statement holds a NUL byte");
+        }
+        command.statement = std::move(fields[0]);
+        taken = 1;
+        break;
+    case Takes::Milliseconds:
+        command.milliseconds = ParseMilliseconds(fields.empty() ? std::string() : fields[0]);
+        taken = 1;
+        break;
+    case Takes::BandNumber:
+        command.band = ParseBand(fields.empty() ? std::string() : fields[0]);
+        taken = 1;
+        break;
+    case Takes::Path:
+        command.path = CheckPath(entry->name, fields.empty() ? std::string() : fields[0]);
+        taken = 1;
+        break;
+    }
+    for (std::size_t i = taken; i < fields.size(); ++i) {
+        if (!fields[i].empty()) {
+            const std::string takes = taken == 0   ? "no fields"
+                                      : taken == 1 ? "1 field"
+                                                   : std::to_string(taken) + " fields";
+            throw ScriptError(std::string(entry->name) + " takes " + takes + ", but field " +
+                              std::to_string(i + 2) + " is " + Quoted(fields[i]));
+        }
+    }
+    return command;
 }
 
 } // namespace
@@ -271,66 +422,17 @@ std::string_view VerbName(Verb verb) {
 }
 
 std::optional<Command> ParseLine(std::string_view line) {
-    if (IsSkippedLine(line)) {
-        return std::nullopt;
-    }
-    const std::vector<std::string_view> raw = SplitFields(line);
-    const std::string name = DecodeField(raw[0]);
-    const auto entry = std::find_if(kVerbs.begin(), kVerbs.end(),
-                                    [&](const VerbEntry& e) { return e.name == name; });
-    if (entry == kVerbs.end()) {
-        throw ScriptError("unknown command " + Quoted(name));
-    }
+    return ParseNested(line, 0);
+}
 
-    std::vector<std::string> fields;
-    for (std::size_t i = 1; i < raw.size(); ++i) {
-        try {
-            fields.push_back(DecodeField(raw[i]));
-        } catch (const ScriptError& e) {
-            throw ScriptError(std::string(entry->name) + ", field " + std::to_string(i + 1) +
-                              ": " + e.what());
-        }
+std::string ResolvePath(std::string_view directory, std::string_view path) {
+    const bool rooted = !path.empty() && (path[0] == '\\' || path[0] == '/');
+    const bool drive = path.size() >= 2 && path[1] == ':' &&
+                       ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    if (rooted || drive) {
+        return std::string(path);
     }
-
-    Command command;
-    command.verb = entry->verb;
-    std::size_t taken = 0;
-    switch (entry->takes) {
-    case Takes::Nothing:
-        break;
-    case Takes::Contact:
-        taken = std::min(fields.size(), kContactFields.size());
-        for (std::size_t i = 0; i < taken; ++i) {
-            CheckRecordText(std::string(entry->name) + ": " + std::string(kContactFields[i].name),
-                            fields[i]);
-            command.contact.*kContactFields[i].value = std::move(fields[i]);
-        }
-        break;
-    case Takes::Statement:
-        if (fields.empty() || fields[0].empty()) {
-            throw ScriptError("sql needs a statement");
-        }
-        if (fields[0].find('\0') != std::string::npos) {
-            throw ScriptError("sql: the statement holds a NUL byte");
-        }
-        command.statement = std::move(fields[0]);
-        taken = 1;
-        break;
-    case Takes::Milliseconds:
-        command.milliseconds = ParseMilliseconds(fields.empty() ? std::string() : fields[0]);
-        taken = 1;
-        break;
-    }
-    for (std::size_t i = taken; i < fields.size(); ++i) {
-        if (!fields[i].empty()) {
-            const std::string takes = taken == 0   ? "no fields"
-                                      : taken == 1 ? "1 field"
-                                                   : std::to_string(taken) + " fields";
-            throw ScriptError(std::string(entry->name) + " takes " + takes + ", but field " +
-                              std::to_string(i + 2) + " is " + Quoted(fields[i]));
-        }
-    }
-    return command;
+    return std::string(directory) + std::string(path);
 }
 
 void FillRecord(TQSOData& record, const RecordSettings& settings, const Contact& contact) {
@@ -430,6 +532,20 @@ std::vector<std::string> StatisticLines(std::string_view text) {
         }
         text.remove_prefix(end + 2);
     }
+}
+
+std::string MarkLines(std::string_view text, std::string_view mark) {
+    std::string out;
+    out.reserve(text.size() + mark.size());
+    bool lineStart = true;
+    for (const char c : text) {
+        if (lineStart) {
+            out += mark;
+        }
+        out += c;
+        lineStart = c == '\n';
+    }
+    return out;
 }
 
 std::string InfoLine(const TPluginInfo& info) {

@@ -98,8 +98,18 @@ enum class Verb {
     Sql,
     Caption,
     Close,
+    CloseWindow,
+    MultClose,
     Sleep,
     Quit,
+    Mult,
+    Band,
+    Oblasts,
+    BandNow,
+    Post,
+    Hold,
+    Unhold,
+    Screenshot,
 };
 
 std::string_view VerbName(Verb verb);
@@ -109,9 +119,15 @@ struct Command {
     Contact contact;                // run, score, add, grab, log
     std::string statement;          // sql
     std::uint32_t milliseconds = 0; // sleep
+    int band = 0;                   // band: 1-9
+    std::string line;               // post: the queued script line, as written
+    std::string path;               // hold, screenshot
 };
 
 inline constexpr std::uint32_t kMaxSleepMilliseconds = 3'600'000;
+inline constexpr int kBandButtons = 9;
+// How deep posts may queue posts ("post\tpost\t...").
+inline constexpr int kMaxPostNesting = 32;
 
 // Reads one script line: nullopt for a skipped line, else the command with its
 // fields decoded and checked. Throws ScriptError for an unknown command, a bad
@@ -119,7 +135,18 @@ inline constexpr std::uint32_t kMaxSleepMilliseconds = 3'600'000;
 // holds (255 bytes), a missing or NUL-carrying sql statement, or a bad sleep
 // time. Empty fields past the last one a command takes are allowed (a
 // trailing TAB); anything else there is an error, not silently dropped.
+//
+// band takes one digit 1-9. hold and screenshot take a path, neither empty
+// nor holding a NUL byte. post takes the rest of the line after its TAB, as it
+// stands (a script line of its own, escapes undecoded): it is checked now, so
+// that a line that could never run is refused at once rather than failing
+// later; a blank or comment line is refused too, as it would do nothing.
 std::optional<Command> ParseLine(std::string_view line);
+
+// A path from the script: an absolute one ("C:\...", "\\server\...", or one
+// starting with a slash or backslash) as it stands, any other relative to
+// directory, which ends with a separator (or is empty).
+std::string ResolvePath(std::string_view directory, std::string_view path);
 
 // What the host puts in every record besides the contact.
 struct RecordSettings {
@@ -152,6 +179,10 @@ std::string OneLine(std::string_view text);
 // printed as it is, except that a CR or LF standing alone (which would break
 // the line count) is written as \r or \n.
 std::vector<std::string> StatisticLines(std::string_view text);
+
+// Every line of the text with mark put before it: the output of a queued
+// line, "posted\t" before each. A last line without LF is marked too.
+std::string MarkLines(std::string_view text, std::string_view mark);
 
 // "info", the contest name, InfoWord1, the plug-in tag and InfoWord2,
 // TAB-separated; the strings through OneLine, the words as signed decimals.

@@ -5,12 +5,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace morvel::host {
 
 namespace {
 
 constexpr int kSettleRounds = 4;
+constexpr DWORD kKeptPollMs = 20;
+constexpr const char* kPostWindowClass = "MorvelHostQueue";
 constexpr DWORD kSettlePauseMs = 5;
 
 // The message box text is the static control with this id.
@@ -36,7 +39,17 @@ BOOL CALLBACK MatchControl(HWND child, LPARAM param) {
 
 void MessagePump::Drain() {
     MSG message;
-    while (!m_quit && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (!m_quit) {
+        if (m_kept == 0) {
+            if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+                return;
+            }
+        } else if (!PeekMessageA(&message, nullptr, 0, m_kept - 1, PM_REMOVE) &&
+                   !PeekMessageA(&message, nullptr, m_kept + 1, 0xFFFFFFFF, PM_REMOVE)) {
+            // Everything below the kept number, then everything above it; the
+            // first range of the next round takes up the queue order again.
+            return;
+        }
         if (message.message == WM_QUIT) {
             m_quit = true;
             return;
@@ -62,15 +75,73 @@ void MessagePump::For(DWORD milliseconds) {
         if (m_quit || elapsed >= milliseconds) {
             return;
         }
-        MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds - elapsed, QS_ALLINPUT,
-                                    MWMO_INPUTAVAILABLE);
+        const DWORD left = milliseconds - elapsed;
+        if (KeptWaiting()) {
+            MsgWaitForMultipleObjectsEx(0, nullptr, std::min(left, kKeptPollMs), QS_ALLINPUT, 0);
+        } else {
+            MsgWaitForMultipleObjectsEx(0, nullptr, left, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        }
     }
 }
 
 void MessagePump::Wait(HANDLE event) {
-    if (!m_quit) {
+    if (m_quit) {
+        return;
+    }
+    if (KeptWaiting()) {
+        MsgWaitForMultipleObjectsEx(1, &event, kKeptPollMs, QS_ALLINPUT, 0);
+    } else {
         MsgWaitForMultipleObjectsEx(1, &event, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
+}
+
+UINT MessagePump::Keep(UINT message) {
+    return std::exchange(m_kept, message);
+}
+
+bool MessagePump::KeptWaiting() const {
+    MSG message;
+    return m_kept != 0 && PeekMessageA(&message, nullptr, m_kept, m_kept, PM_NOREMOVE) != FALSE;
+}
+
+PostWindow::PostWindow(Callback callback) : m_callback(std::move(callback)) {
+    m_message = RegisterWindowMessageA("morvel-host queued script line");
+    if (m_message == 0) {
+        throw Error("cannot register the message for queued lines: " +
+                    SystemMessage(GetLastError()));
+    }
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = &WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = kPostWindowClass;
+    if (RegisterClassA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        throw Error("cannot register the window class for queued lines: " +
+                    SystemMessage(GetLastError()));
+    }
+    m_window = WindowHandle(CreateWindowExA(0, kPostWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                            nullptr, instance, nullptr));
+    if (!m_window) {
+        throw Error("cannot make the window for queued lines: " + SystemMessage(GetLastError()));
+    }
+    SetWindowLongPtrA(m_window.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+bool PostWindow::PostLine(std::size_t index) const {
+    return PostMessageA(m_window.Get(), m_message, static_cast<WPARAM>(index), 0) != FALSE;
+}
+
+LRESULT CALLBACK PostWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<PostWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (self != nullptr && message == self->m_message) {
+        try {
+            self->m_callback(static_cast<std::size_t>(wParam));
+        } catch (...) {
+            // The callback reports its own failures; nothing may leave here.
+        }
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
 }
 
 MessageBoxWatch::MessageBoxWatch() {

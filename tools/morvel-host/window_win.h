@@ -4,6 +4,7 @@
 
 #include "tools/morvel-host/handle_win.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,10 +12,11 @@ namespace morvel::host {
 
 // The thread's message loop, run in short bursts between and after the calls
 // into the plug-in. Once WM_QUIT has been taken from the queue, nothing more
-// is handled and QuitSeen() says so.
+// is handled and QuitSeen() says so. Messages of one number may be kept: left
+// in the queue for whoever else handles messages (see KeepInQueue).
 class MessagePump {
 public:
-    // Handles every message waiting now.
+    // Handles every message waiting now, but the kept ones.
     void Drain();
     // Drains a few times with a short pause between, so that what the handled
     // messages post or start (a follow-up message, a short timer) gets handled.
@@ -24,10 +26,33 @@ public:
     // Sleeps until a message arrives or the event is set.
     void Wait(HANDLE event);
 
+    // Keeps messages of the number from now on (0: none); returns the number
+    // kept before.
+    UINT Keep(UINT message);
+
     bool QuitSeen() const { return m_quit; }
 
 private:
+    // Whether a kept message waits in the queue: then the queue never looks
+    // empty, and a wait for input polls instead of returning at once.
+    bool KeptWaiting() const;
+
     bool m_quit = false;
+    UINT m_kept = 0;
+};
+
+// Keeps messages of a number in the queue (0: none) for as long as it lives,
+// then what was kept before.
+class KeepInQueue {
+public:
+    KeepInQueue(MessagePump& pump, UINT message) : m_pump(pump), m_previous(pump.Keep(message)) {}
+    ~KeepInQueue() { m_pump.Keep(m_previous); }
+    KeepInQueue(const KeepInQueue&) = delete;
+    KeepInQueue& operator=(const KeepInQueue&) = delete;
+
+private:
+    MessagePump& m_pump;
+    UINT m_previous;
 };
 
 // Records every message box (a window of class "#32770") that comes up on this
@@ -60,6 +85,33 @@ private:
     std::string m_lines;
     std::vector<HWND> m_answered; // IDOK posted
     std::vector<HWND> m_unread;   // of those, not read yet
+};
+
+// A hidden message-only window that runs a callback for each PostLine: a
+// way to have something done the next time any code on this thread
+// dispatches messages. The message number is registered for the program, so
+// no other window's message shares it.
+class PostWindow {
+public:
+    using Callback = std::function<void(std::size_t)>;
+
+    // Makes the window; throws Error when it cannot.
+    explicit PostWindow(Callback callback);
+    PostWindow(const PostWindow&) = delete;
+    PostWindow& operator=(const PostWindow&) = delete;
+
+    // Queues a call of the callback with the index; false, with the reason in
+    // GetLastError, when the message cannot be posted.
+    bool PostLine(std::size_t index) const;
+
+    UINT Message() const { return m_message; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    Callback m_callback;
+    UINT m_message = 0;
+    WindowHandle m_window;
 };
 
 // A window's text (GetWindowTextA).

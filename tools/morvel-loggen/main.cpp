@@ -14,12 +14,16 @@ namespace {
 constexpr const char* kUsage =
     "Usage: morvel-loggen --out FILE [--contacts N] [--seed S] [--table NAME]\n"
     "                     [--duplicates SHARE] [--nocase]\n"
+    "       morvel-loggen --host-script FILE [--contacts N] [--seed S]\n"
     "\n"
     "Writes N contest contacts (default 1000) into the table (default Log) of an SQLite\n"
     "file, replacing the table if it exists: time, call sign, frequency, band, mode,\n"
     "reports, received exchange, DXCC prefix, main prefix and continent. The same seed\n"
     "gives the same log. --duplicates sets the share of repeated contacts (default\n"
-    "0.05); --nocase gives the CallSign column a case-insensitive collation.\n";
+    "0.05); --nocase gives the CallSign column a case-insensitive collation.\n"
+    "\n"
+    "--host-script writes a morvel-host script instead: for each contact an oblast\n"
+    "suggestion (grab) and the contact logged (log), fields separated by TAB.\n";
 
 class Db {
 public:
@@ -99,10 +103,27 @@ void Write(const std::string& file, const std::string& table, bool nocase,
     db.Exec("COMMIT");
 }
 
+void WriteHostScript(const std::string& file, const morvel::loggen::Options& options) {
+    std::FILE* out = std::fopen(file.c_str(), "wb");
+    if (out == nullptr) {
+        throw std::runtime_error(file + ": cannot write");
+    }
+    for (const auto& c : morvel::loggen::Generate(options)) {
+        const std::string fields = c.CallSign + '\t' + c.DigiBand + '\t' + c.QSOMode + '\t' +
+                                   c.QSOReportRecived + '\t' + c.DXCCPrefix + '\t' +
+                                   c.MainPrefix + '\t' + c.Continent;
+        std::fprintf(out, "grab\t%s\nlog\t%s\n", fields.c_str(), fields.c_str());
+    }
+    if (std::fclose(out) != 0) {
+        throw std::runtime_error(file + ": cannot write");
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     std::string out;
+    std::string hostScript;
     std::string table = "Log";
     bool nocase = false;
     morvel::loggen::Options options;
@@ -124,6 +145,8 @@ int main(int argc, char** argv) {
         char* end = nullptr;
         if (arg == "--out") {
             out = value;
+        } else if (arg == "--host-script") {
+            hostScript = value;
         } else if (arg == "--table") {
             table = value;
         } else if (arg == "--contacts") {
@@ -141,12 +164,16 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (out.empty()) {
-        std::fprintf(stderr, "morvel-loggen: give --out FILE\n\n%s", kUsage);
+    if (out.empty() == hostScript.empty()) {
+        std::fprintf(stderr, "morvel-loggen: give --out FILE or --host-script FILE\n\n%s", kUsage);
         return 2;
     }
     try {
-        Write(out, table, nocase, options);
+        if (!hostScript.empty()) {
+            WriteHostScript(hostScript, options);
+        } else {
+            Write(out, table, nocase, options);
+        }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "morvel-loggen: %s\n", e.what());
         return 1;

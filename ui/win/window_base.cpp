@@ -53,9 +53,11 @@ void WindowBase::CreateHandle(DWORD exStyle, const char* className, const char* 
     HWND hwnd = CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent,
                                 nullptr, ModuleInstance(), this);
     if (hwnd == nullptr) {
+        m_hwnd = nullptr;
         throw Error(std::string("Cannot create window ") + className);
     }
     m_hwnd = hwnd;
+    m_created = true;
 }
 
 LRESULT WindowBase::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -90,9 +92,14 @@ LRESULT CALLBACK WindowBase::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
         self->m_hwnd = nullptr;
-        try {
-            self->OnFinalDestroy();
-        } catch (...) {
+        // A creation that fails after WM_NCCREATE (a WM_CREATE refusal, no
+        // window driver) also ends here; then CreateHandle's caller owns the
+        // object and must not find it deleted.
+        if (self->m_created) {
+            try {
+                self->OnFinalDestroy();
+            } catch (...) {
+            }
         }
     }
     return result;

@@ -26,8 +26,9 @@ protected:
                       int y, int width, int height, HWND parent);
 
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    // Called after the window is gone (WM_NCDESTROY); the object may delete
-    // itself here.
+    // Called after the window is gone (WM_NCDESTROY) once CreateHandle has
+    // succeeded; the object may delete itself here. A window whose creation
+    // failed half-way never calls it: the creator still owns the object.
     virtual void OnFinalDestroy() {}
     // A failure that escaped a handler: shown to the operator.
     virtual void OnHandlerFailure(const char* message);
@@ -40,6 +41,7 @@ private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND m_hwnd = nullptr;
+    bool m_created = false;
 };
 
 // A child panel that hands its controls' notifications on to its parent.

@@ -3,14 +3,18 @@
 // stub_plugin.def, and a main window with the controls the host looks for.
 //
 //   _GetInfo     "Stub Contest", 1, "stub_tag", 2
-//   _Run         the main window, captioned CaptionPrefix + "Stub"; its
+//   _Run         first handles the messages waiting (as a plug-in busy in a
+//                long task does), then makes the main window, captioned
+//                CaptionPrefix + "Stub"; its
 //                statistics EDIT (id 101) shows what the record carried (the
 //                connection as "none", "open" when a statement can be made on
 //                it, or "bad"); the
 //                "Recalc Statistic" button (id 102) sits on a panel. With the
 //                caption prefix "box", a task-modal message box first.
 //   _GetScore    the call sign's length; for the call sign CRASH, an access
-//                violation
+//                violation; for the call sign OPEN, 1 when the file named by
+//                MainPrefix (relative to the host program's directory) opens
+//                for reading, shared for reading, else minus the error code
 //   _AddQSO      1 and -1 by turns
 //   _GrabNumber  MainPrefix + " \xC0\\"; for the call sign QUIT it also posts
 //                WM_QUIT
@@ -120,6 +124,34 @@ std::string ConnectionState(std::uint32_t value) {
     return "open";
 }
 
+// What a plug-in does when it lets the host's windows breathe in the middle
+// of a long task.
+void ProcessMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+std::int32_t OpenBesideHost(const std::string& name) {
+    char program[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, program, MAX_PATH);
+    std::string path(program, length < MAX_PATH ? length : 0);
+    path.erase(path.find_last_of("\\/") + 1);
+    const HANDLE file = CreateFileA((path + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return -static_cast<std::int32_t>(GetLastError());
+    }
+    CloseHandle(file);
+    return 1;
+}
+
 HMENU Id(int id) {
     return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
 }
@@ -136,6 +168,7 @@ MORVEL_REGISTER void StubGetInfo(TPluginInfo* info) {
 }
 
 MORVEL_REGISTER std::uintptr_t StubRun(std::int32_t, const TQSOData* data) {
+    ProcessMessages();
     if (g_main != nullptr) {
         return reinterpret_cast<std::uintptr_t>(g_main);
     }
@@ -171,6 +204,9 @@ MORVEL_REGISTER std::uintptr_t StubRun(std::int32_t, const TQSOData* data) {
 MORVEL_REGISTER std::int32_t StubGetScore(const TQSOData* data) {
     if (data->CallSign.view() == "CRASH") {
         RaiseException(EXCEPTION_ACCESS_VIOLATION, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+    }
+    if (data->CallSign.view() == "OPEN") {
+        return OpenBesideHost(data->MainPrefix.str());
     }
     return static_cast<std::int32_t>(data->CallSign.length());
 }

@@ -165,6 +165,130 @@ TEST(HostScript, FieldsOfExactlyTheLimitAndOtherCommandsParse) {
     EXPECT_EQ(ParseLine("sleep\t0")->milliseconds, 0u);
 }
 
+TEST(HostScript, WindowCommandsParse) {
+    for (int n = 1; n <= kBandButtons; ++n) {
+        const auto band = ParseLine("band\t" + std::to_string(n));
+        ASSERT_TRUE(band.has_value()) << n;
+        EXPECT_EQ(band->verb, Verb::Band);
+        EXPECT_EQ(band->band, n);
+    }
+    EXPECT_EQ(ParseLine(R"(band	\x35	)")->band, 5);
+
+    const auto verbs = {std::pair{"mult", Verb::Mult}, std::pair{"oblasts", Verb::Oblasts},
+                        std::pair{"bandnow", Verb::BandNow}, std::pair{"unhold", Verb::Unhold}};
+    for (const auto& [name, verb] : verbs) {
+        const auto parsed = ParseLine(name);
+        ASSERT_TRUE(parsed.has_value()) << name;
+        EXPECT_EQ(parsed->verb, verb);
+        EXPECT_EQ(VerbName(verb), name);
+        EXPECT_THROW(ParseLine(std::string(name) + "\tx"), ScriptError) << name;
+    }
+
+    // Paths are decoded like any field, so a backslash is written \\.
+    const auto hold = ParseLine(R"(hold	Plugins\\Russiaobl.dom)");
+    ASSERT_TRUE(hold.has_value());
+    EXPECT_EQ(hold->verb, Verb::Hold);
+    EXPECT_EQ(hold->path, R"(Plugins\Russiaobl.dom)");
+    const auto shot = ParseLine("screenshot\tshots/a b.bmp\t");
+    ASSERT_TRUE(shot.has_value());
+    EXPECT_EQ(shot->verb, Verb::Screenshot);
+    EXPECT_EQ(shot->path, "shots/a b.bmp");
+}
+
+TEST(HostScript, PostKeepsTheRestOfTheLineAsItStands) {
+    const auto post = ParseLine(R"(post	add	U\x41	20M		)");
+    ASSERT_TRUE(post.has_value());
+    EXPECT_EQ(post->verb, Verb::Post);
+    EXPECT_EQ(post->line, "add\tU\\x41\t20M\t\t"); // escapes and empty fields untouched
+    EXPECT_EQ(ParseLine(post->line)->contact.CallSign, "UA");
+
+    const auto nested = ParseLine("post\tpost\tsleep\t5");
+    ASSERT_TRUE(nested.has_value());
+    EXPECT_EQ(nested->line, "post\tsleep\t5");
+    EXPECT_EQ(ParseLine(nested->line)->line, "sleep\t5");
+
+    std::string deepest = "info";
+    for (int i = 0; i < kMaxPostNesting; ++i) {
+        deepest = "post\t" + deepest;
+    }
+    EXPECT_TRUE(ParseLine(deepest).has_value());
+}
+
+TEST(HostScript, BadWindowAndFileCommandsAreRefused) {
+    struct Case {
+        std::string line;
+        std::string mentions;
+    };
+    std::string tooDeep = "info";
+    for (int i = 0; i <= kMaxPostNesting; ++i) {
+        tooDeep = "post\t" + tooDeep;
+    }
+    std::string farTooDeep; // a long line of posts must not run out of stack
+    for (int i = 0; i < 100000; ++i) {
+        farTooDeep += "post\t";
+    }
+    farTooDeep += "info";
+    const Case cases[] = {
+        {"band", "band needs a band button number, 1-9"},
+        {"band\t", "band needs a band button number"},
+        {"band\t0", "band \"0\" is not a band button number, 1-9"},
+        {"band\t10", "band \"10\" is not"},
+        {"band\t01", "band \"01\" is not"},
+        {"band\t-1", "band \"-1\" is not"},
+        {"band\t 3", "band \" 3\" is not"},
+        {"band\tx", "band \"x\" is not"},
+        {"band\t3\t4", "band takes 1 field, but field 3 is \"4\""},
+        {"post", "post needs a command to queue"},
+        {"post\t", "post needs a command to queue"},
+        {"post\t \t", "post needs a command to queue"},
+        {"post\t# a comment", "post needs a command to queue"},
+        {"post\tfrob", "post: the queued line: unknown command \"frob\""},
+        {R"(post	score	\q)", "post: the queued line: score, field 2: unknown escape"},
+        {"post\tsleep\tsoon", "post: the queued line: sleep time \"soon\""},
+        {"post\tpost", "post: the queued line: post needs a command to queue"},
+        {"post\tpost\tband\t0", "post: the queued line: band \"0\" is not"},
+        {tooDeep, "posts nest more than 32 deep"},
+        {farTooDeep, "posts nest more than 32 deep"},
+        {"hold", "hold needs a file"},
+        {"hold\t", "hold needs a file"},
+        {R"(hold	a\x00b)", "hold: the file name holds a NUL byte"},
+        {"hold\ta\tb", "hold takes 1 field, but field 3 is \"b\""},
+        {"screenshot", "screenshot needs a file"},
+        {R"(screenshot	\x00)", "NUL"},
+        {"screenshot\ta.bmp\tb.bmp", "field 3"},
+    };
+    for (const Case& c : cases) {
+        try {
+            ParseLine(c.line);
+            ADD_FAILURE() << "no error for " << c.line.substr(0, 60);
+        } catch (const ScriptError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.mentions), std::string::npos)
+                << c.line.substr(0, 60) << " gave: " << e.what();
+        }
+    }
+}
+
+TEST(HostScript, RelativePathsStartInTheGivenDirectory) {
+    const std::string dir = R"(C:\Logger\)";
+    EXPECT_EQ(ResolvePath(dir, "held.txt"), R"(C:\Logger\held.txt)");
+    EXPECT_EQ(ResolvePath(dir, R"(Plugins\Russiaobl.dom)"), R"(C:\Logger\Plugins\Russiaobl.dom)");
+    EXPECT_EQ(ResolvePath(dir, "../up.txt"), R"(C:\Logger\../up.txt)");
+    EXPECT_EQ(ResolvePath(dir, "1:x"), R"(C:\Logger\1:x)"); // not a drive
+    EXPECT_EQ(ResolvePath("", "held.txt"), "held.txt");
+    for (const char* absolute : {R"(D:\shots\a.bmp)", "d:/a.bmp", "Z:a.bmp",
+                                 R"(\\server\share\a)", R"(\root.txt)", "/tmp/a.bmp"}) {
+        EXPECT_EQ(ResolvePath(dir, absolute), absolute);
+    }
+}
+
+TEST(HostScript, MarkLinesMarksEveryLine) {
+    EXPECT_EQ(MarkLines("", "posted\t"), "");
+    EXPECT_EQ(MarkLines("info\tx\n", "posted\t"), "posted\tinfo\tx\n");
+    EXPECT_EQ(MarkLines("msgbox\ta\tb\nrun\t1\n", "P:"), "P:msgbox\ta\tb\nP:run\t1\n");
+    EXPECT_EQ(MarkLines("stats\t2\n\nx\n", "P:"), "P:stats\t2\nP:\nP:x\n");
+    EXPECT_EQ(MarkLines("unended", "P:"), "P:unended");
+}
+
 TEST(HostScript, LineSplitterKeepsEveryLineWhateverTheChunks) {
     const std::string input = "info\r\n\r\nrun\nsql\tx\ry\r\nquit";
     const std::vector<std::string> expected = {"info", "", "run", "sql\tx\ry", "quit"};

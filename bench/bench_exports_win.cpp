@@ -1,0 +1,164 @@
+// Per-call cost of _AddQSO, _GetScore and _GrabNumber through the real exports
+// of MorvelRussia.dll, with a register of 1,000 and of 100,000 contacts.
+// (Google Benchmark has no mingw build here; this harness reports the same
+// kind of figure: the median per-call time over several timed batches.)
+//
+//   morvel_bench_exports.exe [--quick]
+#include "db/odbc_connection.h"
+#include "plugin/contract.h"
+#include "tools/loggen/contacts.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace morvel;
+
+struct Exports {
+    RunProc run;
+    AddQSOProc addQSO;
+    GetScoreProc getScore;
+    GrabNumberProc grabNumber;
+    ReleaseProc release;
+};
+
+double Now() {
+    static const double frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return static_cast<double>(f.QuadPart);
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) / frequency;
+}
+
+void Pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+// Median over batches of the per-call time in microseconds.
+template <class Call>
+double PerCall(int batches, int batch, Call call) {
+    std::vector<double> times;
+    int n = 0;
+    for (int b = 0; b < batches; ++b) {
+        const double start = Now();
+        for (int i = 0; i < batch; ++i) {
+            call(n++);
+        }
+        times.push_back((Now() - start) / batch * 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+struct Figures {
+    double add, score, grab;
+};
+
+Figures Measure(const Exports& e, void* connection, std::size_t registerSize, int batches,
+                int batch) {
+    const auto log = loggen::Generate({registerSize + static_cast<std::size_t>(batches * batch),
+                                       registerSize + 11, 0.0});
+    auto rec = std::make_unique<TQSOData>();
+    std::memset(rec.get(), 0, sizeof(TQSOData));
+    rec->SetConnectionValue(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(connection)));
+    rec->TableName.Assign("Log");
+    e.run(0, rec.get());
+    Pump();
+    for (std::size_t i = 0; i < registerSize; ++i) {
+        loggen::FillRecord(*rec, log[i]);
+        e.addQSO(rec.get());
+    }
+    Pump();
+    ShortString number;
+    Figures f{};
+    f.score = PerCall(batches, batch, [&](int i) {
+        loggen::FillRecord(*rec, log[static_cast<std::size_t>(i) % log.size()]);
+        e.getScore(rec.get());
+    });
+    f.grab = PerCall(batches, batch, [&](int i) {
+        loggen::FillRecord(*rec, log[static_cast<std::size_t>(i) % log.size()]);
+        e.grabNumber(rec.get(), &number);
+    });
+    f.add = PerCall(batches, batch, [&](int i) {
+        loggen::FillRecord(*rec, log[registerSize + static_cast<std::size_t>(i)]);
+        e.addQSO(rec.get());
+    });
+    e.release();
+    Pump();
+    return f;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    HMODULE dll = LoadLibraryA("MorvelRussia.dll");
+    if (dll == nullptr) {
+        std::fprintf(stderr, "cannot load MorvelRussia.dll\n");
+        return 1;
+    }
+    const Exports e{reinterpret_cast<RunProc>(reinterpret_cast<void*>(GetProcAddress(dll, "_Run"))),
+                    reinterpret_cast<AddQSOProc>(
+                        reinterpret_cast<void*>(GetProcAddress(dll, "_AddQSO"))),
+                    reinterpret_cast<GetScoreProc>(
+                        reinterpret_cast<void*>(GetProcAddress(dll, "_GetScore"))),
+                    reinterpret_cast<GrabNumberProc>(
+                        reinterpret_cast<void*>(GetProcAddress(dll, "_GrabNumber"))),
+                    reinterpret_cast<ReleaseProc>(
+                        reinterpret_cast<void*>(GetProcAddress(dll, "_Release")))};
+    // An empty log in a fresh SQLite file, so that _Run's recalculation is
+    // quick and the register holds only what is added here.
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string file = std::string(temp) + "morvel-bench-" +
+                             std::to_string(GetCurrentProcessId()) + ".db";
+    {
+        std::FILE* f = std::fopen(file.c_str(), "wb");
+        if (f != nullptr) {
+            std::fclose(f);
+        }
+    }
+    try {
+        odbc::Connection db(odbc::SqliteConnectionString(file));
+        db.Execute("CREATE TABLE Log (CallSign TEXT, DigiBand TEXT, QSOMode TEXT, "
+                   "QSOReportRecived TEXT, DXCCPrefix TEXT, MainPrefix TEXT, Continent TEXT)");
+        const int batches = quick ? 3 : 15;
+        const int batch = quick ? 100 : 1000;
+        std::printf("%-10s %12s %12s %12s   (microseconds per call, median of %d batches)\n",
+                    "register", "_AddQSO", "_GetScore", "_GrabNumber", batches);
+        std::vector<std::size_t> sizes = {1000};
+        if (!quick) {
+            sizes.push_back(100000);
+        }
+        std::vector<Figures> all;
+        for (std::size_t size : sizes) {
+            const Figures f = Measure(e, db.Handle(), size, batches, batch);
+            all.push_back(f);
+            std::printf("%-10zu %12.2f %12.2f %12.2f\n", size, f.add, f.score, f.grab);
+        }
+        if (all.size() == 2) {
+            std::printf("%-10s %12.2f %12.2f %12.2f\n", "ratio", all[1].add / all[0].add,
+                        all[1].score / all[0].score, all[1].grab / all[0].grab);
+        }
+    } catch (const std::exception& ex) {
+        std::fprintf(stderr, "%s\n", ex.what());
+        std::remove(file.c_str());
+        return 1;
+    }
+    std::remove(file.c_str());
+    return 0;
+}
