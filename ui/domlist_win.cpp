@@ -1,5 +1,6 @@
 #include "ui/domlist_win.h"
 
+#include "plugin/boundary_win.h"
 #include "plugin/module_win.h"
 #include "plugin/text.h"
 #include "ui/MainForm_win.h"
@@ -15,6 +16,7 @@ namespace morvel {
 namespace {
 
 constexpr UINT kReleaseMessage = WM_APP + 1;
+constexpr UINT kApplyBandMessage = WM_APP + 3;
 constexpr DWORD kStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_TOPMOST;
@@ -116,10 +118,11 @@ void TfmDomList::Create() {
             throw Error("Cannot create the band buttons");
         }
         SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(m_formFont.get()), FALSE);
+        SetWindowSubclass(button, &TfmDomList::BandButtonProc, 1, reinterpret_cast<DWORD_PTR>(this));
         m_bandButtons[k] = button;
     }
     // At design the button "10" is the pressed one.
-    m_pressed = 4;
+    m_pressed = m_pressedWanted = 4;
     SendMessageA(m_bandButtons[3], BM_SETCHECK, BST_CHECKED, 0);
 
     m_list = CreateWindowExA(0, WC_LISTVIEWA, "",
@@ -169,22 +172,63 @@ void TfmDomList::FormShow() {
 }
 
 void TfmDomList::SetBand(int n) {
+    // A recalculation calls this for every row: only what changes is touched,
+    // and the list is repainted once when the thread next handles its
+    // messages, not once a row.
     if (n >= 1 && n <= 9) {
-        for (std::size_t k = 0; k < m_bandButtons.size(); ++k) {
-            SendMessageA(m_bandButtons[k], BM_SETCHECK,
-                         static_cast<int>(k) + 1 == n ? BST_CHECKED : BST_UNCHECKED, 0);
+        m_pressedWanted = n;
+        m_currentBandText = ui::BandTable[static_cast<std::size_t>(n - 1)];
+        if (m_pressedWanted != m_pressed && !m_applyPosted) {
+            m_applyPosted = PostMessageA(Handle(), kApplyBandMessage, 0, 0) != FALSE;
+            if (!m_applyPosted) {
+                ApplyPressedButton();
+            }
         }
-        m_pressed = n;
-        m_currentBandText = std::string(ui::BandTable[static_cast<std::size_t>(n - 1)]);
     }
-    // Repainted when the thread next handles its messages: a recalculation
-    // that moves the band for every row does not paint for every row.
-    if (m_list != nullptr) {
-        InvalidateRect(m_list, nullptr, FALSE);
+    if (m_list != nullptr && !m_repaintPending) {
+        m_repaintPending = InvalidateRect(m_list, nullptr, FALSE) != FALSE;
     }
     if (m_owner->OblWorked() != nullptr) {
         m_owner->Storage().CurrentBand = std::to_string(n);
     }
+}
+
+void TfmDomList::ApplyPressedButton() {
+    m_applyPosted = false;
+    if (m_pressedWanted == m_pressed) {
+        return;
+    }
+    const int before = m_pressed;
+    m_pressed = m_pressedWanted; // first: setting a state below reads buttons again
+    for (std::size_t k = 0; k < m_bandButtons.size(); ++k) {
+        const int band = static_cast<int>(k) + 1;
+        if (band == m_pressed || band == before ||
+            SendMessageA(m_bandButtons[k], BM_GETCHECK, 0, 0) != BST_UNCHECKED) {
+            SendMessageA(m_bandButtons[k], BM_SETCHECK,
+                         band == m_pressed ? BST_CHECKED : BST_UNCHECKED, 0);
+        }
+    }
+}
+
+LRESULT CALLBACK TfmDomList::BandButtonProc(HWND hwnd, UINT message, WPARAM wParam,
+                                            LPARAM lParam, UINT_PTR id, DWORD_PTR self) {
+    FpuGuard guard;
+    try {
+        switch (message) {
+        case BM_GETCHECK:
+        case BM_GETSTATE:
+        case WM_PAINT:
+            reinterpret_cast<TfmDomList*>(self)->ApplyPressedButton();
+            break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, &TfmDomList::BandButtonProc, id);
+            break;
+        default:
+            break;
+        }
+    } catch (...) {
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
 int TfmDomList::PressedBand() const {
@@ -239,6 +283,7 @@ void TfmDomList::LayOut() {
 LRESULT TfmDomList::LV1CustomDrawItem(NMLVCUSTOMDRAW& draw) {
     switch (draw.nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
+        m_repaintPending = false;
         return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT: {
         const WorkedList* worked = m_owner->OblWorked();
@@ -309,6 +354,9 @@ LRESULT TfmDomList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_CLOSE:
         FormClose();
+        return 0;
+    case kApplyBandMessage:
+        ApplyPressedButton();
         return 0;
     case kReleaseMessage:
         DestroyWindow(Handle());

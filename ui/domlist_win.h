@@ -46,6 +46,13 @@ private:
     void LayOut();
     void RzBitBtn1Click(int tag);
     LRESULT LV1CustomDrawItem(NMLVCUSTOMDRAW& draw);
+    // The pressed button follows the band when the thread next handles its
+    // messages, or at once when a button is read or painted: a recalculation
+    // moves the band for nearly every row, and a button redraws itself
+    // whenever its state is set.
+    void ApplyPressedButton();
+    static LRESULT CALLBACK BandButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                           UINT_PTR id, DWORD_PTR self);
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnFinalDestroy() override { delete this; }
@@ -55,7 +62,10 @@ private:
     int m_dpi = 96;
     HWND m_panel = nullptr;
     std::array<HWND, 9> m_bandButtons{};
-    int m_pressed = 0;
+    int m_pressed = 0;        // the band whose button shows pressed
+    int m_pressedWanted = 0;  // the band whose button is to be pressed
+    bool m_applyPosted = false;
+    bool m_repaintPending = false; // LV1 invalidated, not yet painted
     HWND m_list = nullptr;
     HWND m_splitter = nullptr;
     win::UniqueFont m_formFont;

@@ -16,11 +16,14 @@
 #   after         registry keys under HKCU\Software\morvel-host to print after
 #                 the host has ended, one a line (optional)
 #   nodisplay     run the host without any display (no window can be made)
+#   after.sh      shell commands run after the host has ended, with $CASE_TMP
+#                 set; what they print is compared too (optional)
 set -euo pipefail
 
 host_exe=$1
 dll=$2
 case_dir=$(cd "$3" && pwd)
+export CASE_DIR=$case_dir
 here=$(cd "$(dirname "$0")" && pwd)
 name=$(basename "$case_dir")
 
@@ -86,6 +89,10 @@ if [ -f "$case_dir/after" ]; then
             tr -d '\r' | sed -n 's/^ \{4\}\([^ ].*\) \{4\}REG_SZ \{4\}\(.*\)$/\1\t\2/p' |
             grep -v -E '^(MinMaxPos|NormPos)\(' || true
     done < "$case_dir/after" >> "$actual"
+fi
+if [ -f "$case_dir/after.sh" ]; then
+    # shellcheck disable=SC1091
+    (cd "$CASE_TMP/app" && source "$case_dir/after.sh") >> "$actual"
 fi
 sed -i 's/\r$//' "$actual"
 # The case's folder differs from run to run: it reads as %APP% (the host's

@@ -1,0 +1,176 @@
+// A whole-log recalculation with the multipliers window open against the
+// same recalculation with it closed, through the real MorvelRussia.dll. The
+// window follows the band of every counted row; that must not cost a repaint
+// a row.
+//
+//   morvel_bench_multipliers.exe [--log FILE] [--rounds N]
+//
+// Without --log a small log is made on the spot (a smoke run).
+#include "db/odbc_connection.h"
+#include "plugin/contract.h"
+#include "tools/loggen/contacts.h"
+#include "ui/control_ids.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace morvel;
+
+double Now() {
+    static const double frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return static_cast<double>(f.QuadPart);
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) / frequency;
+}
+
+void Pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+struct Search {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK Match(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<Search*>(param);
+    if (GetDlgCtrlID(hwnd) == search->id) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND Control(HWND parent, int id) {
+    Search search{id, nullptr};
+    EnumChildWindows(parent, &Match, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+BOOL CALLBACK MatchDomList(HWND hwnd, LPARAM param) {
+    char name[64] = {};
+    GetClassNameA(hwnd, name, sizeof name);
+    if (std::strcmp(name, ui::kDomListClass) == 0) {
+        *reinterpret_cast<HWND*>(param) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND DomList() {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &MatchDomList, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// One recalculation from a click on "Recalc Statistic", with the repaints it
+// leaves behind handled, in milliseconds.
+double Recalculate(HWND recalcButton) {
+    const double start = Now();
+    SendMessageA(recalcButton, BM_CLICK, 0, 0);
+    Pump();
+    return (Now() - start) * 1e3;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string log;
+    int rounds = 5;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--log") == 0) {
+            log = argv[i + 1];
+        } else if (std::strcmp(argv[i], "--rounds") == 0) {
+            rounds = std::max(1, std::atoi(argv[i + 1]));
+        }
+    }
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string made = std::string(temp) + "morvel-bench-mult-" +
+                             std::to_string(GetCurrentProcessId()) + ".db";
+    HMODULE dll = LoadLibraryA("MorvelRussia.dll");
+    if (dll == nullptr) {
+        std::fprintf(stderr, "cannot load MorvelRussia.dll\n");
+        return 1;
+    }
+    const auto run = reinterpret_cast<RunProc>(reinterpret_cast<void*>(GetProcAddress(dll, "_Run")));
+    const auto release =
+        reinterpret_cast<ReleaseProc>(reinterpret_cast<void*>(GetProcAddress(dll, "_Release")));
+    try {
+        if (log.empty()) {
+            if (std::FILE* f = std::fopen(made.c_str(), "wb")) {
+                std::fclose(f);
+            }
+            odbc::Connection maker(odbc::SqliteConnectionString(made));
+            maker.Execute("CREATE TABLE Log (CallSign TEXT, DigiBand TEXT, QSOMode TEXT, "
+                          "QSOReportRecived TEXT, DXCCPrefix TEXT, MainPrefix TEXT, "
+                          "Continent TEXT)");
+            for (const auto& c : loggen::Generate({500, 3})) {
+                maker.Execute("INSERT INTO Log VALUES ('" + c.CallSign + "','" + c.DigiBand +
+                              "','" + c.QSOMode + "','" + c.QSOReportRecived + "','" +
+                              c.DXCCPrefix + "','" + c.MainPrefix + "','" + c.Continent + "')");
+            }
+            log = made;
+        }
+        odbc::Connection db(odbc::SqliteConnectionString(log));
+        auto rec = std::make_unique<TQSOData>();
+        std::memset(rec.get(), 0, sizeof(TQSOData));
+        rec->SetConnectionValue(
+            static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(db.Handle())));
+        rec->TableName.Assign("Log");
+        const HWND main = reinterpret_cast<HWND>(run(0, rec.get()));
+        Pump();
+        const HWND recalc = Control(main, ui::kRecalcButtonId);
+        const HWND multipliers = Control(main, ui::kMultipliersButtonId);
+        if (main == nullptr || recalc == nullptr || multipliers == nullptr) {
+            throw std::runtime_error("the plug-in's window did not come up");
+        }
+        std::vector<double> closed;
+        std::vector<double> open;
+        for (int r = 0; r < rounds; ++r) {
+            closed.push_back(Recalculate(recalc));
+            SendMessageA(multipliers, BM_CLICK, 0, 0);
+            Pump();
+            if (DomList() == nullptr) {
+                throw std::runtime_error("the multipliers window did not open");
+            }
+            open.push_back(Recalculate(recalc));
+            SendMessageA(DomList(), WM_CLOSE, 0, 0);
+            Pump();
+        }
+        std::printf("recalculation, multipliers window closed: %10.1f ms (median of %d)\n",
+                    Median(closed), rounds);
+        std::printf("recalculation, multipliers window open:   %10.1f ms (median of %d)\n",
+                    Median(open), rounds);
+        std::printf("ratio open/closed: %.3f\n", Median(open) / Median(closed));
+        release();
+        Pump();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        std::remove(made.c_str());
+        return 1;
+    }
+    std::remove(made.c_str());
+    return 0;
+}
