@@ -3,6 +3,8 @@
 #include "oblast/oblast_win.h"
 #include "plugin/text.h"
 
+#include <commctrl.h>
+
 namespace morvel {
 
 TQSOData WorkingRecord;
@@ -26,6 +28,40 @@ void PinModule() {
         pinned = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
                                         GET_MODULE_HANDLE_EX_FLAG_PIN,
                                     reinterpret_cast<LPCSTR>(&PinModule), &module) != FALSE;
+    }
+}
+
+namespace {
+
+HANDLE PluginActivationContext() {
+    static HANDLE context = [] {
+        char path[MAX_PATH] = {};
+        GetModuleFileNameA(ModuleInstance(), path, MAX_PATH);
+        ACTCTXA actctx{};
+        actctx.cbSize = sizeof actctx;
+        actctx.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        actctx.lpSource = path;
+        actctx.hModule = ModuleInstance();
+        actctx.lpResourceName = MAKEINTRESOURCEA(2);
+        return CreateActCtxA(&actctx);
+    }();
+    return context;
+}
+
+} // namespace
+
+ActivationScope::ActivationScope() {
+    const HANDLE context = PluginActivationContext();
+    if (context != INVALID_HANDLE_VALUE) {
+        m_active = ActivateActCtx(context, &m_cookie) != FALSE;
+    }
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&icc);
+}
+
+ActivationScope::~ActivationScope() {
+    if (m_active) {
+        DeactivateActCtx(0, m_cookie);
     }
 }
 

@@ -34,6 +34,23 @@ HINSTANCE ModuleInstance();
 // its windows is still pending.
 void PinModule();
 
+// Makes the plug-in's own activation context (its manifest resource: Common
+// Controls 6) the active one while it lives, so that the plug-in's windows are
+// made with the current look whatever the host's manifest says; the host's
+// context is back afterwards. Without such a context (older systems), nothing
+// happens.
+class ActivationScope {
+public:
+    ActivationScope();
+    ~ActivationScope();
+    ActivationScope(const ActivationScope&) = delete;
+    ActivationScope& operator=(const ActivationScope&) = delete;
+
+private:
+    ULONG_PTR m_cookie = 0;
+    bool m_active = false;
+};
+
 // Handles every pending message of the thread once. A WM_QUIT met on the way
 // is put back for the host's own message loop.
 void ProcessMessages();

@@ -111,6 +111,7 @@ TfmMainForm* TfmMainForm::Create(const TQSOData* data) {
 
 void TfmMainForm::Construct(const TQSOData* data) {
     // 1. The window and its controls.
+    ActivationScope look;
     m_dpi = ScreenDpi();
     RegisterWindowClass(ui::kMainFormClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     RECT outer{0, 0, ui::Scale(ui::kMainClientWidth, m_dpi),

@@ -91,6 +91,7 @@ void TfmDomList::btnOBL1Click(TfmMainForm& owner) {
 }
 
 void TfmDomList::Create() {
+    ActivationScope look;
     m_dpi = ScreenDpi();
     RegisterWindowClass(ui::kDomListClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     RECT outer{0, 0, ui::Scale(kClientWidth, m_dpi), ui::Scale(kClientHeight, m_dpi)};
