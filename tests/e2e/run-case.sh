@@ -10,6 +10,7 @@
 #   expected      the expected standard output, line ends LF (required)
 #   setup.sql     SQL run with sqlite3 to make the log database (optional)
 #   oblast.dom    the oblast file, installed as Plugins\Russiaobl.dom (optional)
+#   shipped-oblast  install the build's own generated Plugins\Russiaobl.dom
 #   args          extra morvel-host arguments, one a line (optional)
 #   before.sh     shell commands run before the host, with $WINEPREFIX and
 #                 $CASE_TMP set (registry seeding and the like) (optional)
@@ -48,7 +49,10 @@ wineserver -w
 mkdir -p "$CASE_TMP/app"
 cp "$host_exe" "$CASE_TMP/app/morvel-host.exe"
 cp "$dll" "$CASE_TMP/app/MorvelRussia.dll"
-if [ -f "$case_dir/oblast.dom" ]; then
+if [ -f "$case_dir/shipped-oblast" ]; then
+    mkdir -p "$CASE_TMP/app/Plugins"
+    cp "$(dirname "$dll")/../Plugins/Russiaobl.dom" "$CASE_TMP/app/Plugins/Russiaobl.dom"
+elif [ -f "$case_dir/oblast.dom" ]; then
     mkdir -p "$CASE_TMP/app/Plugins"
     # The shipped file has CR LF line ends, as Windows tools write them.
     sed 's/\r*$/\r/' "$case_dir/oblast.dom" > "$CASE_TMP/app/Plugins/Russiaobl.dom"
