@@ -65,6 +65,57 @@ ActivationScope::~ActivationScope() {
     }
 }
 
+namespace {
+
+using SetThreadDpiContext = void*(WINAPI*)(void*);
+using GetWindowDpi = UINT(WINAPI*)(HWND);
+
+template <class Proc>
+Proc User32Proc(const char* name) {
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    return user32 != nullptr
+               ? reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(user32, name)))
+               : nullptr;
+}
+
+// DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 and _PER_MONITOR_AWARE.
+void* const kPerMonitorV2 = reinterpret_cast<void*>(static_cast<INT_PTR>(-4));
+void* const kPerMonitor = reinterpret_cast<void*>(static_cast<INT_PTR>(-3));
+
+} // namespace
+
+DpiAwarenessScope::DpiAwarenessScope() {
+    static const auto set = User32Proc<SetThreadDpiContext>("SetThreadDpiAwarenessContext");
+    if (set != nullptr) {
+        m_previous = set(kPerMonitorV2);
+        if (m_previous == nullptr) {
+            m_previous = set(kPerMonitor);
+        }
+    }
+}
+
+DpiAwarenessScope::~DpiAwarenessScope() {
+    static const auto set = User32Proc<SetThreadDpiContext>("SetThreadDpiAwarenessContext");
+    if (set != nullptr && m_previous != nullptr) {
+        set(m_previous);
+    }
+}
+
+int WindowDpi(HWND window) {
+    static const auto forWindow = User32Proc<GetWindowDpi>("GetDpiForWindow");
+    if (forWindow != nullptr && window != nullptr) {
+        if (const UINT dpi = forWindow(window); dpi > 0) {
+            return static_cast<int>(dpi);
+        }
+    }
+    HDC dc = GetDC(nullptr);
+    const int dpi = dc != nullptr ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+    if (dc != nullptr) {
+        ReleaseDC(nullptr, dc);
+    }
+    return dpi > 0 ? dpi : 96;
+}
+
 void ProcessMessages() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {

@@ -51,6 +51,25 @@ private:
     bool m_active = false;
 };
 
+// Makes the calling thread per-monitor DPI aware while it lives (windows
+// created meanwhile keep that awareness and get WM_DPICHANGED), and puts the
+// thread's previous awareness back afterwards; the process is left alone.
+// Systems without per-monitor awareness skip it.
+class DpiAwarenessScope {
+public:
+    DpiAwarenessScope();
+    ~DpiAwarenessScope();
+    DpiAwarenessScope(const DpiAwarenessScope&) = delete;
+    DpiAwarenessScope& operator=(const DpiAwarenessScope&) = delete;
+
+private:
+    void* m_previous = nullptr;
+};
+
+// The pixels per inch a window is shown at: its monitor's where the system
+// knows per-monitor DPI, else the screen's.
+int WindowDpi(HWND window);
+
 // Handles every pending message of the thread once. A WM_QUIT met on the way
 // is put back for the host's own message loop.
 void ProcessMessages();

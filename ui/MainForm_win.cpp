@@ -110,22 +110,26 @@ TfmMainForm* TfmMainForm::Create(const TQSOData* data) {
 }
 
 void TfmMainForm::Construct(const TQSOData* data) {
-    // 1. The window and its controls.
+    // 1. The window and its controls: per-monitor DPI aware and with the
+    // current look, both for this window only.
     ActivationScope look;
+    DpiAwarenessScope dpiAware;
     m_dpi = ScreenDpi();
     RegisterWindowClass(ui::kMainFormClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     RECT outer{0, 0, ui::Scale(ui::kMainClientWidth, m_dpi),
                ui::Scale(ui::kMainClientHeight, m_dpi)};
     AdjustWindowRectEx(&outer, kFormStyle, FALSE, kFormExStyle);
-    CreateHandle(kFormExStyle, ui::kMainFormClass, "Morvel Russia", kFormStyle,
-                 ui::Scale(ui::kMainLeft, m_dpi), ui::Scale(ui::kMainTop, m_dpi),
-                 outer.right - outer.left, outer.bottom - outer.top, nullptr);
+    // The design position stands as it is; the size follows the screen.
+    CreateHandle(kFormExStyle, ui::kMainFormClass, "Morvel Russia", kFormStyle, ui::kMainLeft,
+                 ui::kMainTop, outer.right - outer.left, outer.bottom - outer.top, nullptr);
     PinModule();
-    m_formFont.reset(MakeFont(ui::kFormFontHeight, m_dpi, DEFAULT_CHARSET,
-                              DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif"));
-    m_memoFont.reset(MakeFont(ui::kMemoFontHeight, m_dpi, RUSSIAN_CHARSET, FIXED_PITCH | FF_MODERN,
-                              "Courier New"));
-    SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(m_formFont.get()), FALSE);
+    if (const int dpi = WindowDpi(Handle()); dpi != m_dpi) {
+        // Its monitor has other pixels per inch than the screen as a whole.
+        m_dpi = dpi;
+        FitClientArea();
+    }
+    ui::KeepOnMonitor(Handle());
+    MakeFonts();
     m_statistic = MakeControl("EDIT", "",
                               ES_MULTILINE | ES_WANTRETURN | ES_AUTOHSCROLL | ES_AUTOVSCROLL |
                                   WS_TABSTOP,
@@ -151,6 +155,39 @@ void TfmMainForm::Construct(const TQSOData* data) {
     m_state->scoring.SetBandFollower([this](const TQSOData& rec) { ShowDXList(rec); });
     // 8. The oblast file.
     m_state->domLines = LoadDomLines(WinFileSystem(), HostProgramPath());
+}
+
+void TfmMainForm::MakeFonts() {
+    m_formFont.reset(MakeFont(ui::kFormFontHeight, m_dpi, DEFAULT_CHARSET,
+                              DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif"));
+    m_memoFont.reset(MakeFont(ui::kMemoFontHeight, m_dpi, RUSSIAN_CHARSET, FIXED_PITCH | FF_MODERN,
+                              "Courier New"));
+    SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(m_formFont.get()), FALSE);
+    for (HWND control : {m_recalcButton, m_multipliersButton}) {
+        if (control != nullptr) {
+            SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_formFont.get()), TRUE);
+        }
+    }
+    if (m_statistic != nullptr) {
+        SendMessageA(m_statistic, WM_SETFONT, reinterpret_cast<WPARAM>(m_memoFont.get()), TRUE);
+    }
+}
+
+void TfmMainForm::FitClientArea() {
+    RECT outer{0, 0, ui::Scale(ui::kMainClientWidth, m_dpi),
+               ui::Scale(ui::kMainClientHeight, m_dpi)};
+    AdjustWindowRectEx(&outer, kFormStyle, FALSE, kFormExStyle);
+    SetWindowPos(Handle(), nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TfmMainForm::OnDpiChanged(int dpi, const RECT& suggested) {
+    m_dpi = dpi > 0 ? dpi : ui::kDesignDpi;
+    MakeFonts();
+    SetWindowPos(Handle(), nullptr, suggested.left, suggested.top,
+                 suggested.right - suggested.left, suggested.bottom - suggested.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    LayOut();
 }
 
 void TfmMainForm::LayOut() {
@@ -350,6 +387,9 @@ LRESULT TfmMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_CLOSE) {

@@ -53,6 +53,9 @@ private:
     void OnFinalDestroy() override { delete this; }
 
     void LayOut();
+    void MakeFonts();
+    void FitClientArea();
+    void OnDpiChanged(int dpi, const RECT& suggested);
     void OnCommand(int id, int code);
     void RunRecalcAction();
     void FormShow();

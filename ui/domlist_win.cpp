@@ -92,18 +92,22 @@ void TfmDomList::btnOBL1Click(TfmMainForm& owner) {
 
 void TfmDomList::Create() {
     ActivationScope look;
+    DpiAwarenessScope dpiAware;
     m_dpi = ScreenDpi();
     RegisterWindowClass(ui::kDomListClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     RECT outer{0, 0, ui::Scale(kClientWidth, m_dpi), ui::Scale(kClientHeight, m_dpi)};
     AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
-    CreateHandle(kExStyle, ui::kDomListClass, "Multipliers", kStyle, ui::Scale(kLeft, m_dpi),
-                 ui::Scale(kTop, m_dpi), outer.right - outer.left, outer.bottom - outer.top,
-                 nullptr);
-    m_formFont.reset(CreateFontA(ui::Scale(-11, m_dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                 DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                 DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif"));
-    m_listFont.reset(ListFont(m_dpi, false));
-    m_highlightFont.reset(ListFont(m_dpi, true));
+    CreateHandle(kExStyle, ui::kDomListClass, "Multipliers", kStyle, kLeft, kTop,
+                 outer.right - outer.left, outer.bottom - outer.top, nullptr);
+    if (const int dpi = WindowDpi(Handle()); dpi != m_dpi) {
+        m_dpi = dpi;
+        RECT sized{0, 0, ui::Scale(kClientWidth, m_dpi), ui::Scale(kClientHeight, m_dpi)};
+        AdjustWindowRectEx(&sized, kStyle, FALSE, kExStyle);
+        SetWindowPos(Handle(), nullptr, 0, 0, sized.right - sized.left, sized.bottom - sized.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    ui::KeepOnMonitor(Handle());
+    MakeFonts();
 
     m_panel = win::CreatePanel(Handle(), ui::kPanel2Id);
     for (std::size_t k = 0; k < m_bandButtons.size(); ++k) {
@@ -140,6 +144,22 @@ void TfmDomList::Create() {
                                  Handle(), nullptr, ModuleInstance(), nullptr);
     FormCreate();
     LayOut();
+}
+
+void TfmDomList::MakeFonts() {
+    m_formFont.reset(CreateFontA(ui::Scale(-11, m_dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                 DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                 DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif"));
+    m_listFont.reset(ListFont(m_dpi, false));
+    m_highlightFont.reset(ListFont(m_dpi, true));
+    for (HWND button : m_bandButtons) {
+        if (button != nullptr) {
+            SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(m_formFont.get()), TRUE);
+        }
+    }
+    if (m_list != nullptr) {
+        SendMessageA(m_list, WM_SETFONT, reinterpret_cast<WPARAM>(m_listFont.get()), TRUE);
+    }
 }
 
 void TfmDomList::FormCreate() {
@@ -346,6 +366,15 @@ LRESULT TfmDomList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return LV1CustomDrawItem(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
         }
         break;
+    }
+    case WM_DPICHANGED: {
+        m_dpi = HIWORD(wParam) > 0 ? HIWORD(wParam) : ui::kDesignDpi;
+        MakeFonts();
+        const RECT& r = *reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(Handle(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        LayOut();
+        return 0;
     }
     case WM_SETCURSOR:
         if (reinterpret_cast<HWND>(wParam) == m_splitter) {

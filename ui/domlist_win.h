@@ -39,6 +39,7 @@ private:
     ~TfmDomList() override;
 
     void Create();
+    void MakeFonts();
     void FormCreate();
     void FormShow();
     void FormClose();

@@ -92,6 +92,24 @@ Rect OntoAMonitor(const Rect& r) {
 
 } // namespace
 
+void KeepOnMonitor(HWND window) {
+    RECT r{};
+    if (!GetWindowRect(window, &r)) {
+        return;
+    }
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoA(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &info)) {
+        return;
+    }
+    const RECT& w = info.rcWork;
+    const Rect fitted = FitInto({r.left, r.top, r.right, r.bottom}, {w.left, w.top, w.right, w.bottom});
+    if (fitted != Rect{r.left, r.top, r.right, r.bottom}) {
+        SetWindowPos(window, nullptr, fitted.left, fitted.top, fitted.right - fitted.left,
+                     fitted.bottom - fitted.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
 Screen CurrentScreen() {
     win::WindowDC dc(nullptr);
     return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),

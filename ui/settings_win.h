@@ -36,6 +36,10 @@ private:
     bool m_saved = false;
 };
 
+// Moves a window that does not lie wholly on its monitor's work area onto it
+// (shrinking it if it is larger).
+void KeepOnMonitor(HWND window);
+
 // The screen as the settings describe it: primary monitor size and pixels per
 // inch.
 Screen CurrentScreen();
