@@ -90,7 +90,12 @@ void OdbcLogQuery::Open(const std::string& sql) {
 
 void OdbcLogQuery::Close() noexcept {
     if (m_statement != nullptr) {
-        m_api->FreeHandle(SQL_HANDLE_STMT, Statement(m_statement));
+        // A statement the driver manager failed to free is still allocated,
+        // and its cursor may still hold locks on the host's database: one more
+        // try, so that a passing failure leaves nothing behind.
+        if (!SQL_SUCCEEDED(m_api->FreeHandle(SQL_HANDLE_STMT, Statement(m_statement)))) {
+            m_api->FreeHandle(SQL_HANDLE_STMT, Statement(m_statement));
+        }
         m_statement = nullptr;
     }
     m_eof = true;
