@@ -1,0 +1,309 @@
+#!/usr/bin/env python3
+"""Unpacks the release ZIP into an empty folder and checks what it holds.
+
+    check-package.py ZIP VERSION DEST DOM_FILE SCRIPT_OUT
+
+ZIP must hold exactly the files of the package under MorvelRussia-VERSION/;
+they are unpacked into DEST, which must be empty. Checked: SHA256SUMS names
+every other file once and with the right sum; the text files for Windows users
+have CR LF line ends; LICENSE.txt is the MIT licence; the oblast file is the
+build's; the programs are 32-bit x86 PE files and the DLL's VERSIONINFO
+carries VERSION and a description. The example script INSTALL.txt gives is
+written to SCRIPT_OUT, for the caller to run. Every failure is printed; the
+exit status is 1 when there was any.
+"""
+import hashlib
+import os
+import struct
+import sys
+import zipfile
+
+EXPECTED_FILES = {
+    'MorvelRussia.dll',
+    'Plugins/Russiaobl.dom',
+    'morvel-host.exe',
+    'morvel-score.exe',
+    'INSTALL.txt',
+    'LICENSE.txt',
+    'SHA256SUMS',
+}
+
+failures = []
+
+
+def fail(message):
+    failures.append(message)
+
+
+def unpack(zip_path, top, dest):
+    if os.listdir(dest):
+        sys.exit(f'{dest} is not empty')
+    with zipfile.ZipFile(zip_path) as archive:
+        bad = archive.testzip()
+        if bad is not None:
+            sys.exit(f'{zip_path}: {bad} is damaged')
+        files = set()
+        for info in archive.infolist():
+            name = info.filename
+            parts = name.rstrip('/').split('/')
+            if name.startswith('/') or '\\' in name or '..' in parts or parts[0] != top:
+                sys.exit(f'{zip_path}: entry {name!r} lies outside {top}/')
+            if not info.is_dir():
+                files.add('/'.join(parts[1:]))
+        if files != EXPECTED_FILES:
+            sys.exit(f'{zip_path}: missing {sorted(EXPECTED_FILES - files)}, '
+                     f'unexpected {sorted(files - EXPECTED_FILES)}')
+        archive.extractall(dest)
+    return os.path.join(dest, top)
+
+
+def check_sums(package):
+    with open(os.path.join(package, 'SHA256SUMS'), 'rb') as f:
+        text = f.read().decode('ascii')
+    listed = {}
+    for line in text.splitlines():
+        digest, sep, path = line.partition('  ')
+        if not sep or len(digest) != 64 or path in listed:
+            fail(f'SHA256SUMS: bad or repeated line {line!r}')
+            continue
+        listed[path] = digest
+    wanted = EXPECTED_FILES - {'SHA256SUMS'}
+    if set(listed) != wanted:
+        fail(f'SHA256SUMS: lists {sorted(listed)}, the package holds {sorted(wanted)}')
+    for path, digest in listed.items():
+        full = os.path.join(package, *path.split('/'))
+        if not os.path.isfile(full):
+            continue
+        with open(full, 'rb') as f:
+            actual = hashlib.sha256(f.read()).hexdigest()
+        if actual != digest:
+            fail(f'SHA256SUMS: {path} has sum {actual}, listed {digest}')
+
+
+def read(package, path):
+    with open(os.path.join(package, *path.split('/')), 'rb') as f:
+        return f.read()
+
+
+def check_texts(package, version, dom_file):
+    for path in ('INSTALL.txt', 'LICENSE.txt', 'Plugins/Russiaobl.dom'):
+        data = read(package, path)
+        if not data.endswith(b'\r\n') or data.count(b'\n') != data.count(b'\r\n') \
+                or data.count(b'\r') != data.count(b'\r\n'):
+            fail(f'{path}: not every line ends with CR LF')
+    install = read(package, 'INSTALL.txt').decode('utf-8')
+    if f'MorvelRussia {version}' not in install or '@' in install:
+        fail('INSTALL.txt: the version is not filled in')
+    for needed in ('SQLHDBC', 'Select * from <table> order by CallSign',
+                   'Plugins\\Russiaobl.dom', 'morvel-host.exe --sqlite'):
+        if needed not in install:
+            fail(f'INSTALL.txt: says nothing of {needed!r}')
+    licence = read(package, 'LICENSE.txt').decode('utf-8')
+    if not licence.startswith('MIT License') or \
+            'Copyright (c) 2026 MorvelRussia developers' not in licence:
+        fail('LICENSE.txt: not the MIT licence of the MorvelRussia developers')
+    with open(dom_file, 'rb') as f:
+        if read(package, 'Plugins/Russiaobl.dom') != f.read():
+            fail(f'Plugins/Russiaobl.dom differs from the build\'s {dom_file}')
+
+
+def example_script(package):
+    """The lines INSTALL.txt asks the reader to save as check.txt."""
+    lines = read(package, 'INSTALL.txt').decode('utf-8').splitlines()
+    start = next((i for i, line in enumerate(lines) if 'Save these lines as check.txt' in line),
+                 None)
+    if start is None:
+        fail('INSTALL.txt: no example script (check.txt)')
+        return ''
+    # The paragraph naming the file, a blank line, then the script up to the
+    # next blank line.
+    i = start
+    while i < len(lines) and lines[i].strip():
+        i += 1
+    i += 1
+    script = []
+    while i < len(lines) and lines[i].strip():
+        if not lines[i].startswith('       '):
+            fail(f'INSTALL.txt: example script line {lines[i]!r} is not indented')
+        script.append(lines[i][7:])
+        i += 1
+    return ''.join(line + '\n' for line in script)
+
+
+# ---- PE files ------------------------------------------------------------
+
+IMAGE_FILE_MACHINE_I386 = 0x14C
+IMAGE_FILE_DLL = 0x2000
+RT_VERSION = 16
+VFT_DLL = 2
+
+
+class PeImage:
+    def __init__(self, path):
+        self.path = path
+        with open(path, 'rb') as f:
+            self.data = f.read()
+        d = self.data
+        if d[:2] != b'MZ':
+            raise ValueError('no MZ header')
+        pe = struct.unpack_from('<I', d, 0x3C)[0]
+        if d[pe:pe + 4] != b'PE\0\0':
+            raise ValueError('no PE signature')
+        (self.machine, sections, _, _, _, optional_size,
+         self.characteristics) = struct.unpack_from('<HHIIIHH', d, pe + 4)
+        optional = pe + 24
+        if struct.unpack_from('<H', d, optional)[0] != 0x10B:
+            raise ValueError('not a PE32 (32-bit) image')
+        directories = struct.unpack_from('<I', d, optional + 92)[0]
+        self.resource_rva = (struct.unpack_from('<I', d, optional + 96 + 2 * 8)[0]
+                             if directories > 2 else 0)
+        self.sections = []
+        for n in range(sections):
+            at = optional + optional_size + 40 * n
+            vsize, vaddr, raw_size, raw_at = struct.unpack_from('<IIII', d, at + 8)
+            self.sections.append((vaddr, max(vsize, raw_size), raw_at, raw_size))
+
+    def offset(self, rva):
+        for vaddr, size, raw_at, raw_size in self.sections:
+            if vaddr <= rva < vaddr + size and rva - vaddr < raw_size:
+                return raw_at + rva - vaddr
+        raise ValueError(f'RVA {rva:#x} lies in no section')
+
+    def resource(self, type_id):
+        """The first resource of the type (first name, first language)."""
+        if not self.resource_rva:
+            return None
+        base = self.offset(self.resource_rva)
+        # Three directory levels: type, name, language; then the data entry.
+        directory = 0
+        for level, want in enumerate((type_id, None, None)):
+            named, ids = struct.unpack_from('<HH', self.data, base + directory + 12)
+            entries = base + directory + 16
+            found = None
+            for n in range(named + ids):
+                name, target = struct.unpack_from('<II', self.data, entries + 8 * n)
+                if want is None or (not name & 0x80000000 and name == want):
+                    found = target
+                    break
+            if found is None or bool(found & 0x80000000) != (level < 2):
+                return None
+            directory = found & 0x7FFFFFFF
+        data_rva, size = struct.unpack_from('<II', self.data, base + directory)
+        at = self.offset(data_rva)
+        return self.data[at:at + size]
+
+
+def utf16z(data, at):
+    end = at
+    while data[end:end + 2] != b'\0\0':
+        end += 2
+    return data[at:end].decode('utf-16-le'), end + 2
+
+
+def align4(n):
+    return (n + 3) & ~3
+
+
+def version_block(data, at):
+    """(key, value bytes, children, end) of a VS_VERSIONINFO-style block."""
+    length, value_length, value_type = struct.unpack_from('<HHH', data, at)
+    end = at + length
+    key, after_key = utf16z(data, at + 6)
+    value_at = align4(after_key)
+    if value_type == 1 and value_length:
+        # A String: its text up to the NUL (found by the caller), no children.
+        # The length counts characters or, from some compilers, bytes.
+        value = data[value_at:end]
+        children_at = end
+    else:
+        value = data[value_at:value_at + value_length]
+        children_at = align4(value_at + value_length)
+    children = []
+    while children_at + 6 <= end:
+        child = version_block(data, children_at)
+        children.append(child)
+        children_at = align4(child[3])
+    return key, value, children, end
+
+
+def check_version_info(image, version):
+    where = f'{os.path.basename(image.path)} VERSIONINFO'
+    data = image.resource(RT_VERSION)
+    if data is None:
+        fail(f'{where}: missing')
+        return
+    key, fixed, children, _ = version_block(data, 0)
+    if key != 'VS_VERSION_INFO' or len(fixed) < 52:
+        fail(f'{where}: no VS_VERSION_INFO with fixed information')
+        return
+    (signature, _, file_ms, file_ls, product_ms, product_ls,
+     _, _, _, file_type) = struct.unpack_from('<10I', fixed)
+    numbers = tuple(int(part) for part in version.split('.')) + (0,) * 4
+    wanted = numbers[:4]
+    if signature != 0xFEEF04BD:
+        fail(f'{where}: bad fixed information signature {signature:#x}')
+    for what, ms, ls in (('file', file_ms, file_ls), ('product', product_ms, product_ls)):
+        got = (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+        if got != wanted:
+            fail(f'{where}: {what} version {got}, the project is {wanted}')
+    if file_type != VFT_DLL:
+        fail(f'{where}: file type {file_type}, not a DLL')
+
+    tables = [table for block in children if block[0] == 'StringFileInfo' for table in block[2]]
+    translations = [block[1] for var in children if var[0] == 'VarFileInfo'
+                    for block in var[2] if block[0] == 'Translation']
+    if len(tables) != 1:
+        fail(f'{where}: {len(tables)} string tables, expected one')
+        return
+    table_key, _, strings, _ = tables[0]
+    if not translations or len(translations[0]) < 4:
+        fail(f'{where}: no translation')
+    else:
+        language, codepage = struct.unpack_from('<HH', translations[0])
+        if f'{language:04x}{codepage:04x}' != table_key.lower():
+            fail(f'{where}: translation {language:04x}{codepage:04x} names no string table '
+                 f'(the table is {table_key})')
+    values = {name: raw.decode('utf-16-le').split('\0')[0] for name, raw, _, _ in strings}
+    for name in ('FileVersion', 'ProductVersion'):
+        if values.get(name) != version:
+            fail(f'{where}: {name} is {values.get(name)!r}, the project is {version!r}')
+    if not values.get('FileDescription', '').strip():
+        fail(f'{where}: no FileDescription')
+    if values.get('OriginalFilename') != 'MorvelRussia.dll':
+        fail(f'{where}: OriginalFilename is {values.get("OriginalFilename")!r}')
+
+
+def check_programs(package, version):
+    for path, dll in (('MorvelRussia.dll', True), ('morvel-host.exe', False),
+                      ('morvel-score.exe', False)):
+        try:
+            image = PeImage(os.path.join(package, path))
+        except (ValueError, struct.error, OSError) as e:
+            fail(f'{path}: {e}')
+            continue
+        if image.machine != IMAGE_FILE_MACHINE_I386:
+            fail(f'{path}: machine {image.machine:#x}, not 32-bit x86')
+        if bool(image.characteristics & IMAGE_FILE_DLL) != dll:
+            fail(f'{path}: {"not " if dll else ""}a DLL')
+        if dll:
+            try:
+                check_version_info(image, version)
+            except (ValueError, struct.error, UnicodeDecodeError) as e:
+                fail(f'{path} VERSIONINFO: cannot be read: {e}')
+
+
+def main():
+    zip_path, version, dest, dom_file, script_out = sys.argv[1:6]
+    package = unpack(zip_path, f'MorvelRussia-{version}', dest)
+    check_sums(package)
+    check_texts(package, version, dom_file)
+    check_programs(package, version)
+    with open(script_out, 'w', newline='\n') as f:
+        f.write(example_script(package))
+    for message in failures:
+        print(f'package: {message}', file=sys.stderr)
+    return 1 if failures else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())

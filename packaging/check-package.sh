@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# The release package as a user gets it: builds the ZIP, unpacks it into an
+# empty folder, checks its files (check-package.py) and runs the unpacked
+# programs there under Wine and Xvfb against a small log: morvel-host.exe with
+# the example script of INSTALL.txt (the plug-in starts, suggests MA for main
+# prefix UA3A from the shipped oblast file and shows the log's statistics), and
+# morvel-score.exe, which must count the same.
+#
+#   check-package.sh CMAKE BINARY_DIR ZIP VERSION DOM_FILE
+set -euo pipefail
+
+cmake_exe=$1
+binary_dir=$2
+zip=$3
+version=$4
+dom_file=$5
+here=$(cd "$(dirname "$0")" && pwd)
+
+"$cmake_exe" --build "$binary_dir" --target package_zip
+
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/morvel-package.XXXXXX")
+export WINEPREFIX="$tmp/prefix"
+cleanup() {
+    wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+# Unpacked where Windows users often put programs: a folder name with a space.
+unpacked="$tmp/Program Files"
+mkdir "$unpacked"
+python3 "$here/check-package.py" "$zip" "$version" "$unpacked" "$dom_file" "$tmp/check.txt"
+app="$unpacked/MorvelRussia-$version"
+# sha256sum itself reads the sums file.
+(cd "$app" && sha256sum --check --strict --quiet SHA256SUMS)
+
+sqlite3 "$tmp/log.db" <<'SQL'
+CREATE TABLE Log (
+    ID INTEGER PRIMARY KEY,
+    QSODateTime TEXT,
+    CallSign TEXT,
+    Frequency TEXT,
+    DigiBand TEXT,
+    QSOMode TEXT,
+    RSTSent TEXT,
+    RSTRecived TEXT,
+    QSOReportRecived TEXT,
+    DXCCPrefix TEXT,
+    MainPrefix TEXT,
+    Continent TEXT
+);
+INSERT INTO Log (CallSign, DigiBand, QSOMode, QSOReportRecived, DXCCPrefix, MainPrefix, Continent)
+VALUES ('UA3AAA', '14', 'CW', '599 MA', 'UA1', 'UA3A', 'EU'),
+       ('UA3AAA', '14', 'CW', '599 MA', 'UA1', 'UA3A', 'EU'),
+       ('UA9ABC', '7', 'SSB', '59 CB', 'UA9', 'UA9A', 'AS'),
+       ('DL1XX', '14', 'CW', '599 001', 'DL', 'DL', 'EU'),
+       ('UA3AAA', '21', 'CW', '599 MA', 'UA1', 'UA3A', 'EU');
+SQL
+
+# The duplicate on 14 MHz counts nothing; 14 MHz: MA, UA1 and DL; 21 MHz: MA
+# and UA1; 7 MHz: CB and UA9.
+statistics='Band	  QSOs	Points	   OBL	  DXCC	
+  14	     2	     2	     1	     2	
+  21	     1	     1	     1	     1	
+   7	     1	     1	     1	     1	
+Total	     4	     4	     3	     4
+ Score: 4*(3+4)=28'
+
+# A fresh prefix copied from the one the Wine runner keeps ready, without
+# settings from earlier runs.
+template=$("$here/../scripts/wine-run" --prefix-path)
+cp -a "$template" "$WINEPREFIX"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
+wine reg delete 'HKCU\Software\morvel-host' /f >/dev/null 2>&1 || true
+
+status=0
+score_output=$(cd "$app" && env -u DISPLAY wine morvel-score.exe --sqlite ../../log.db |
+    tr -d '\r') || status=$?
+# The wineserver started without a display; the host must get one of its own.
+wineserver -w
+if [ "$status" -ne 0 ] || [ "$score_output" != "$statistics" ]; then
+    echo "morvel-score.exe from the package (status $status) printed:" >&2
+    echo "$score_output" >&2
+    echo "expected:" >&2
+    echo "$statistics" >&2
+    exit 1
+fi
+
+expected="$tmp/expected"
+{
+    echo "run	1"
+    echo "grab	MA"
+    echo "stats	6"
+    echo "$statistics"
+    echo "release"
+} > "$expected"
+status=0
+(cd "$app" && xvfb-run -a -s "-screen 0 1920x1080x24" \
+    wine morvel-host.exe --sqlite ../../log.db "$tmp/check.txt") 2>"$tmp/stderr" |
+    tr -d '\r' > "$tmp/actual" || status=$?
+wineserver -w
+if [ "$status" -ne 0 ]; then
+    echo "morvel-host.exe from the package exited with status $status" >&2
+    cat "$tmp/stderr" >&2
+fi
+if ! diff -u "$expected" "$tmp/actual"; then
+    echo "morvel-host.exe from the package with the script of INSTALL.txt: output differs" \
+         "(above: expected, actual)" >&2
+    exit 1
+fi
+[ "$status" -eq 0 ]
