@@ -7,6 +7,7 @@
 #include "db/odbc_connection.h"
 #include "plugin/contract.h"
 #include "tools/loggen/contacts.h"
+#include "win_bench.h"
 
 #include <windows.h>
 
@@ -29,24 +30,8 @@ struct Exports {
     ReleaseProc release;
 };
 
-double Now() {
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / frequency;
-}
-
-void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
+using bench::Now;
+using bench::Pump;
 
 // Median over batches of the per-call time in microseconds.
 template <class Call>

@@ -9,6 +9,7 @@
 #include "db/odbc_connection.h"
 #include "plugin/contract.h"
 #include "tools/loggen/contacts.h"
+#include "win_bench.h"
 #include "ui/control_ids.h"
 
 #include <windows.h>
@@ -24,24 +25,8 @@ namespace {
 
 using namespace morvel;
 
-double Now() {
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / frequency;
-}
-
-void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
+using bench::Now;
+using bench::Pump;
 
 struct Search {
     int id;

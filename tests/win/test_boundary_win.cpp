@@ -1,5 +1,7 @@
 #include "plugin/boundary_win.h"
 
+#include "fpu_state.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,21 +10,9 @@
 namespace morvel {
 namespace {
 
-std::uint16_t ControlWord() {
-    std::uint16_t cw = 0;
-    asm volatile("fnstcw %0" : "=m"(cw));
-    return cw;
-}
-std::uint16_t StatusWord() {
-    std::uint16_t sw = 0;
-    asm volatile("fnstsw %0" : "=m"(sw));
-    return sw;
-}
-std::uint32_t Mxcsr() {
-    std::uint32_t v = 0;
-    asm volatile("stmxcsr %0" : "=m"(v));
-    return v;
-}
+using test::ControlWord;
+using test::Mxcsr;
+using test::StatusWord;
 
 struct HostFpu {
     std::uint16_t cw;

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "fpu_state.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -143,21 +145,9 @@ TEST_F(Dll, RegisterConventionKeepsStackAndCalleeSavedRegisters) {
     EXPECT_EQ(RegCall(Export("_AddQSO"), Arg(record.get())).result, 0u);
 }
 
-std::uint16_t ControlWord() {
-    std::uint16_t cw = 0;
-    asm volatile("fnstcw %0" : "=m"(cw));
-    return cw;
-}
-std::uint16_t StatusWord() {
-    std::uint16_t sw = 0;
-    asm volatile("fnstsw %0" : "=m"(sw));
-    return sw;
-}
-std::uint32_t Mxcsr() {
-    std::uint32_t v = 0;
-    asm volatile("stmxcsr %0" : "=m"(v));
-    return v;
-}
+using test::ControlWord;
+using test::Mxcsr;
+using test::StatusWord;
 
 // A Delphi host runs with invalid operation, zero divide and overflow
 // unmasked (control word $1332, MXCSR $1900).
