@@ -91,7 +91,9 @@ if [ -f "$case_dir/after" ]; then
         echo "registry	$key"
         wine reg query "HKCU\\Software\\morvel-host\\$key" 2>/dev/null |
             tr -d '\r' | sed -n 's/^ \{4\}\([^ ].*\) \{4\}REG_SZ \{4\}\(.*\)$/\1\t\2/p' |
-            grep -v -E '^(MinMaxPos|NormPos)\(' || true
+            grep -v -E '^(MinMaxPos|NormPos)\(' |
+            awk -F '\t' 'length($2) > 200 { print $1 "\t(" length($2) " characters)"; next } { print }' ||
+            true
     done < "$case_dir/after" >> "$actual"
 fi
 if [ -f "$case_dir/after.sh" ]; then

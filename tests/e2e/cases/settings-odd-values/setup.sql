@@ -1,0 +1,1 @@
+.read log-schema.sql
