@@ -3,6 +3,7 @@
 #   native       unit tests and a benchmark smoke run
 #   native-asan  the same tests under AddressSanitizer and UndefinedBehaviorSanitizer
 #   win32        the 32-bit Windows build and its tests under Wine
+#   fuzz         a short libFuzzer run of every fuzz target (scripts/fuzz.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,3 +16,6 @@ for preset in native native-asan win32; do
     cmake --build --preset "$preset" -j "$jobs"
     ctest --preset "$preset" -j "$jobs"
 done
+
+echo "== fuzz =="
+bash scripts/fuzz.sh 20

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace morvel::ui {
 namespace {
 
@@ -47,6 +49,23 @@ TEST(Panel2Resize, NarrowAndEmptyPanels) {
     EXPECT_EQ(tiny->buttons[8].left, 0);
     const auto four = Panel2Resize(13, 0);
     EXPECT_EQ(four->buttons[8], (Rect{8, 0, 9, -1}));
+}
+
+TEST(Panel2Resize, ExtremeSizesGiveADefinedLayout) {
+    // There is no height one below the lowest: that panel keeps it as its bottom edge.
+    const auto lowest = Panel2Resize(327, INT_MIN);
+    ASSERT_TRUE(lowest);
+    for (const Rect& b : lowest->buttons) {
+        EXPECT_EQ(b.bottom, INT_MIN);
+    }
+    const auto widest = Panel2Resize(INT_MAX, INT_MAX);
+    ASSERT_TRUE(widest);
+    EXPECT_EQ(widest->buttons[8].right, INT_MAX - 4);
+    EXPECT_EQ(widest->buttons[0].bottom, INT_MAX - 1);
+    const auto negative = Panel2Resize(INT_MIN, INT_MIN);
+    ASSERT_TRUE(negative);
+    EXPECT_FALSE(negative->lastWidthApplied);
+    EXPECT_EQ(negative->buttons[1].left, negative->buttons[0].right);
 }
 
 class HighlighterTest : public ::testing::Test {

@@ -2,6 +2,8 @@
 
 #include "plugin/text.h"
 
+#include <limits>
+
 namespace morvel::ui {
 
 std::optional<int> BandNumber(std::string_view band) {
@@ -39,7 +41,9 @@ std::optional<BandButtonLayout> Panel2Resize(int panelWidth, int panelHeight) {
         return std::nullopt;
     }
     const int w = panelWidth / n;
-    const int h = panelHeight - 1;
+    // One pixel short of the panel's height; the lowest height stays as it is
+    // rather than wrap round to the highest.
+    const int h = panelHeight > std::numeric_limits<int>::min() ? panelHeight - 1 : panelHeight;
     BandButtonLayout layout;
     for (int k = 0; k < n; ++k) {
         layout.buttons[static_cast<std::size_t>(k)] = {k * w, 0, k * w + w, h};
