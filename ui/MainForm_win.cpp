@@ -368,9 +368,7 @@ void TfmMainForm::FormClose() {
 
 void TfmMainForm::OnDestroy() {
     // The multipliers window goes with the main window that owns it.
-    if (DomWindow != nullptr && DomWindow->Owner() == this) {
-        DomWindow->DestroyNow();
-    }
+    TfmDomList::DestroyAllOwnedBy(*this);
     m_storage.Save(Handle(), true);
     if (MainWindow == this) {
         MainWindow = nullptr;

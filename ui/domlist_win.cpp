@@ -54,9 +54,14 @@ bool LocaleLess(const std::string& a, const std::string& b) {
 
 } // namespace
 
-TfmDomList::TfmDomList(TfmMainForm& owner) : m_owner(&owner) {}
+std::vector<TfmDomList*> TfmDomList::s_live;
+
+TfmDomList::TfmDomList(TfmMainForm& owner) : m_owner(&owner) {
+    s_live.push_back(this);
+}
 
 TfmDomList::~TfmDomList() {
+    s_live.erase(std::remove(s_live.begin(), s_live.end(), this), s_live.end());
     if (DomWindow == this) {
         DomWindow = nullptr;
     }
@@ -261,9 +266,13 @@ int TfmDomList::PressedBand() const {
     return 0;
 }
 
-void TfmDomList::DestroyNow() {
-    if (Handle() != nullptr) {
-        DestroyWindow(Handle());
+void TfmDomList::DestroyAllOwnedBy(const TfmMainForm& owner) {
+    // Destroying one removes it from s_live: work on a copy.
+    const std::vector<TfmDomList*> live = s_live;
+    for (TfmDomList* form : live) {
+        if (form->m_owner == &owner && form->Handle() != nullptr) {
+            DestroyWindow(form->Handle());
+        }
     }
 }
 

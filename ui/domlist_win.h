@@ -11,6 +11,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 namespace morvel {
 
@@ -29,8 +30,10 @@ public:
     // The pressed band button's number, 0 when none is.
     int PressedBand() const;
 
-    // Destroys the window now (with the main window that owns it).
-    void DestroyNow();
+    // Destroys, now, every multipliers window the main window owns, a closed
+    // one still waiting for its destruction included: none may outlive the
+    // state it reads.
+    static void DestroyAllOwnedBy(const TfmMainForm& owner);
 
     const TfmMainForm* Owner() const { return m_owner; }
 
@@ -59,6 +62,7 @@ private:
     void OnFinalDestroy() override { delete this; }
 
     TfmMainForm* m_owner;
+    static std::vector<TfmDomList*> s_live;
     ui::FormStorage m_storage{"TfmDomList", false};
     int m_dpi = 96;
     HWND m_panel = nullptr;

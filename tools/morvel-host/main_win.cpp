@@ -4,12 +4,15 @@
 #include "db/odbc_connection.h"
 #include "plugin/contract.h"
 #include "plugin/text.h"
+#include "tools/loggen/contacts.h"
 #include "tools/morvel-host/multipliers_win.h"
 #include "tools/morvel-host/picture.h"
 #include "tools/morvel-host/plugin_win.h"
 #include "tools/morvel-host/reader_win.h"
+#include "tools/morvel-host/resources_win.h"
 #include "tools/morvel-host/screenshot_win.h"
 #include "tools/morvel-host/script.h"
+#include "tools/morvel-host/stress.h"
 #include "tools/morvel-host/window_win.h"
 #include "ui/control_ids.h"
 
@@ -17,11 +20,14 @@
 #include <io.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -33,6 +39,91 @@ constexpr const char* kNoDatabase =
     "needs a database: give --sqlite FILE or --odbc \"CONNECTION STRING\"";
 constexpr const char* kNoMainWindow = "there is no main window (no run gave one, or it is gone)";
 constexpr std::uint8_t kWhite = 0xFF;
+
+// The stress posts its events a batch at a time, so that an event that
+// recalculates finds the rest of its batch waiting, and runs a timer as fast
+// as the system allows, whose ticks come up in the middle of a
+// recalculation, after the log has been read. Events nest (each may
+// recalculate, and each recalculation handles messages) at most so deep;
+// past that they are left out. The events are bounded in number as well as
+// in time, and the contacts logged are drawn from a pool that starts again
+// when used up (its contacts are then logged twice, as duplicates).
+constexpr int kStressBatch = 5;
+// Every so many batches, between two of them, the statistics are compared
+// with a recalculation's (and once more at the end).
+constexpr std::uint64_t kStressCheckEvery = 2;
+constexpr UINT kStressTimerMs = 1;
+constexpr int kMaxStressDepth = 6;
+constexpr std::uint64_t kMaxStressEvents = 1'000'000;
+constexpr std::size_t kStressContacts = 20'000;
+
+// What a stress did, for standard error and for its verdict.
+struct StressRun {
+    StressRun(std::uint64_t seedValue, std::uint32_t ms)
+        : plan(seedValue), seed(seedValue), milliseconds(ms), start(GetTickCount64()) {}
+
+    bool Over() const {
+        return events >= kMaxStressEvents || GetTickCount64() - start >= milliseconds;
+    }
+
+    StressPlan plan;
+    std::uint64_t seed;
+    std::uint32_t milliseconds;
+    ULONGLONG start;
+    std::vector<loggen::Contact> contacts;
+    std::size_t logged = 0; // contacts taken from the pool for "log"
+    bool running = false;   // run, and not released since
+    bool finished = false;
+    int depth = 0;
+    int outstanding = 0; // posted, not handled yet
+
+    std::uint64_t events = 0;
+    std::uint64_t posted = 0;
+    std::uint64_t timer = 0;
+    std::uint64_t interleaved = 0; // during a recalculation
+    std::uint64_t afterRead = 0;   // of those, once it had read the log
+    std::uint64_t tooDeep = 0;
+    std::uint64_t releases = 0;
+    std::array<std::uint64_t, kStressActions> byAction{};
+    std::uint64_t logFailures = 0;
+    std::string firstLogFailure;
+    std::uint64_t runFailures = 0;
+    std::string firstError; // an event that could not be carried out
+
+    bool paused = false; // events held back while the statistics are checked
+    std::uint64_t checks = 0;
+    std::uint64_t disabledButtons = 0; // "Recalc Statistic" disabled at a check
+    std::uint64_t mismatches = 0;
+    std::uint64_t mismatchAfter = 0; // events before the first mismatch
+    std::string before;              // the first statistics that differed
+    std::string after;               // and the recalculation's
+};
+
+// Counts up while it lives: events nested, or host calls that recalculate
+// under way.
+class CountScope {
+public:
+    explicit CountScope(int& count) : m_count(count) { ++m_count; }
+    ~CountScope() { --m_count; }
+    CountScope(const CountScope&) = delete;
+    CountScope& operator=(const CountScope&) = delete;
+
+private:
+    int& m_count;
+};
+
+Contact HostContact(const loggen::Contact& c) {
+    return Contact{c.CallSign,   c.DigiBand,   c.QSOMode,  c.QSOReportRecived,
+                   c.DXCCPrefix, c.MainPrefix, c.Continent};
+}
+
+std::string Signed(std::uint64_t now, std::uint64_t before) {
+    return now >= before ? "+" + std::to_string(now - before) : "-" + std::to_string(before - now);
+}
+
+void Note(const std::string& text) {
+    std::fputs(("morvel-host: " + text + "\n").c_str(), stderr);
+}
 
 // The 600 bytes handed to _GetInfo, of which the record is the first 520.
 struct InfoBuffer {
@@ -264,6 +355,12 @@ private:
             return "unhold\n";
         case Verb::Screenshot:
             return Screenshot(command.path);
+        case Verb::Stress:
+            return Stress(command);
+        case Verb::AddMany:
+            return AddMany(command);
+        case Verb::Resources:
+            return ResourcesLine(command);
         }
         return {};
     }
@@ -355,6 +452,370 @@ private:
         return "log\t" + std::to_string(result) + "\n";
     }
 
+    // Host events, fired from posted messages and a timer while the thread
+    // handles messages, so that most land inside recalculations; then the
+    // plug-in is brought to run, and the statistics it shows must be those of
+    // a recalculation from the log: every contact added was logged first.
+    std::string Stress(const Command& command) {
+        if (m_database == nullptr) {
+            throw ScriptError(std::string("stress ") + kNoDatabase);
+        }
+        if (m_stress != nullptr) {
+            throw ScriptError("stress: a stress is running already");
+        }
+        StressRun run(command.seed, command.milliseconds);
+        loggen::Options options;
+        options.contacts = kStressContacts;
+        options.seed = command.seed;
+        run.contacts = loggen::Generate(options);
+        // Whatever was pending (a release) takes effect first.
+        m_pump.Settle();
+        run.running = ExistingMainWindow() != nullptr;
+        if (m_stressRecord == nullptr) {
+            m_runRecords.push_back(MakeRecord(Contact{}));
+            m_stressRecord = m_runRecords.back().get();
+        }
+
+        struct Current {
+            StressRun*& slot;
+            ~Current() { slot = nullptr; }
+        } current{m_stress};
+        m_stress = &run;
+        EventWindow events([this](EventWindow::Source source) { OnStressEvent(source); });
+        events.StartTimer(kStressTimerMs);
+        for (std::uint64_t batch = 1; !run.finished && !m_pump.QuitSeen(); ++batch) {
+            for (int i = 0; i < kStressBatch && events.Post(); ++i) {
+                ++run.outstanding;
+            }
+            if (run.outstanding == 0) {
+                throw Error("stress: cannot post the events: " + SystemMessage(GetLastError()));
+            }
+            m_pump.Drain();
+            if (run.outstanding != 0 && !m_pump.QuitSeen()) {
+                // The queue is empty now: they are lost.
+                if (run.firstError.empty()) {
+                    run.firstError = std::to_string(run.outstanding) + " posted events never came";
+                }
+                run.outstanding = 0;
+            }
+            run.finished = run.finished || run.Over();
+            // Between two batches nothing is under way: what the plug-in shows
+            // must be what a recalculation makes of the log.
+            if (!run.finished && run.running && batch % kStressCheckEvery == 0 &&
+                ExistingMainWindow() != nullptr) {
+                CheckStatistics(run);
+            }
+        }
+        events.StopTimer();
+        run.finished = true;
+        m_pump.Settle();
+        if (m_pump.QuitSeen()) {
+            ReportStress(run);
+            return "stress\tfailed\tWM_QUIT came in the middle\n";
+        }
+
+        // The end: a main window, and its statistics checked once more.
+        std::vector<std::string> failures;
+        if (!run.running || ExistingMainWindow() == nullptr) {
+            const auto window = reinterpret_cast<HWND>(m_plugin.Run(*m_stressRecord));
+            if (window != nullptr && IsWindow(window)) {
+                m_main = window;
+            }
+            m_pump.Settle();
+        }
+        if (ExistingMainWindow() == nullptr) {
+            failures.push_back("no main window at the end, after _Run");
+        } else {
+            CheckStatistics(run);
+            m_pump.Settle();
+        }
+        if (run.mismatches != 0) {
+            failures.push_back("the statistics differed from a recalculation's " +
+                               std::to_string(run.mismatches) + " times in " +
+                               std::to_string(run.checks) + " checks, first after " +
+                               std::to_string(run.mismatchAfter) + " events");
+        }
+        if (run.disabledButtons != 0) {
+            failures.push_back("\"Recalc Statistic\" was disabled with no recalculation under "
+                               "way at " + std::to_string(run.disabledButtons) + " checks");
+        }
+        if (run.interleaved == 0) {
+            failures.push_back("no event ran during a recalculation");
+        }
+        if (run.logFailures != 0) {
+            failures.push_back(std::to_string(run.logFailures) +
+                               " INSERTs failed, the first with " + run.firstLogFailure);
+        }
+        if (run.runFailures != 0) {
+            failures.push_back(std::to_string(run.runFailures) + " _Run calls gave no window");
+        }
+        if (!run.firstError.empty()) {
+            failures.push_back("an event failed: " + run.firstError);
+        }
+        ReportStress(run);
+        if (failures.empty()) {
+            return "stress\tok\n";
+        }
+        std::string out = "stress\tfailed";
+        for (std::size_t i = 0; i < failures.size(); ++i) {
+            out += (i == 0 ? "\t" : "; ") + OneLine(failures[i]);
+        }
+        out += "\n";
+        if (run.mismatches != 0) {
+            // As "stats" prints them: the first statistics that differed, and
+            // the recalculation's.
+            const auto block = [](const char* name, const std::string& text) {
+                const std::vector<std::string> lines = StatisticLines(text);
+                std::string shown = std::string("stress\t") + name + "\t" +
+                                    std::to_string(lines.size()) + "\n";
+                for (const std::string& line : lines) {
+                    shown += line + "\n";
+                }
+                return shown;
+            };
+            out += block("before", run.before) + block("after", run.after);
+        }
+        return out;
+    }
+
+    // Reads the statistics, clicks "Recalc Statistic" and reads them again,
+    // with the events held back meanwhile: they would change the log.
+    void CheckStatistics(StressRun& run) {
+        const HWND button = Control("stress", ui::kRecalcButtonId);
+        if (!IsWindowEnabled(button)) {
+            // Nothing is under way: a click would be lost, and the check with it.
+            ++run.disabledButtons;
+            return;
+        }
+        const bool paused = std::exchange(run.paused, true);
+        std::string before = WindowText(Control("stress", ui::kStatisticTextId));
+        SendMessageA(button, BM_CLICK, 0, 0);
+        std::string after = WindowText(Control("stress", ui::kStatisticTextId));
+        run.paused = paused;
+        ++run.checks;
+        if (!SameStatistics(before, after) && run.mismatches++ == 0) {
+            run.mismatchAfter = run.events;
+            run.before = std::move(before);
+            run.after = std::move(after);
+        }
+    }
+
+    // One stress event, wherever the thread handles messages.
+    void OnStressEvent(EventWindow::Source source) {
+        if (m_stress == nullptr) {
+            return;
+        }
+        StressRun& run = *m_stress;
+        if (source == EventWindow::Source::Posted && run.outstanding > 0) {
+            --run.outstanding;
+        }
+        if (run.finished || run.paused) {
+            return;
+        }
+        if (run.Over()) {
+            run.finished = true;
+            return;
+        }
+        if (run.depth >= kMaxStressDepth) {
+            ++run.tooDeep;
+            return;
+        }
+        const CountScope nested(run.depth);
+        // The plug-in disables its button while it recalculates, and handles
+        // messages then only once it has read the log; at the start of a
+        // recalculation only the host knows that one is under way.
+        const bool afterRead = RecalcButtonDisabled();
+        ++run.events;
+        ++(source == EventWindow::Source::Posted ? run.posted : run.timer);
+        if (m_recalculating > 0 || afterRead) {
+            ++run.interleaved;
+            run.afterRead += afterRead ? 1 : 0;
+        }
+        const StressStep step = run.plan.Next(run.running);
+        ++run.byAction[static_cast<std::size_t>(step.action)];
+        try {
+            PerformStressStep(run, step);
+        } catch (const std::exception& e) {
+            if (run.firstError.empty()) {
+                run.firstError = std::string(StressActionName(step.action)) + ": " + e.what();
+            }
+        }
+    }
+
+    void PerformStressStep(StressRun& run, const StressStep& step) {
+        switch (step.action) {
+        case StressAction::Log: {
+            const Contact contact = HostContact(run.contacts[run.logged++ % run.contacts.size()]);
+            try {
+                m_database->Execute(InsertStatement(m_settings.table, contact));
+            } catch (const std::exception& e) {
+                // Not in the log, so not told to the plug-in either.
+                if (run.logFailures++ == 0) {
+                    run.firstLogFailure = e.what();
+                }
+                return;
+            }
+            m_plugin.AddQSO(*MakeRecord(contact));
+            return;
+        }
+        case StressAction::Score:
+        case StressAction::Grab: {
+            // One of the contacts logged so far: a duplicate as often as not.
+            const std::size_t known = std::clamp<std::size_t>(run.logged, 1, run.contacts.size());
+            const Contact contact = HostContact(run.contacts[step.pick % known]);
+            if (step.action == StressAction::Score) {
+                m_plugin.GetScore(*MakeRecord(contact));
+            } else {
+                ShortString code;
+                m_plugin.GrabNumber(*MakeRecord(contact), code);
+            }
+            return;
+        }
+        case StressAction::Recalc: {
+            const CountScope recalculating(m_recalculating);
+            SendMessageA(Control("stress", ui::kRecalcButtonId), BM_CLICK, 0, 0);
+            return;
+        }
+        case StressAction::Multipliers:
+            SendMessageA(Control("stress", ui::kMultipliersButtonId), BM_CLICK, 0, 0);
+            return;
+        case StressAction::Band: {
+            HWND multipliers = VisibleMultipliersWindow();
+            if (multipliers == nullptr) {
+                SendMessageA(Control("stress", ui::kMultipliersButtonId), BM_CLICK, 0, 0);
+                multipliers = VisibleMultipliersWindow();
+            }
+            if (multipliers != nullptr) {
+                if (const HWND button = FindBandButton(multipliers, step.band)) {
+                    SendMessageA(button, BM_CLICK, 0, 0);
+                }
+            }
+            return;
+        }
+        case StressAction::Close:
+            SendMessageA(MainWindow("stress"), WM_SYSCOMMAND, SC_CLOSE, 0);
+            return;
+        case StressAction::MultClose:
+            if (const HWND multipliers = VisibleMultipliersWindow()) {
+                SendMessageA(multipliers, WM_CLOSE, 0, 0);
+            }
+            return;
+        case StressAction::Release:
+            ++run.releases;
+            m_plugin.Release();
+            run.running = false;
+            return;
+        case StressAction::Run: {
+            const CountScope recalculating(m_recalculating);
+            const std::uint64_t releases = run.releases;
+            const auto window = reinterpret_cast<HWND>(m_plugin.Run(*m_stressRecord));
+            if (window != nullptr && IsWindow(window)) {
+                m_main = window;
+                run.running = true;
+            } else {
+                run.running = false;
+                // No window is right only when a _Release came meanwhile.
+                run.runFailures += run.releases == releases ? 1 : 0;
+            }
+            return;
+        }
+        }
+    }
+
+    bool RecalcButtonDisabled() const {
+        const HWND main = ExistingMainWindow();
+        const HWND button = main != nullptr ? FindControl(main, ui::kRecalcButtonId) : nullptr;
+        return button != nullptr && !IsWindowEnabled(button);
+    }
+
+    // Only a window the operator could click: a closed one may still be
+    // there, hidden, until its destruction comes up.
+    static HWND VisibleMultipliersWindow() {
+        const HWND multipliers = FindMultipliersWindow();
+        return multipliers != nullptr && IsWindowVisible(multipliers) ? multipliers : nullptr;
+    }
+
+    static void ReportStress(const StressRun& run) {
+        std::string text = "stress seed " + std::to_string(run.seed) + ", " +
+                           std::to_string(run.milliseconds) + " ms: " +
+                           std::to_string(run.events) + " events (" +
+                           std::to_string(run.posted) + " posted, " + std::to_string(run.timer) +
+                           " from the timer), " + std::to_string(run.interleaved) +
+                           " interleavings (" + std::to_string(run.afterRead) +
+                           " after the log was read), " + std::to_string(run.tooDeep) +
+                           " left out nested too deep, " + std::to_string(run.checks) +
+                           " checks of the statistics;";
+        for (std::size_t i = 0; i < kStressActions; ++i) {
+            text += std::string(i == 0 ? " " : ", ") +
+                    std::string(StressActionName(static_cast<StressAction>(i))) + " " +
+                    std::to_string(run.byAction[i]);
+        }
+        Note(text);
+    }
+
+    // _AddQSO for generated contacts, as a host logging them one after
+    // another; only the number that counted (1) is printed.
+    std::string AddMany(const Command& command) {
+        loggen::Options options;
+        options.contacts = command.count;
+        options.seed = command.seed;
+        const std::vector<loggen::Contact> contacts = loggen::Generate(options);
+        auto record = std::make_unique<TQSOData>();
+        std::uint64_t counted = 0;
+        for (const loggen::Contact& contact : contacts) {
+            FillRecord(*record, m_settings, HostContact(contact));
+            counted += m_plugin.AddQSO(*record) == kOnePoint ? 1 : 0;
+        }
+        m_pump.Settle();
+        return "addmany\t" + std::to_string(command.count) + "\t" + std::to_string(counted) + "\n";
+    }
+
+    std::string ResourcesLine(const Command& command) {
+        const Resources now = MeasureResources();
+        if (!m_resourcesExplained && (now.countedHere || now.fromPagefileUsage)) {
+            m_resourcesExplained = true;
+            if (now.countedHere) {
+                Note("resources: the system counts no GUI objects here (GetGuiResources gives "
+                     "0): GDI objects are the handles GetObjectType knows, USER objects this "
+                     "process's windows, menus, icons and cursors");
+            }
+            if (now.fromPagefileUsage) {
+                Note("resources: PrivateUsage is 0 here: private bytes are PagefileUsage");
+            }
+        }
+        const std::string types = GdiTypes(now);
+        const std::string figures = "GDI " + std::to_string(now.gdi) +
+                                    (types.empty() ? "" : " (" + types + ")") + ", USER " +
+                                    std::to_string(now.user) + ", private bytes " +
+                                    std::to_string(now.privateBytes);
+        switch (command.resources) {
+        case ResourcesMode::Show:
+            break;
+        case ResourcesMode::Mark:
+            m_mark = now;
+            Note("resources at the mark: " + figures);
+            return "resources\tmarked\n";
+        case ResourcesMode::Check: {
+            if (!m_mark) {
+                throw ScriptError("resources check: nothing to compare with (no resources mark)");
+            }
+            const Resources& mark = *m_mark;
+            const bool grew = now.gdi > mark.gdi || now.user > mark.user ||
+                              (now.privateBytes > mark.privateBytes &&
+                               now.privateBytes - mark.privateBytes >= command.growthBytes);
+            const std::string changes = Signed(now.gdi, mark.gdi) + "\t" +
+                                        Signed(now.user, mark.user) + "\t" +
+                                        Signed(now.privateBytes, mark.privateBytes);
+            Note("resources since the mark: " + figures + " (" + OneLine(changes) +
+                 "; private bytes may grow by less than " + std::to_string(command.growthBytes) +
+                 ")");
+            return grew ? "resources\tgrew\t" + changes + "\n" : "resources\tok\n";
+        }
+        }
+        return "resources\t" + std::to_string(now.gdi) + "\t" + std::to_string(now.user) + "\t" +
+               std::to_string(now.privateBytes) + "\n";
+    }
+
     std::string Stats() {
         if (ExistingMainWindow() == nullptr) {
             return "stats\t0\n";
@@ -421,6 +882,11 @@ private:
     HWND m_main = nullptr;
     std::vector<Queued> m_queued;
     std::vector<KernelHandle> m_held;
+    StressRun* m_stress = nullptr;
+    const TQSOData* m_stressRecord = nullptr; // the stress's _Run record, one of m_runRecords
+    int m_recalculating = 0;                  // host calls that may recalculate, under way
+    std::optional<Resources> m_mark;
+    bool m_resourcesExplained = false;
     bool m_quit = false;
     bool m_outputFailed = false;
     // Last: its window goes first, so no queued line runs on a half-gone host.

@@ -57,6 +57,22 @@ const char* const kUsage =
     "  hold FILE             open FILE, unshared  hold ok, or hold error MESSAGE\n"
     "  unhold                close held files     unhold\n"
     "  screenshot FILE       the windows as BMP   screenshot ok, or screenshot error WHAT\n"
+    "  stress SEED MS        host events fired from posted messages and a timer for MS\n"
+    "                        milliseconds, most of them inside recalculations; then\n"
+    "                        _Run if needed, and the statistics compared with a\n"
+    "                        recalculation's\n"
+    "                                             stress ok, or stress failed WHY (and\n"
+    "                                             the two statistics when they differ);\n"
+    "                                             the counts go to standard error\n"
+    "  addmany N SEED        _AddQSO for N generated contacts\n"
+    "                                             addmany N COUNTED (results of 1)\n"
+    "  resources             GDI objects, USER objects and private bytes of this process\n"
+    "                                             resources GDI USER BYTES\n"
+    "  resources mark        the same, kept       resources marked\n"
+    "  resources check BYTES compared with the mark: no more GDI or USER objects, and\n"
+    "                        private bytes grown by less than BYTES\n"
+    "                                             resources ok, or resources grew\n"
+    "                                             GDI USER BYTES (the changes)\n"
     "\n"
     "A relative FILE is taken from the directory of this program. A message box\n"
     "shown meanwhile is answered with OK and printed first as msgbox CAPTION TEXT.\n"
@@ -101,7 +117,18 @@ void AppendHex(std::string& out, unsigned char byte) {
     out += kDigits[byte & 0x0F];
 }
 
-enum class Takes { Nothing, Contact, Statement, Milliseconds, BandNumber, ScriptLine, Path };
+enum class Takes {
+    Nothing,
+    Contact,
+    Statement,
+    Milliseconds,
+    BandNumber,
+    ScriptLine,
+    Path,
+    SeedAndTime,
+    CountAndSeed,
+    ResourcesMode,
+};
 
 struct VerbEntry {
     std::string_view name;
@@ -109,7 +136,7 @@ struct VerbEntry {
     Takes takes;
 };
 
-constexpr std::array<VerbEntry, 24> kVerbs = {{
+constexpr std::array<VerbEntry, 27> kVerbs = {{
     {"info", Verb::Info, Takes::Nothing},
     {"run", Verb::Run, Takes::Contact},
     {"score", Verb::Score, Takes::Contact},
@@ -134,25 +161,52 @@ constexpr std::array<VerbEntry, 24> kVerbs = {{
     {"hold", Verb::Hold, Takes::Path},
     {"unhold", Verb::Unhold, Takes::Nothing},
     {"screenshot", Verb::Screenshot, Takes::Path},
+    {"stress", Verb::Stress, Takes::SeedAndTime},
+    {"addmany", Verb::AddMany, Takes::CountAndSeed},
+    {"resources", Verb::Resources, Takes::ResourcesMode},
 }};
 
-std::uint32_t ParseMilliseconds(const std::string& text) {
-    if (text.empty()) {
-        throw ScriptError("sleep needs a time in milliseconds");
-    }
+// A whole number in decimal digits, at most max. what names it in the
+// messages ("sleep time"); a unit, when given, follows "whole number of" and
+// the limit ("milliseconds", "ms").
+struct Unit {
+    std::string_view plural;
+    std::string_view symbol;
+};
+
+std::uint64_t ParseWhole(const std::string& what, const std::string& text, std::uint64_t max,
+                         Unit unit = {}) {
     std::uint64_t value = 0;
     for (const char c : text) {
         if (c < '0' || c > '9') {
-            throw ScriptError("sleep time " + Quoted(text) +
-                              " is not a whole number of milliseconds");
+            throw ScriptError(what + " " + Quoted(text) + " is not a whole number" +
+                              (unit.plural.empty() ? "" : " of " + std::string(unit.plural)));
         }
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
-        if (value > kMaxSleepMilliseconds) {
-            throw ScriptError("sleep time " + Quoted(text) + " is over the limit of " +
-                              std::to_string(kMaxSleepMilliseconds) + " ms");
+        const auto digit = static_cast<std::uint64_t>(c - '0');
+        if (value > (max - digit) / 10) {
+            throw ScriptError(what + " " + Quoted(text) + " is over the limit of " +
+                              std::to_string(max) +
+                              (unit.symbol.empty() ? "" : " " + std::string(unit.symbol)));
         }
+        value = value * 10 + digit;
     }
-    return static_cast<std::uint32_t>(value);
+    return value;
+}
+
+std::uint32_t ParseMilliseconds(const std::string& verb, const std::string& text) {
+    if (text.empty()) {
+        throw ScriptError(verb + " needs a time in milliseconds");
+    }
+    const std::uint32_t max = verb == "sleep" ? kMaxSleepMilliseconds : kMaxStressMilliseconds;
+    return static_cast<std::uint32_t>(
+        ParseWhole(verb + " time", text, max, Unit{"milliseconds", "ms"}));
+}
+
+std::uint64_t ParseSeed(const std::string& verb, const std::string& text) {
+    if (text.empty()) {
+        throw ScriptError(verb + " needs a seed (a whole number)");
+    }
+    return ParseWhole(verb + " seed", text, UINT64_MAX);
 }
 
 int ParseBand(const std::string& text) {
@@ -177,6 +231,11 @@ std::string CheckPath(std::string_view verb, const std::string& path) {
 }
 
 std::optional<Command> ParseNested(std::string_view line, int nesting);
+
+// Field i of a command, or empty when the line ends before it.
+std::string Field(const std::vector<std::string>& fields, std::size_t i) {
+    return i < fields.size() ? fields[i] : std::string();
+}
 
 // The rest of a post line after the TAB that ends the verb, checked as a
 // script line of its own; its errors are named as the queued line's once, at
@@ -254,9 +313,43 @@ std::optional<Command> ParseNested(std::string_view line, int nesting) {
         taken = 1;
         break;
     case Takes::Milliseconds:
-        command.milliseconds = ParseMilliseconds(fields.empty() ? std::string() : fields[0]);
+        command.milliseconds = ParseMilliseconds(name, Field(fields, 0));
         taken = 1;
         break;
+    case Takes::SeedAndTime:
+        command.seed = ParseSeed(name, Field(fields, 0));
+        command.milliseconds = ParseMilliseconds(name, Field(fields, 1));
+        taken = 2;
+        break;
+    case Takes::CountAndSeed: {
+        const std::string count = Field(fields, 0);
+        if (count.empty()) {
+            throw ScriptError(name + " needs a number of contacts");
+        }
+        command.count = static_cast<std::uint32_t>(ParseWhole(name + " count", count, kMaxAddMany));
+        command.seed = ParseSeed(name, Field(fields, 1));
+        taken = 2;
+        break;
+    }
+    case Takes::ResourcesMode: {
+        const std::string mode = Field(fields, 0);
+        taken = 1;
+        if (mode == "mark") {
+            command.resources = ResourcesMode::Mark;
+        } else if (mode == "check") {
+            const std::string bytes = Field(fields, 1);
+            if (bytes.empty()) {
+                throw ScriptError("resources check needs the growth of private bytes allowed");
+            }
+            command.resources = ResourcesMode::Check;
+            command.growthBytes = ParseWhole("resources check growth", bytes, UINT64_MAX,
+                                             Unit{"bytes", "bytes"});
+            taken = 2;
+        } else if (!mode.empty()) {
+            throw ScriptError("resources takes nothing, mark or check BYTES, not " + Quoted(mode));
+        }
+        break;
+    }
     case Takes::BandNumber:
         command.band = ParseBand(fields.empty() ? std::string() : fields[0]);
         taken = 1;

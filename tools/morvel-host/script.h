@@ -85,6 +85,13 @@ struct ContactField {
 // In script order, which is also the column order of the INSERT.
 extern const std::array<ContactField, 7> kContactFields;
 
+// What "resources" does with its measurement.
+enum class ResourcesMode {
+    Show,  // prints it
+    Mark,  // keeps it for a later check
+    Check, // compares it with the one kept
+};
+
 enum class Verb {
     Info,
     Run,
@@ -110,6 +117,9 @@ enum class Verb {
     Hold,
     Unhold,
     Screenshot,
+    Stress,
+    AddMany,
+    Resources,
 };
 
 std::string_view VerbName(Verb verb);
@@ -118,13 +128,19 @@ struct Command {
     Verb verb = Verb::Info;
     Contact contact;                // run, score, add, grab, log
     std::string statement;          // sql
-    std::uint32_t milliseconds = 0; // sleep
+    std::uint32_t milliseconds = 0; // sleep, stress
     int band = 0;                   // band: 1-9
     std::string line;               // post: the queued script line, as written
     std::string path;               // hold, screenshot
+    std::uint64_t seed = 0;         // stress, addmany
+    std::uint32_t count = 0;        // addmany
+    ResourcesMode resources = ResourcesMode::Show;
+    std::uint64_t growthBytes = 0; // resources check: private bytes may grow by less
 };
 
 inline constexpr std::uint32_t kMaxSleepMilliseconds = 3'600'000;
+inline constexpr std::uint32_t kMaxStressMilliseconds = 3'600'000;
+inline constexpr std::uint32_t kMaxAddMany = 1'000'000;
 inline constexpr int kBandButtons = 9;
 // How deep posts may queue posts ("post\tpost\t...").
 inline constexpr int kMaxPostNesting = 32;
@@ -135,6 +151,11 @@ inline constexpr int kMaxPostNesting = 32;
 // holds (255 bytes), a missing or NUL-carrying sql statement, or a bad sleep
 // time. Empty fields past the last one a command takes are allowed (a
 // trailing TAB); anything else there is an error, not silently dropped.
+//
+// stress takes a seed (a whole number below 2^64) and a time in
+// milliseconds; addmany a count of contacts (at most kMaxAddMany) and a seed;
+// resources nothing, "mark", or "check" and the growth of private bytes
+// allowed, in bytes.
 //
 // band takes one digit 1-9. hold and screenshot take a path, neither empty
 // nor holding a NUL byte. post takes the rest of the line after its TAB, as it

@@ -114,6 +114,38 @@ private:
     WindowHandle m_window;
 };
 
+// A hidden message-only window that runs a callback for every message posted
+// to it with Post and for every WM_TIMER of its timer: host events that arrive
+// whenever any code on this thread handles messages, a plug-in's
+// recalculation as likely as the host's own loop. Its message number is
+// registered for the program, apart from PostWindow's.
+class EventWindow {
+public:
+    enum class Source { Posted, Timer };
+    using Callback = std::function<void(Source)>;
+
+    // Makes the window; throws Error when it cannot.
+    explicit EventWindow(Callback callback);
+    EventWindow(const EventWindow&) = delete;
+    EventWindow& operator=(const EventWindow&) = delete;
+
+    // Queues one call; false, with the reason in GetLastError, when the
+    // message cannot be posted.
+    bool Post() const;
+    // A WM_TIMER every period (the system's shortest at least) until
+    // StopTimer or the window goes; throws Error when there is no timer.
+    void StartTimer(UINT milliseconds);
+    void StopTimer();
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    Callback m_callback;
+    UINT m_message = 0;
+    bool m_timer = false;
+    WindowHandle m_window; // last: goes first, with its timer
+};
+
 // A window's text (GetWindowTextA).
 std::string WindowText(HWND window);
 

@@ -268,6 +268,91 @@ TEST(HostScript, BadWindowAndFileCommandsAreRefused) {
     }
 }
 
+TEST(HostScript, StressAddManyAndResourcesParse) {
+    const auto stress = ParseLine("stress\t42\t20000");
+    ASSERT_TRUE(stress.has_value());
+    EXPECT_EQ(stress->verb, Verb::Stress);
+    EXPECT_EQ(VerbName(stress->verb), "stress");
+    EXPECT_EQ(stress->seed, 42u);
+    EXPECT_EQ(stress->milliseconds, 20000u);
+    // The whole range of a seed, and the ends of the time.
+    const auto widest = ParseLine("stress\t18446744073709551615\t3600000\t");
+    ASSERT_TRUE(widest.has_value());
+    EXPECT_EQ(widest->seed, UINT64_MAX);
+    EXPECT_EQ(widest->milliseconds, kMaxStressMilliseconds);
+    EXPECT_EQ(ParseLine("stress\t0\t0")->milliseconds, 0u);
+    EXPECT_EQ(ParseLine(R"(stress	\x37	1)")->seed, 7u); // fields are decoded first
+
+    const auto many = ParseLine("addmany\t5000\t3");
+    ASSERT_TRUE(many.has_value());
+    EXPECT_EQ(many->verb, Verb::AddMany);
+    EXPECT_EQ(VerbName(many->verb), "addmany");
+    EXPECT_EQ(many->count, 5000u);
+    EXPECT_EQ(many->seed, 3u);
+    EXPECT_EQ(ParseLine("addmany\t0\t1")->count, 0u);
+    EXPECT_EQ(ParseLine("addmany\t1000000\t1")->count, kMaxAddMany);
+
+    const auto show = ParseLine("resources");
+    ASSERT_TRUE(show.has_value());
+    EXPECT_EQ(show->verb, Verb::Resources);
+    EXPECT_EQ(VerbName(show->verb), "resources");
+    EXPECT_EQ(show->resources, ResourcesMode::Show);
+    EXPECT_EQ(ParseLine("resources\t")->resources, ResourcesMode::Show);
+    EXPECT_EQ(ParseLine("resources\tmark")->resources, ResourcesMode::Mark);
+    const auto check = ParseLine("resources\tcheck\t2097152");
+    ASSERT_TRUE(check.has_value());
+    EXPECT_EQ(check->resources, ResourcesMode::Check);
+    EXPECT_EQ(check->growthBytes, 2097152u);
+    EXPECT_EQ(ParseLine("resources\tcheck\t0\t")->growthBytes, 0u);
+
+    // Queued like any other line.
+    EXPECT_EQ(ParseLine("post\tstress\t1\t10")->line, "stress\t1\t10");
+}
+
+TEST(HostScript, BadStressAddManyAndResourcesLinesAreRefused) {
+    struct Case {
+        std::string line;
+        std::string mentions;
+    };
+    const Case cases[] = {
+        {"stress", "stress needs a seed"},
+        {"stress\t\t100", "stress needs a seed"},
+        {"stress\t1", "stress needs a time in milliseconds"},
+        {"stress\t1\t", "stress needs a time in milliseconds"},
+        {"stress\t-1\t100", "stress seed \"-1\" is not a whole number"},
+        {"stress\t0x10\t100", "stress seed \"0x10\" is not a whole number"},
+        {"stress\t18446744073709551616\t100", "stress seed \"18446744073709551616\" is over"},
+        {"stress\t99999999999999999999999\t100", "is over the limit of 18446744073709551615"},
+        {"stress\t1\t1.5", "stress time \"1.5\" is not a whole number of milliseconds"},
+        {"stress\t1\t3600001", "stress time \"3600001\" is over the limit of 3600000 ms"},
+        {"stress\t1\t100\t5", "stress takes 2 fields, but field 4 is \"5\""},
+        {"addmany", "addmany needs a number of contacts"},
+        {"addmany\t10", "addmany needs a seed"},
+        {"addmany\tmany\t1", "addmany count \"many\" is not a whole number"},
+        {"addmany\t1000001\t1", "addmany count \"1000001\" is over the limit of 1000000"},
+        {"addmany\t10\tx", "addmany seed \"x\" is not a whole number"},
+        {"addmany\t10\t1\t1", "addmany takes 2 fields"},
+        {"resources\tMARK", "resources takes nothing, mark or check BYTES, not \"MARK\""},
+        {"resources\tcheck", "resources check needs the growth of private bytes allowed"},
+        {"resources\tcheck\t", "resources check needs the growth"},
+        {"resources\tcheck\t2 MiB", "resources check growth \"2 MiB\" is not a whole number"},
+        {"resources\tcheck\t1\t2", "resources takes 2 fields, but field 4 is \"2\""},
+        {"resources\tmark\tx", "resources takes 1 field, but field 3 is \"x\""},
+        // The time of sleep keeps its own limit and words.
+        {"sleep\t3600001", "sleep time \"3600001\" is over the limit of 3600000 ms"},
+        {"post\tstress\t1", "post: the queued line: stress needs a time"},
+    };
+    for (const Case& c : cases) {
+        try {
+            ParseLine(c.line);
+            ADD_FAILURE() << "no error for " << c.line;
+        } catch (const ScriptError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.mentions), std::string::npos)
+                << c.line << " gave: " << e.what();
+        }
+    }
+}
+
 TEST(HostScript, RelativePathsStartInTheGivenDirectory) {
     const std::string dir = R"(C:\Logger\)";
     EXPECT_EQ(ResolvePath(dir, "held.txt"), R"(C:\Logger\held.txt)");
