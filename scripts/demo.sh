@@ -8,6 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+# Debian's python3, whose Pillow (python3-pil) writes the PNG screenshot.
+export PATH="/usr/bin:$PATH"
 
 jobs=$(nproc)
 for preset in native win32; do
@@ -38,13 +40,24 @@ build/native/tools/morvel-loggen --host-script "$demo/contacts.txt" --contacts 3
 export WINEPREFIX
 WINEPREFIX=$(scripts/wine-run --prefix-path)
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-(cd "$demo/app" && xvfb-run -a -s "-screen 0 1920x1080x24" \
-    wine morvel-host.exe --sqlite "../log.db" --caption-prefix "RZ3A" ../script.txt) |
-    tr -d '\r' > "$demo/host-output.txt"
+# What Wine and the X server say on their way out (such as "X connection to
+# :99 broken" when the display closes) goes to a file, not to the terminal.
+if ! (cd "$demo/app" && xvfb-run -a -s "-screen 0 1920x1080x24" \
+        wine morvel-host.exe --sqlite "../log.db" --caption-prefix "RZ3A" ../script.txt \
+        2> ../host-errors.txt) | tr -d '\r' > "$demo/host-output.txt"; then
+    echo "The reference host failed; its output is in $demo/host-output.txt:" >&2
+    cat "$demo/host-errors.txt" >&2
+    exit 1
+fi
 
 suggested=$(grep -c -P '^grab\t..$' "$demo/host-output.txt" || true)
 echo "Oblast suggestions given: $suggested of 300 contacts"
 echo "Statistics shown by the plug-in:"
 sed -n '/^stats\t/,/Score:/p' "$demo/host-output.txt" | tail -n +2
-convert "$demo/app/screenshot.bmp" "$demo/screenshot.png"
-echo "Screenshot: $demo/screenshot.png"
+python3 - "$demo/app/screenshot.bmp" "$demo/screenshot.png" <<'PY'
+import sys
+from PIL import Image
+with Image.open(sys.argv[1]) as picture:
+    picture.save(sys.argv[2])
+PY
+echo "Screenshot of the plug-in's windows: $(pwd)/$demo/screenshot.png"

@@ -11,6 +11,8 @@ packages=(
     wine wine32:i386 xvfb xauth
     unixodbc unixodbc-dev odbcinst libsqliteodbc sqlite3 libsqlite3-dev
     libodbc2:i386 libsqliteodbc:i386
+    python3 python3-pil
+    fp-compiler fp-utils fpc-source-3.2.2
 )
 
 as_root() {

@@ -26,6 +26,9 @@ dll=$2
 case_dir=$(cd "$3" && pwd)
 export CASE_DIR=$case_dir
 here=$(cd "$(dirname "$0")" && pwd)
+# Debian's python3 first: the pictures are read with its Pillow (python3-pil),
+# which another python3 earlier on the PATH may not have.
+export PATH="/usr/bin:$PATH"
 name=$(basename "$case_dir")
 
 CASE_TMP=$(mktemp -d "${TMPDIR:-/tmp}/morvel-e2e-$name.XXXXXX")

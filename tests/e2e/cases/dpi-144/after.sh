@@ -1,9 +1,14 @@
 # The picture holds both windows side by side: 1.5 times their 96-dpi size.
 python3 - <<'PY'
-import struct
-data = open("dpi144.bmp", "rb").read()
-width, height = struct.unpack_from("<ii", data, 18)
-print("picture\twider than 750\t%s" % ("yes" if width > 750 else "no"))
-print("picture\ttaller than 250\t%s" % ("yes" if abs(height) > 250 else "no"))
+import os
+from PIL import Image
+with Image.open("dpi144.bmp") as picture:
+    width, height = picture.size
+    print("picture\twider than 750\t%s" % ("yes" if width > 750 else "no"))
+    print("picture\ttaller than 250\t%s" % ("yes" if height > 250 else "no"))
+    # MORVEL_E2E_KEEP=DIR keeps the picture as DIR/screenshot-144dpi.png (the README's).
+    keep = os.environ.get("MORVEL_E2E_KEEP")
+    if keep:
+        picture.save(os.path.join(keep, "screenshot-144dpi.png"))
 PY
 echo "blue	$(python3 "$CASE_DIR/../../bmp-colours.py" dpi144.bmp 0 0 255 | awk '{print ($1 > 0) ? "yes" : "no"}')"
