@@ -11,8 +11,9 @@ packages=(
     wine wine32:i386 xvfb xauth
     unixodbc unixodbc-dev odbcinst libsqliteodbc sqlite3 libsqlite3-dev
     libodbc2:i386 libsqliteodbc:i386
+    postgresql odbc-postgresql odbc-postgresql:i386 mariadb-server odbc-mariadb:i386
     python3 python3-pil
-    fp-compiler fp-utils fpc-source-3.2.2
+    fp-compiler fp-utils fpc-source-3.2.2 make
 )
 
 as_root() {
@@ -40,6 +41,12 @@ if [ "${#missing[@]}" -gt 0 ] || [ -n "${need_update:-}" ]; then
 fi
 if [ "${#missing[@]}" -gt 0 ]; then
     echo "Installing: ${missing[*]}"
+    # apt's progress goes nowhere; its errors stay on the terminal, less
+    # debconf's note that apt-utils is missing (it is not needed here).
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-        "${missing[@]}" >/dev/null
+        "${missing[@]}" > /dev/null 2> >(grep -v '^debconf: delaying package configuration' >&2)
 fi
+
+# Free Pascal's i386-win32 cross compiler for the Pascal host's tests, built
+# once from Debian's sources outside the source tree.
+as_root bash "$(dirname "$0")/build-fpc-win32.sh"
