@@ -1,11 +1,13 @@
 // A whole-log recalculation with the multipliers window open against the
-// same recalculation with it closed, through the real MorvelRussia.dll. The
-// window follows the band of every counted row; that must not cost a repaint
-// a row.
+// same recalculation with it closed, through the real MorvelRussia.dll, and
+// both against a raw ODBC scan of the same rows in the same host. The window
+// follows the band of every counted row; that must not cost a repaint a row.
 //
-//   morvel_bench_multipliers.exe [--log FILE] [--rounds N]
+//   morvel_bench_multipliers.exe [--log FILE | --odbc TEXT] [--rounds N]
 //
-// Without --log a small log is made on the spot (a smoke run).
+// --odbc reads the table Log of any ODBC data source (a database server).
+// Without either a small log is made on the spot (a smoke run).
+#include "bench/raw_scan.h"
 #include "db/odbc_connection.h"
 #include "plugin/contract.h"
 #include "tools/loggen/contacts.h"
@@ -82,10 +84,13 @@ double Median(std::vector<double> v) {
 
 int main(int argc, char** argv) {
     std::string log;
+    std::string source;
     int rounds = 5;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--log") == 0) {
             log = argv[i + 1];
+        } else if (std::strcmp(argv[i], "--odbc") == 0) {
+            source = argv[i + 1];
         } else if (std::strcmp(argv[i], "--rounds") == 0) {
             rounds = std::max(1, std::atoi(argv[i + 1]));
         }
@@ -103,7 +108,7 @@ int main(int argc, char** argv) {
     const auto release =
         reinterpret_cast<ReleaseProc>(reinterpret_cast<void*>(GetProcAddress(dll, "_Release")));
     try {
-        if (log.empty()) {
+        if (log.empty() && source.empty()) {
             if (std::FILE* f = std::fopen(made.c_str(), "wb")) {
                 std::fclose(f);
             }
@@ -118,7 +123,7 @@ int main(int argc, char** argv) {
             }
             log = made;
         }
-        odbc::Connection db(odbc::SqliteConnectionString(log));
+        odbc::Connection db(source.empty() ? odbc::SqliteConnectionString(log) : source);
         auto rec = std::make_unique<TQSOData>();
         std::memset(rec.get(), 0, sizeof(TQSOData));
         rec->SetConnectionValue(
@@ -133,7 +138,11 @@ int main(int argc, char** argv) {
         }
         std::vector<double> closed;
         std::vector<double> open;
+        std::vector<double> scan;
         for (int r = 0; r < rounds; ++r) {
+            const double start = Now();
+            bench::RawScan(db.Handle());
+            scan.push_back((Now() - start) * 1e3);
             closed.push_back(Recalculate(recalc));
             SendMessageA(multipliers, BM_CLICK, 0, 0);
             Pump();
@@ -148,7 +157,10 @@ int main(int argc, char** argv) {
                     Median(closed), rounds);
         std::printf("recalculation, multipliers window open:   %10.1f ms (median of %d)\n",
                     Median(open), rounds);
+        std::printf("raw ODBC scan of the same rows:           %10.1f ms (median of %d)\n",
+                    Median(scan), rounds);
         std::printf("ratio open/closed: %.3f\n", Median(open) / Median(closed));
+        std::printf("ratio closed/scan: %.3f\n", Median(closed) / Median(scan));
         release();
         Pump();
     } catch (const std::exception& e) {

@@ -8,7 +8,8 @@ namespace morvel::odbc {
 const Api& RealApi() {
     static const Api api = {&::SQLAllocHandle, &::SQLFreeHandle, &::SQLSetStmtAttr,
                             &::SQLExecDirect,  &::SQLNumResultCols, &::SQLDescribeCol,
-                            &::SQLFetch,       &::SQLGetData,      &::SQLGetDiagRec};
+                            &::SQLFetch,       &::SQLGetData,      &::SQLGetDiagRec,
+                            &::SQLBindCol};
     return api;
 }
 

@@ -27,6 +27,7 @@ struct Api {
     decltype(&::SQLFetch) Fetch;
     decltype(&::SQLGetData) GetData;
     decltype(&::SQLGetDiagRec) GetDiagRec;
+    decltype(&::SQLBindCol) BindCol;
 };
 
 // The driver manager's own functions.

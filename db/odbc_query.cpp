@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <numeric>
 
 namespace morvel::odbc {
@@ -13,6 +14,8 @@ namespace morvel::odbc {
 namespace {
 
 constexpr std::size_t kChunk = 4096;
+
+static_assert(sizeof(SQLLEN) == sizeof(std::intptr_t), "the bound indicator is an SQLLEN");
 
 SQLHSTMT Statement(void* handle) {
     return static_cast<SQLHSTMT>(handle);
@@ -99,6 +102,10 @@ void OdbcLogQuery::Close() noexcept {
         m_statement = nullptr;
     }
     m_eof = true;
+    // The bindings went with the statement.
+    m_bound.clear();
+    m_bindTried = false;
+    m_rowBound = false;
 }
 
 void OdbcLogQuery::Fetch() {
@@ -111,6 +118,7 @@ void OdbcLogQuery::Fetch() {
         Fail(rc);
     }
     m_eof = false;
+    m_rowBound = !m_bound.empty();
 }
 
 int OdbcLogQuery::FieldIndex(std::string_view name) const {
@@ -153,6 +161,40 @@ void OdbcLogQuery::ReadText(int column, std::string& value) {
     }
 }
 
+void OdbcLogQuery::Bind(const int* columns, std::size_t count) {
+    m_bindTried = true;
+    m_bound.clear();
+    m_bound.reserve(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        const int column = columns[m_order[k]];
+        if (column > 0 && (m_bound.empty() || m_bound.back().column != column)) {
+            m_bound.push_back(Bound{column, 0, {}});
+        }
+    }
+    // Bound in ascending order; a driver that refuses one column leaves it and
+    // every later one to SQLGetData, which may read any column after the last
+    // bound one.
+    for (std::size_t i = 0; i < m_bound.size(); ++i) {
+        Bound& b = m_bound[i];
+        const SQLRETURN rc =
+            m_api->BindCol(Statement(m_statement), static_cast<SQLUSMALLINT>(b.column), SQL_C_CHAR,
+                           b.text, sizeof b.text, reinterpret_cast<SQLLEN*>(&b.indicator));
+        if (!SQL_SUCCEEDED(rc)) {
+            m_bound.resize(i); // no reallocation: the bound ones stay where they are
+            break;
+        }
+    }
+}
+
+const OdbcLogQuery::Bound* OdbcLogQuery::BoundColumn(int column) const {
+    for (const Bound& b : m_bound) {
+        if (b.column == column) {
+            return &b;
+        }
+    }
+    return nullptr;
+}
+
 void OdbcLogQuery::ReadRow(const int* columns, std::string* values, std::size_t count) {
     // Drivers hand out the columns of a row in ascending order only.
     m_order.resize(count);
@@ -165,7 +207,25 @@ void OdbcLogQuery::ReadRow(const int* columns, std::string* values, std::size_t 
             values[i] = values[m_order[k - 1]]; // the same column asked for twice
             continue;
         }
+        if (const Bound* b = m_rowBound ? BoundColumn(columns[i]) : nullptr) {
+            // A value cut to the buffer arrives as its first 255 bytes, which
+            // is all that is kept of any value.
+            if (b->indicator == SQL_NULL_DATA) {
+                values[i].clear();
+            } else {
+                const std::size_t n = b->indicator == SQL_NO_TOTAL || b->indicator < 0
+                                          ? std::strlen(b->text)
+                                          : static_cast<std::size_t>(b->indicator);
+                values[i].assign(b->text, std::min(n, sizeof b->text - 1));
+            }
+            continue;
+        }
         ReadText(columns[i], values[i]);
+    }
+    // The first row is read with SQLGetData; the rows after it arrive in
+    // bound buffers, one driver call a row instead of one a column.
+    if (!m_bindTried) {
+        Bind(columns, count);
     }
 }
 

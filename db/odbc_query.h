@@ -3,6 +3,7 @@
 
 #include "scoring/recalc.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -31,9 +32,19 @@ public:
     void Next() override;
 
 private:
+    // A column whose value the driver writes at every fetch.
+    struct Bound {
+        int column;
+        std::intptr_t indicator; // an SQLLEN: as wide as a pointer
+        char text[256];      // 255 bytes and the driver's zero
+    };
+
     [[noreturn]] void Fail(short rc);
     void Fetch();
     void ReadText(int column, std::string& value);
+    // Binds the columns of this ReadRow for the fetches to come.
+    void Bind(const int* columns, std::size_t count);
+    const Bound* BoundColumn(int column) const;
 
     void* m_connection;
     const Api* m_api;
@@ -41,6 +52,10 @@ private:
     bool m_eof = true;
     std::vector<std::string> m_columnNames; // capitals, column 1 first
     std::vector<std::size_t> m_order;       // ReadRow's scratch: columns ascending
+    // Filled by the driver while the statement lives; never resized then.
+    std::vector<Bound> m_bound;
+    bool m_bindTried = false;
+    bool m_rowBound = false; // the current row was fetched with m_bound in place
 };
 
 } // namespace morvel::odbc

@@ -1,7 +1,10 @@
 #include "scoring/register.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
+#include <stdexcept>
 
 namespace morvel {
 
@@ -17,23 +20,51 @@ int CompareOrdinal(std::string_view a, std::string_view b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
-std::uint32_t TQSOList::Hash(const QSOKey& key) {
-    // FNV-1a over the three texts, each closed by its length so that
-    // ("AB", "C") and ("A", "BC") differ; then a final avalanche.
-    std::uint64_t h = 0xcbf29ce484222325ULL;
-    for (std::string_view part : {key.CallSign, key.DigiBand, key.QSOMode}) {
-        for (const char c : part) {
-            h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
-        }
-        h = (h ^ part.size()) * 0x100000001b3ULL;
+std::int64_t TextTable::Find(std::string_view text) const {
+    if (m_last < m_texts.size() && m_texts[m_last] == text) {
+        return m_last;
     }
+    const auto it = m_numbers.find(text);
+    if (it == m_numbers.end()) {
+        return -1;
+    }
+    m_last = it->second;
+    return it->second;
+}
+
+std::uint32_t TextTable::Add(std::string_view text) {
+    if (const std::int64_t known = Find(text); known >= 0) {
+        return static_cast<std::uint32_t>(known);
+    }
+    const auto number = static_cast<std::uint32_t>(m_texts.size());
+    m_texts.emplace_back(text);
+    m_numbers.emplace(m_texts.back(), number);
+    return number;
+}
+
+void TextTable::clear() {
+    m_texts.clear();
+    m_numbers.clear();
+    m_last = 0;
+}
+
+std::uint32_t TQSOList::Hash(std::string_view call, std::uint32_t band, std::uint32_t mode) {
+    // FNV-1a over the call sign and the numbers of band and mode; then a
+    // final avalanche. Equal texts have equal numbers, so equal contacts hash
+    // alike.
+    std::uint64_t h = 0xcbf29ce484222325ULL;
+    for (const char c : call) {
+        h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+    }
+    h = (h ^ (static_cast<std::uint64_t>(band) << 32 | mode)) * 0x100000001b3ULL;
     h ^= h >> 33;
     h *= 0xff51afd7ed558ccdULL;
     h ^= h >> 33;
     return static_cast<std::uint32_t>(h);
 }
 
-std::size_t TQSOList::Find(const QSOKey& key, std::uint32_t hash) const {
+std::size_t TQSOList::Find(std::string_view call, std::uint32_t band, std::uint32_t mode,
+                           std::uint32_t hash) const {
     const std::size_t mask = m_slots.size() - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         const Slot& slot = m_slots[i];
@@ -41,9 +72,8 @@ std::size_t TQSOList::Find(const QSOKey& key, std::uint32_t hash) const {
             return i;
         }
         if (slot.hash == hash) {
-            const TQSO& q = m_entries[slot.entry - 1];
-            if (q.CallSign == key.CallSign && q.DigiBand == key.DigiBand &&
-                q.QSOMode == key.QSOMode) {
+            const Entry& e = m_entries[slot.entry - 1];
+            if (e.band == band && e.mode == mode && Call(e) == call) {
                 return i;
             }
         }
@@ -66,35 +96,58 @@ void TQSOList::Grow() {
     }
 }
 
-void TQSOList::Add(TQSO qso) {
+bool TQSOList::Add(const QSOKey& key) {
+    if (m_entries.size() >= UINT32_MAX - 1 || key.CallSign.size() > UINT32_MAX - m_calls.size()) {
+        throw std::length_error("the contact register is full");
+    }
     // Keep the index at most half full so that probe runs stay short.
     if ((m_entries.size() + 1) * 2 > m_slots.size()) {
         Grow();
     }
-    const QSOKey key{qso.CallSign, qso.DigiBand, qso.QSOMode};
-    const std::uint32_t hash = Hash(key);
-    Slot& slot = m_slots[Find(key, hash)];
+    const std::uint32_t band = m_bands.Add(key.DigiBand);
+    const std::uint32_t mode = m_modes.Add(key.QSOMode);
+    const std::uint32_t hash = Hash(key.CallSign, band, mode);
+    Slot& slot = m_slots[Find(key.CallSign, band, mode, hash)];
     if (slot.entry != 0) {
-        return;
+        return false;
     }
-    m_entries.push_back(std::move(qso));
+    const auto offset = static_cast<std::uint32_t>(m_calls.size());
+    m_calls.insert(m_calls.end(), key.CallSign.begin(), key.CallSign.end());
+    m_entries.push_back(
+        Entry{offset, band, mode, static_cast<std::uint32_t>(key.CallSign.size())});
     slot = Slot{hash, static_cast<std::uint32_t>(m_entries.size())};
+    return true;
 }
 
 bool TQSOList::Contains(const QSOKey& key) const {
     if (m_slots.empty()) {
         return false;
     }
-    return m_slots[Find(key, Hash(key))].entry != 0;
+    const std::int64_t band = m_bands.Find(key.DigiBand);
+    const std::int64_t mode = band < 0 ? -1 : m_modes.Find(key.QSOMode);
+    if (mode < 0) {
+        return false; // a band or mode never booked: no contact can match
+    }
+    const auto b = static_cast<std::uint32_t>(band);
+    const auto m = static_cast<std::uint32_t>(mode);
+    return m_slots[Find(key.CallSign, b, m, Hash(key.CallSign, b, m))].entry != 0;
 }
 
 void TQSOList::clear() {
     m_entries.clear();
     m_slots.clear();
+    m_calls.clear();
+    m_bands.clear();
+    m_modes.clear();
 }
 
 std::vector<TQSO> TQSOList::Ordered() const {
-    std::vector<TQSO> out(m_entries.begin(), m_entries.end());
+    std::vector<TQSO> out;
+    out.reserve(m_entries.size());
+    for (const Entry& e : m_entries) {
+        out.push_back(TQSO{std::string(Call(e)), std::string(m_bands.Text(e.band)),
+                           std::string(m_modes.Text(e.mode))});
+    }
     std::sort(out.begin(), out.end(), [](const TQSO& a, const TQSO& b) {
         for (auto [x, y] : {std::pair<std::string_view, std::string_view>{a.CallSign, b.CallSign},
                             {a.DigiBand, b.DigiBand},

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 #include <cstdint>
+#include <functional>
+#include <unordered_map>
 #include <vector>
 
 namespace morvel {
@@ -29,15 +31,43 @@ struct QSOKey {
     std::string_view QSOMode;
 };
 
+// Texts that repeat (bands, modes) stored once and named by a small number.
+class TextTable {
+public:
+    // The number of the text, or -1 when it has not been added.
+    std::int64_t Find(std::string_view text) const;
+    // The number of the text, added when new.
+    std::uint32_t Add(std::string_view text);
+    std::string_view Text(std::uint32_t number) const { return m_texts[number]; }
+    void clear();
+
+private:
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const noexcept {
+            return std::hash<std::string_view>{}(s);
+        }
+    };
+    std::vector<std::string> m_texts;
+    std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>> m_numbers;
+    // The text asked for last: contacts come in runs on one band and mode.
+    mutable std::uint32_t m_last = 0;
+};
+
 // The register: a flat open-addressing hash index over the contacts in the
 // order they were booked. The duplicate test and the insertion cost O(1)
 // whatever the size of the log and whatever order the contacts arrive in; a
 // test for a new contact touches one slot of the index, not the contacts.
+// The call signs sit back to back in one block of text and the bands and
+// modes, which take a handful of values, in text tables, so that a contact
+// costs a few dozen bytes and no allocation of its own.
 // Ordered() gives the register in ordinal call-sign order.
 class TQSOList {
 public:
     // Adds the contact; a contact already present is not stored twice.
-    void Add(TQSO qso);
+    // True when it was added.
+    bool Add(const QSOKey& key);
+    bool Add(const TQSO& qso) { return Add(QSOKey{qso.CallSign, qso.DigiBand, qso.QSOMode}); }
     bool Contains(const QSOKey& key) const;
     std::size_t size() const { return m_entries.size(); }
     bool empty() const { return m_entries.empty(); }
@@ -47,18 +77,29 @@ public:
     std::vector<TQSO> Ordered() const;
 
 private:
+    struct Entry {
+        std::uint32_t callOffset; // into m_calls
+        std::uint32_t band;       // in m_bands
+        std::uint32_t mode;       // in m_modes
+        std::uint32_t callLength;
+    };
     struct Slot {
         std::uint32_t hash = 0;
         std::uint32_t entry = 0; // index into m_entries plus one; 0 for a free slot
     };
 
-    static std::uint32_t Hash(const QSOKey& key);
-    // The slot holding the key, or the free slot where it would go.
-    std::size_t Find(const QSOKey& key, std::uint32_t hash) const;
+    std::string_view Call(const Entry& e) const { return {m_calls.data() + e.callOffset, e.callLength}; }
+    static std::uint32_t Hash(std::string_view call, std::uint32_t band, std::uint32_t mode);
+    // The slot holding the contact, or the free slot where it would go.
+    std::size_t Find(std::string_view call, std::uint32_t band, std::uint32_t mode,
+                     std::uint32_t hash) const;
     void Grow();
 
-    std::vector<TQSO> m_entries;
+    std::vector<Entry> m_entries;
     std::vector<Slot> m_slots;
+    std::vector<char> m_calls;
+    TextTable m_bands;
+    TextTable m_modes;
 };
 
 } // namespace morvel

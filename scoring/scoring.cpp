@@ -5,14 +5,18 @@
 namespace morvel {
 
 bool WorkedList::Contains(std::string_view key) const {
-    return m_folded.count(m_equality->Fold(key)) != 0;
+    return m_seen.find(key) != m_seen.end() || m_folded.count(m_equality->Fold(key)) != 0;
 }
 
-bool WorkedList::AddIfAbsent(std::string key) {
+bool WorkedList::AddIfAbsent(std::string_view key) {
+    if (m_seen.find(key) != m_seen.end()) {
+        return false;
+    }
+    m_seen.emplace(key);
     if (!m_folded.insert(m_equality->Fold(key)).second) {
         return false;
     }
-    m_keys.push_back(std::move(key));
+    m_keys.emplace_back(key);
     return true;
 }
 
@@ -20,6 +24,7 @@ void WorkedList::clear() {
     ++m_generation;
     m_keys.clear();
     m_folded.clear();
+    m_seen.clear();
 }
 
 std::optional<std::string> OblastCode(std::string_view exchange) {
@@ -48,47 +53,45 @@ bool TScoring::CheckDupe(const TQSOData& rec) const {
 }
 
 void TScoring::AddQSOToList(const TQSOData& rec) {
-    m_qsoList.Add(TQSO{rec.CallSign.str(), rec.DigiBand.str(), rec.QSOMode.str()});
+    m_qsoList.Add(QSOKey{rec.CallSign.view(), rec.DigiBand.view(), rec.QSOMode.view()});
 }
 
 TStatistic& TScoring::BandEntry(std::string_view band) {
-    std::string key(band);
-    if (const auto it = m_bandIndex.find(key); it != m_bandIndex.end()) {
-        return m_statList[it->second];
+    const std::uint32_t row = m_bandIndex.Add(band);
+    if (row == m_statList.size()) {
+        m_statList.push_back(TStatistic{std::string(band)});
     }
-    m_bandIndex.emplace(key, m_statList.size());
-    m_statList.push_back(TStatistic{std::move(key)});
-    return m_statList.back();
+    return m_statList[row];
+}
+
+std::string_view TScoring::MakeKey(std::string_view band, std::string_view value) {
+    m_key.assign(band);
+    m_key += '|';
+    m_key += value;
+    m_key += '|';
+    return m_key;
 }
 
 int TScoring::CountQSO(const TQSOData& rec, bool add) {
-    if (CheckDupe(rec)) {
+    if (!add) {
+        return CheckDupe(rec) ? -1 : 1;
+    }
+    // The duplicate test and the booking in one look at the register.
+    if (!m_qsoList.Add(QSOKey{rec.CallSign.view(), rec.DigiBand.view(), rec.QSOMode.view()})) {
         return -1;
     }
-    if (!add) {
-        return 1;
-    }
-    AddQSOToList(rec);
 
     const std::string_view band = rec.DigiBand.view();
     TStatistic& stat = BandEntry(band);
     ++stat.QSOs;
     ++stat.Points;
 
-    std::string dxccKey(band);
-    dxccKey += '|';
-    dxccKey += rec.DXCCPrefix.view();
-    dxccKey += '|';
-    if (m_dxccWorked.AddIfAbsent(std::move(dxccKey))) {
+    if (m_dxccWorked.AddIfAbsent(MakeKey(band, rec.DXCCPrefix.view()))) {
         ++stat.DXCC;
     }
 
     if (const auto code = OblastCode(rec.QSOReportRecived.view())) {
-        std::string oblKey(band);
-        oblKey += '|';
-        oblKey += *code;
-        oblKey += '|';
-        if (m_oblWorked.AddIfAbsent(std::move(oblKey))) {
+        if (m_oblWorked.AddIfAbsent(MakeKey(band, *code))) {
             ++stat.OBL;
         }
     }

@@ -29,14 +29,16 @@ struct TStatistic {
 };
 
 // A list of worked keys ("band|value|") in the order they were first met, with
-// a membership test under the given key equality in O(1).
+// a membership test under the given key equality in O(1). A log holds a few
+// thousand distinct key texts, met again and again: a text met before is
+// answered from the texts seen, and only a new text is folded.
 class WorkedList {
 public:
     explicit WorkedList(const KeyEquality& equality) : m_equality(&equality) {}
 
     bool Contains(std::string_view key) const;
     // Appends the key unless an equal one is present; true when appended.
-    bool AddIfAbsent(std::string key);
+    bool AddIfAbsent(std::string_view key);
     void clear();
 
     const std::vector<std::string>& Keys() const { return m_keys; }
@@ -46,10 +48,19 @@ public:
     std::uint64_t Generation() const { return m_generation; }
 
 private:
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const noexcept {
+            return std::hash<std::string_view>{}(s);
+        }
+    };
+    using TextSet = std::unordered_set<std::string, Hash, std::equal_to<>>;
+
     const KeyEquality* m_equality;
     std::uint64_t m_generation = 0;
     std::vector<std::string> m_keys;
-    std::unordered_set<std::string> m_folded;
+    TextSet m_folded; // the folded form of every key in m_keys
+    TextSet m_seen;   // every text met so far: each has an equal key in m_keys
 };
 
 // The oblast code of a received exchange: capitals, trimmed, read up to its
@@ -87,10 +98,13 @@ public:
 
 private:
     TStatistic& BandEntry(std::string_view band);
+    // "band|value|" in m_key, the buffer kept from contact to contact.
+    std::string_view MakeKey(std::string_view band, std::string_view value);
 
     TQSOList m_qsoList;
     std::vector<TStatistic> m_statList;
-    std::unordered_map<std::string, std::size_t> m_bandIndex;
+    TextTable m_bandIndex; // band text -> its row in m_statList
+    std::string m_key;
     WorkedList m_oblWorked;
     WorkedList m_dxccWorked;
     std::function<void(const TQSOData&)> m_bandFollower;

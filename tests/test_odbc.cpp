@@ -280,6 +280,43 @@ TEST_F(OdbcRecalc, TextOfEveryLengthAroundTheCutAndTheChunkIsRead) {
     EXPECT_EQ(TotalQSOs(), std::size(lengths));
 }
 
+TEST_F(OdbcRecalc, EveryRowReadsAlikeWhateverItsPlaceInTheResult) {
+    // The first row of a result is read column by column, the rows after it
+    // through buffers the driver fills: NULLs, empty texts and values around
+    // the cut must come out the same from both, and in any mix of columns.
+    CreateLog();
+    const std::vector<std::optional<std::string>> samples = {
+        std::nullopt, "", "x", std::string(254, 'a'), std::string(255, 'b'),
+        std::string(256, 'c'), std::string(300, 'd'), std::string(5000, 'e')};
+    std::vector<Row> rows;
+    for (std::size_t r = 0; r < 3 * samples.size(); ++r) {
+        // "C00", "C01", ...: fixes the order of the rows.
+        Row row{std::string("C") + char('0' + r / 10) + char('0' + r % 10)};
+        Value* columns[] = {&row.band, &row.mode, &row.exchange, &row.dxcc, &row.mainPrefix,
+                            &row.continent};
+        for (std::size_t c = 0; c < std::size(columns); ++c) {
+            *columns[c] = samples[(r + c * 3) % samples.size()];
+        }
+        rows.push_back(row);
+        Insert(row);
+    }
+
+    const Rows read = Select("Select CallSign, DigiBand, QSOMode, QSOReportRecived, DXCCPrefix,"
+                             " MainPrefix, Continent from Log order by CallSign",
+                             7);
+    ASSERT_EQ(read.size(), rows.size());
+    const auto expected = [](const Value& v) { return v ? v->substr(0, 255) : std::string(); };
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        SCOPED_TRACE("row " + std::to_string(r));
+        const Row& row = rows[r];
+        const Value* columns[] = {&row.call,     &row.band,       &row.mode,     &row.exchange,
+                                  &row.dxcc,     &row.mainPrefix, &row.continent};
+        for (std::size_t c = 0; c < std::size(columns); ++c) {
+            EXPECT_EQ(read[r][c], expected(*columns[c])) << "column " << c;
+        }
+    }
+}
+
 TEST_F(OdbcRecalc, ColumnNamesAreFoundWhateverTheirCase) {
     db.Execute("CREATE TABLE Log (callsign TEXT, DIGIBAND TEXT, qsoMode TEXT,"
                " qsoreportrecived TEXT, DxccPrefix TEXT, MAINPREFIX TEXT, continent TEXT)");

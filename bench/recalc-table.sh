@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# What the operator waits for, as whole processes on one generated log, timed
+# in one run with the programs alternating (median of the rounds):
+#
+#   bash bench/recalc-table.sh [CONTACTS] [ROUNDS]      (defaults 100000, 5)
+#
+# Rows: the SQLite engine alone; the raw ODBC scan of the seven columns and
+# morvel-score, natively and under Wine; the DLL's own recalculation timed
+# inside a host against the same scan in the same host; the per-call cost of
+# _AddQSO and _GetScore under Wine; the scoring state's bytes per contact.
+# Needs the native and win32 builds (build/native, build/win32; other build
+# directories through MORVEL_NATIVE_BUILD and MORVEL_WIN32_BUILD).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+contacts=${1:-100000}
+rounds=${2:-5}
+native=${MORVEL_NATIVE_BUILD:-build/native}
+win32=${MORVEL_WIN32_BUILD:-build/win32}
+for f in "$native/tools/morvel-score" "$native/bench/morvel-odbc-scan" \
+    "$native/bench/morvel_bench_recalc" "$win32/tools/morvel-score.exe" \
+    "$win32/bench/morvel-odbc-scan.exe" "$win32/bench/morvel_bench_multipliers.exe" \
+    "$win32/bench/morvel_bench_exports.exe" "$win32/plugin/MorvelRussia.dll"; do
+    if [ ! -f "$f" ]; then
+        echo "$0: $f is missing: build the native and win32 presets first" >&2
+        exit 2
+    fi
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/morvel-table.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+log="$work/log.db"
+"$native/tools/morvel-loggen" --out "$log" --contacts "$contacts" --seed 2027 \
+    >/dev/null
+cp "$win32/plugin/MorvelRussia.dll" "$win32/bench/morvel_bench_multipliers.exe" \
+    "$win32/bench/morvel_bench_exports.exe" "$work/"
+
+export WINEPREFIX
+WINEPREFIX=$(scripts/wine-run --prefix-path)
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+# Seconds of one whole process, its output thrown away.
+seconds() {
+    local start end
+    start=$(date +%s.%N)
+    "$@" >/dev/null 2>&1
+    end=$(date +%s.%N)
+    awk -v a="$start" -v b="$end" 'BEGIN { print b - a }'
+}
+
+declare -A times
+names=(engine scan score wine_scan wine_score)
+for ((r = 0; r < rounds; r++)); do
+    times[engine]+=" $(seconds sqlite3 "$log" 'Select * from Log order by CallSign')"
+    times[scan]+=" $(seconds "$native/bench/morvel-odbc-scan" --sqlite "$log")"
+    times[score]+=" $(seconds "$native/tools/morvel-score" --sqlite "$log")"
+    times[wine_scan]+=" $(seconds wine "$win32/bench/morvel-odbc-scan.exe" --sqlite "$log")"
+    times[wine_score]+=" $(seconds wine "$win32/tools/morvel-score.exe" --sqlite "$log")"
+done
+
+median() {
+    tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+}
+declare -A m
+for n in "${names[@]}"; do
+    m[$n]=$(median "${times[$n]}")
+done
+
+# The DLL's recalculation and the scan in one host process; the exports' cost.
+in_host=$( (cd "$work" && xvfb-run -a wine morvel_bench_multipliers.exe --log log.db \
+    --rounds "$rounds" 2>&1) | tr -d '\r')
+exports=$( (cd "$work" && xvfb-run -a wine morvel_bench_exports.exe 2>&1) | tr -d '\r')
+state=$("$native/bench/morvel_bench_recalc" --benchmark_filter=BM_Recalculation \
+    --benchmark_format=json 2>/dev/null | python3 -c '
+import json, sys
+run = json.load(sys.stdin)["benchmarks"][0]
+print("%.0f" % run["state_bytes_per_contact"])' || true)
+
+host_recalc=$(awk '/window closed/ { print $(NF - 4) }' <<<"$in_host")
+host_scan=$(awk '/raw ODBC scan/ { print $(NF - 4) }' <<<"$in_host")
+read -r add score <<<"$(awk '$1 == 100000 { print $2, $3 }' <<<"$exports")"
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+ms() { awk -v a="$1" 'BEGIN { printf "%.0f ms", a * 1000 }'; }
+
+echo "$contacts contacts, median of $rounds rounds, programs alternating"
+echo
+echo "| what | time | ratio |"
+echo "|---|---|---|"
+echo "| the SQLite engine alone (sqlite3 shell) | $(ms "${m[engine]}") | |"
+echo "| raw ODBC scan of the seven columns, natively | $(ms "${m[scan]}") | 1 |"
+echo "| morvel-score, natively | $(ms "${m[score]}") | $(ratio "${m[score]}" "${m[scan]}") × the scan |"
+echo "| raw ODBC scan under Wine | $(ms "${m[wine_scan]}") | 1 |"
+echo "| morvel-score.exe under Wine | $(ms "${m[wine_score]}") | $(ratio "${m[wine_score]}" "${m[wine_scan]}") × the scan |"
+echo "| raw ODBC scan inside a host under Wine | ${host_scan:-?} ms | 1 |"
+echo "| the DLL's recalculation inside the same host | ${host_recalc:-?} ms | $(ratio "${host_recalc:-0}" "${host_scan:-1}") × the scan |"
+echo "| _AddQSO under Wine, 100,000 counted | ${add:-?} µs a call | |"
+echo "| _GetScore under Wine, 100,000 counted | ${score:-?} µs a call | |"
+if [ -n "$state" ]; then
+    echo "| the scoring state, natively | $state bytes a counted contact | |"
+fi
