@@ -62,6 +62,64 @@ TEST_F(DupeCheck, ComparesExactlyWithoutTrimOrCase) {
     EXPECT_TRUE(Dupe("UA3AAA", "14", "CW"));
 }
 
+TEST_F(DupeCheck, TextsWhoseJoinedBytesCoincideAreDifferentContacts) {
+    // Bands and modes are kept as numbers beside the call sign: no way of
+    // joining the three texts may let one contact pass for another.
+    Count("UA1", "14", "CW");
+    EXPECT_FALSE(Dupe("UA11", "4", "CW"));
+    EXPECT_FALSE(Dupe("UA1", "14C", "W"));
+    EXPECT_FALSE(Dupe("UA", "114", "CW"));
+    EXPECT_FALSE(Dupe("UA1", "CW", "14")); // band and mode swapped
+    Count("UA1", "CW", "14");
+    EXPECT_TRUE(Dupe("UA1", "CW", "14"));
+    EXPECT_TRUE(Dupe("UA1", "14", "CW"));
+    EXPECT_EQ(scoring.QSOList().size(), 2u);
+}
+
+TEST_F(DupeCheck, AskingAboutAnUnknownBandOrModeBooksNothing) {
+    Count("A", "14", "CW");
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_FALSE(Dupe("A", "BAND" + std::to_string(i), "CW"));
+        EXPECT_FALSE(Dupe("A", "14", "MODE" + std::to_string(i)));
+    }
+    Count("A", "7", "SSB");
+    EXPECT_TRUE(Dupe("A", "7", "SSB"));
+    EXPECT_FALSE(Dupe("A", "7", "CW"));
+    EXPECT_FALSE(Dupe("A", "14", "SSB"));
+}
+
+TEST_F(DupeCheck, ClearForgetsContactsBandsAndModes) {
+    // After a clear the bands are numbered anew; nothing of the old numbers
+    // may make a new contact look booked.
+    for (int i = 0; i < 50; ++i) {
+        Count("UA3" + std::to_string(i), std::to_string(i % 9), i % 2 ? "CW" : "SSB");
+    }
+    scoring.Clear();
+    EXPECT_TRUE(scoring.QSOList().empty());
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_FALSE(Dupe("UA3" + std::to_string(i), std::to_string(i % 9), i % 2 ? "CW" : "SSB"));
+    }
+    Count("UA30", "5", "SSB"); // numbered 0 and 0 now, as "0" and "SSB" were before
+    EXPECT_FALSE(Dupe("UA30", "0", "SSB"));
+    EXPECT_TRUE(Dupe("UA30", "5", "SSB"));
+    EXPECT_EQ(scoring.QSOList().Ordered(), (std::vector<TQSO>{{"UA30", "5", "SSB"}}));
+}
+
+TEST_F(DupeCheck, LongCallSignsAndEveryByteAreKeptWhole) {
+    const std::string longCall(255, 'Q');
+    const std::string bytes("\0\x01\xff A", 5);
+    Count(longCall, "14", "CW");
+    Count(bytes, bytes, bytes);
+    EXPECT_TRUE(Dupe(longCall, "14", "CW"));
+    EXPECT_FALSE(Dupe(longCall.substr(0, 254), "14", "CW"));
+    EXPECT_TRUE(Dupe(bytes, bytes, bytes));
+    EXPECT_FALSE(Dupe(bytes.substr(1), bytes, bytes));
+    const auto ordered = scoring.QSOList().Ordered();
+    ASSERT_EQ(ordered.size(), 2u);
+    EXPECT_EQ(ordered[0], (TQSO{bytes, bytes, bytes}));
+    EXPECT_EQ(ordered[1], (TQSO{longCall, "14", "CW"}));
+}
+
 TEST_F(DupeCheck, FindsRunWhicheverMemberSearchLandsOn) {
     // Many neighbours on both sides so that the run of one call sits anywhere
     // in the register.

@@ -174,6 +174,41 @@ TEST(OblastCode, TextEndsAtItsFirstZeroByte) {
     EXPECT_EQ(OblastCode(std::string_view("MA \0 XY", 7)), std::nullopt);
 }
 
+// Case folding that counts its calls.
+class CountingEquality final : public KeyEquality {
+public:
+    mutable int folds = 0;
+    std::string Fold(std::string_view key) const override {
+        ++folds;
+        return CLibraryKeyEquality().Fold(key);
+    }
+};
+
+TEST(WorkedList, FoldsEachDistinctTextOnce) {
+    // A log repeats a few thousand key texts over and over; the locale's
+    // folding, a system call on Windows, runs once for each of them.
+    CountingEquality equality;
+    WorkedList list(equality);
+    for (int i = 0; i < 1000; ++i) {
+        list.AddIfAbsent("14|MA|");
+        list.AddIfAbsent("14|ma|");
+        EXPECT_TRUE(list.Contains("14|MA|"));
+        EXPECT_TRUE(list.Contains("14|ma|"));
+    }
+    EXPECT_EQ(equality.folds, 2);
+    EXPECT_EQ(list.Keys(), (Keys{"14|MA|"}));
+    // A text not yet met is folded to be answered, and not remembered by a
+    // mere question.
+    EXPECT_TRUE(list.Contains("14|Ma|"));
+    EXPECT_FALSE(list.Contains("14|MB|"));
+    EXPECT_EQ(list.size(), 1u);
+
+    list.clear();
+    EXPECT_FALSE(list.Contains("14|MA|"));
+    EXPECT_TRUE(list.AddIfAbsent("14|ma|")); // a text met before the clear counts again
+    EXPECT_EQ(list.Keys(), (Keys{"14|ma|"}));
+}
+
 TEST(WorkedList, KeepsFirstSpellingAndOrder) {
     WorkedList list(CLibraryKeyEquality());
     EXPECT_TRUE(list.AddIfAbsent("14|dl|"));
