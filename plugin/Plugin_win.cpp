@@ -4,6 +4,7 @@
 #include "plugin/boundary_win.h"
 #include "plugin/contract.h"
 #include "plugin/module_win.h"
+#include "plugin/unload_win.h"
 #include "ui/MainForm_win.h"
 
 #include <exception>
@@ -13,12 +14,28 @@ using namespace morvel;
 
 extern "C" {
 
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        SetModuleInstance(instance);
+    } else if (reason == DLL_PROCESS_DETACH) {
+        if (reserved != nullptr) {
+            // Process exit: other threads are gone, possibly in the middle of
+            // anything; nothing is torn down.
+            SetProcessExiting();
+        } else {
+            Boundary([] { UnloadModule(); });
+        }
+    }
+    return TRUE;
+}
+
 MORVEL_REGISTER void MorvelGetInfo(TPluginInfo* info) {
     Boundary([&] { FillPluginInfo(*info); });
 }
 
 MORVEL_REGISTER std::uintptr_t MorvelRun(std::int32_t /*ignored*/, const TQSOData* data) {
     return Boundary(std::uintptr_t{0}, [&]() -> std::uintptr_t {
+        DropIdleHold();
         SavedAppHandle = ApplicationHandle;
         if (MainWindow == nullptr) {
             try {
@@ -37,6 +54,7 @@ MORVEL_REGISTER std::uintptr_t MorvelRun(std::int32_t /*ignored*/, const TQSODat
 
 MORVEL_REGISTER std::int32_t MorvelAddQSO(const TQSOData* data) {
     return Boundary(kNotRunning, [&] {
+        DropIdleHold();
         CopyRecord(WorkingRecord, data);
         return MainWindow != nullptr ? MainWindow->AddQSO() : kNotRunning;
     });
@@ -44,6 +62,7 @@ MORVEL_REGISTER std::int32_t MorvelAddQSO(const TQSOData* data) {
 
 MORVEL_REGISTER std::int32_t MorvelGetScore(const TQSOData* data) {
     return Boundary(kNotRunning, [&] {
+        DropIdleHold();
         CopyRecord(WorkingRecord, data);
         return MainWindow != nullptr ? MainWindow->GetScore() : kNotRunning;
     });
@@ -51,6 +70,7 @@ MORVEL_REGISTER std::int32_t MorvelGetScore(const TQSOData* data) {
 
 MORVEL_REGISTER void MorvelGrabNumber(const TQSOData* data, ShortString* number) {
     Boundary([&] {
+        DropIdleHold();
         std::string code;
         try {
             CopyRecord(WorkingRecord, data);
@@ -66,6 +86,7 @@ MORVEL_REGISTER void MorvelGrabNumber(const TQSOData* data, ShortString* number)
 
 MORVEL_REGISTER void MorvelRelease() {
     Boundary([] {
+        DropIdleHold();
         ApplicationHandle = SavedAppHandle;
         if (TfmMainForm* form = MainWindow) {
             MainWindow = nullptr;

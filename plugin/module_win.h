@@ -28,11 +28,51 @@ extern HWND ApplicationHandle;
 
 // This module's instance handle.
 HINSTANCE ModuleInstance();
+// Called from DllMain at process attach: ModuleInstance() then needs no loader
+// call (DllMain must not wait on the loader).
+void SetModuleInstance(HINSTANCE instance);
 
-// Keeps the module loaded for the rest of the process once it has made a
-// window: a host may unload it right after _Release, while the destruction of
-// its windows is still pending.
-void PinModule();
+// Keeps the module mapped while code of it runs that hands the thread to
+// others (a message pump, a message box, a window procedure whose default
+// handling runs a modal loop): a FreeLibrary from the host meanwhile must not
+// unmap the code it returns to. The outermost hold takes an extra module
+// reference; when it ends, the reference is dropped the next time the thread
+// handles its messages, by a window procedure that jumps into FreeLibrary so
+// that none of this module's code is left on the stack, or at once at the
+// next export call (the host, calling, holds a reference of its own). A
+// FreeLibrary that came meanwhile so takes effect then. Where no message can
+// be posted, the reference is kept and the module stays loaded.
+class ModuleHold {
+public:
+    ModuleHold() noexcept;
+    ~ModuleHold();
+    ModuleHold(const ModuleHold&) = delete;
+    ModuleHold& operator=(const ModuleHold&) = delete;
+
+private:
+    bool m_active = false;
+};
+
+// At the start of every export: the extra reference of a hold that has ended
+// is dropped now (the calling host holds the module).
+void DropIdleHold() noexcept;
+
+// The thread that made the plug-in's windows (0 before the first).
+DWORD WindowThread();
+void NoteWindowThread();
+
+// Set while the module tears itself down on a dynamic unload: failures are not
+// shown and no hold is taken.
+bool ModuleUnloading();
+void SetModuleUnloading();
+// Set when the process exits: window procedures do nothing of their own, as
+// the module's static objects may already be gone.
+bool ProcessExiting();
+void SetProcessExiting();
+
+// Destroys the window that drops held references (on its thread), or makes
+// it inert elsewhere; then unregisters its class.
+void CloseHoldDropper();
 
 // Makes the plug-in's own activation context (its manifest resource: Common
 // Controls 6) the active one while it lives, so that the plug-in's windows are
@@ -50,6 +90,9 @@ private:
     ULONG_PTR m_cookie = 0;
     bool m_active = false;
 };
+
+// Releases the activation context ActivationScope made (at unload).
+void ReleaseActivationContext();
 
 // Makes the calling thread per-monitor DPI aware while it lives (windows
 // created meanwhile keep that awareness and get WM_DPICHANGED), and puts the

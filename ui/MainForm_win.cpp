@@ -122,7 +122,6 @@ void TfmMainForm::Construct(const TQSOData* data) {
     // The design position stands as it is; the size follows the screen.
     CreateHandle(kFormExStyle, ui::kMainFormClass, "Morvel Russia", kFormStyle, ui::kMainLeft,
                  ui::kMainTop, outer.right - outer.left, outer.bottom - outer.top, nullptr);
-    PinModule();
     if (const int dpi = WindowDpi(Handle()); dpi != m_dpi) {
         // Its monitor has other pixels per inch than the screen as a whole.
         m_dpi = dpi;
@@ -214,8 +213,14 @@ void TfmMainForm::ShowForm() {
     FormShow();
     m_showing = false;
     if (MainWindow == this && !m_releasePending && !m_closePending && Handle() != nullptr) {
+        // Shown without taking the activation from the logger, where the
+        // operator types; no show command maximises without activating.
         ShowWindow(Handle(), showCmd == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNOACTIVATE);
+        if (m_minimisePending) {
+            ShowWindow(Handle(), SW_MINIMIZE);
+        }
     }
+    m_minimisePending = false;
 }
 
 void TfmMainForm::FormShow() {
@@ -236,6 +241,8 @@ void TfmMainForm::RunRecalcAction() {
 }
 
 void TfmMainForm::ScheduleRelease() {
+    // From now on the multipliers window finds no state to read or store.
+    m_released = true;
     if (Handle() != nullptr) {
         PostMessageA(Handle(), kReleaseMessage, 0, 0);
     }
@@ -249,7 +256,7 @@ std::int32_t TfmMainForm::AddQSO() {
     if (result > 0) {
         m_state->scoring.SortQSOList();
     }
-    SetStatisticText(ShowStatistic(m_state->scoring.StatList()));
+    MarkStatisticStale();
     return result;
 }
 
@@ -262,11 +269,17 @@ std::string TfmMainForm::GrabOblast() const {
 }
 
 const std::vector<std::string>* TfmMainForm::DomLines() const {
-    return m_state ? &m_state->domLines : nullptr;
+    return m_state && !m_released ? &m_state->domLines : nullptr;
 }
 
 const WorkedList* TfmMainForm::OblWorked() const {
-    return m_state ? &m_state->scoring.OblWorked() : nullptr;
+    return m_state && !m_released ? &m_state->scoring.OblWorked() : nullptr;
+}
+
+void TfmMainForm::WriteSettings() {
+    if (!m_released && Handle() != nullptr) {
+        m_storage.Write(Handle());
+    }
 }
 
 void TfmMainForm::ShowDXList(const TQSOData& rec) {
@@ -289,6 +302,23 @@ void TfmMainForm::SetRecalcEnabled(bool enabled) {
 
 void TfmMainForm::SetStatisticText(const std::string& text) {
     m_pendingText = text;
+    m_statisticStale = false;
+    PostFlush();
+}
+
+void TfmMainForm::MarkStatisticStale() {
+    m_statisticStale = true;
+    PostFlush();
+}
+
+void TfmMainForm::ComposeStaleText() {
+    if (m_statisticStale && m_state) {
+        m_pendingText = ShowStatistic(m_state->scoring.StatList());
+    }
+    m_statisticStale = false;
+}
+
+void TfmMainForm::PostFlush() {
     if (!m_flushPosted && Handle() != nullptr) {
         m_flushPosted = PostMessageA(Handle(), kFlushTextMessage, 0, 0) != FALSE;
     }
@@ -299,6 +329,7 @@ void TfmMainForm::SetStatisticText(const std::string& text) {
 
 void TfmMainForm::FlushStatisticText() {
     m_flushPosted = false;
+    ComposeStaleText();
     if (!m_pendingText || m_statistic == nullptr) {
         return;
     }
@@ -316,6 +347,10 @@ void TfmMainForm::FlushStatisticText() {
 
 LRESULT CALLBACK TfmMainForm::StatisticTextProc(HWND hwnd, UINT message, WPARAM wParam,
                                                 LPARAM lParam, UINT_PTR id, DWORD_PTR self) {
+    if (ProcessExiting()) {
+        return DefSubclassProc(hwnd, message, wParam, lParam);
+    }
+    const ModuleHold hold; // the edit's context menu runs a modal loop
     FpuGuard guard;
     try {
         switch (message) {
@@ -354,6 +389,7 @@ void TfmMainForm::OnCommand(int id, int code) {
 void TfmMainForm::FormCloseQuery() {
     if (m_state) {
         m_state->logQuery.Close();
+        ComposeStaleText(); // the table as it stood stays readable
         m_state.reset();
     }
 }
@@ -373,6 +409,7 @@ void TfmMainForm::OnDestroy() {
     if (MainWindow == this) {
         MainWindow = nullptr;
     }
+    ComposeStaleText();
     m_state.reset();
 }
 
@@ -391,13 +428,25 @@ LRESULT TfmMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_CLOSE) {
-            // The user cannot close the plug-in: the window only minimises.
+            // The user cannot close the plug-in: the window only minimises,
+            // shown first as _Run shows it when it is not yet.
             if (!IsWindowVisible(Handle())) {
-                ShowWindow(Handle(), SW_SHOWNOACTIVATE);
+                if (m_showing) {
+                    m_minimisePending = true; // the first show minimises it
+                    return 0;
+                }
+                ShowForm();
+                if (!IsWindowVisible(Handle())) {
+                    return 0; // released or closed meanwhile
+                }
             }
             ShowWindow(Handle(), SW_MINIMIZE);
             return 0;
         }
+        break;
+    case WM_EXITSIZEMOVE:
+        // A move or resize has ended (not at every step of a drag).
+        WriteSettings();
         break;
     case WM_CLOSE:
         if (m_busy > 0) {

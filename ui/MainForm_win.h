@@ -36,10 +36,14 @@ public:
     std::int32_t GetScore();
     std::string GrabOblast() const;
 
-    // The state the multipliers window reads; nullptr once released.
+    // The state the multipliers window reads; nullptr from _Release or the
+    // close on.
     const std::vector<std::string>* DomLines() const;
     const WorkedList* OblWorked() const;
     ui::FormStorage& Storage() { return m_storage; }
+    // Writes the window's settings (placement and CurrentBand) now, as they
+    // stand; nothing once released.
+    void WriteSettings();
 
 private:
     struct State;
@@ -67,7 +71,12 @@ private:
     // The statistics text is written to the text area when the thread next
     // handles its messages, or at once when somebody reads or paints the
     // area: rewriting an edit control costs far more than scoring a contact.
+    // After a contact only a mark is left; the table's text is made from the
+    // band statistics when it is written, once for any number of contacts.
     void FlushStatisticText();
+    void MarkStatisticStale();
+    void ComposeStaleText();
+    void PostFlush();
     static LRESULT CALLBACK StatisticTextProc(HWND hwnd, UINT message, WPARAM wParam,
                                               LPARAM lParam, UINT_PTR id, DWORD_PTR self);
 
@@ -87,9 +96,12 @@ private:
     win::UniqueFont m_formFont;
     win::UniqueFont m_memoFont;
     std::optional<std::string> m_pendingText;
+    bool m_statisticStale = false; // m_pendingText is to be made from the statistics
     bool m_flushPosted = false;
     bool m_recalcEnabled = true;
     bool m_showing = false;
+    bool m_minimisePending = false; // a close command came during the first show
+    bool m_released = false;
     int m_busy = 0;
     bool m_releasePending = false;
     bool m_closePending = false;

@@ -135,16 +135,15 @@ void TfmDomList::Create() {
     m_pressed = m_pressedWanted = 4;
     SendMessageA(m_bandButtons[3], BM_SETCHECK, BST_CHECKED, 0);
 
-    m_list = CreateWindowExA(0, WC_LISTVIEWA, "",
-                             WS_CHILD | WS_VISIBLE | LVS_LIST | LVS_NOSORTHEADER |
-                                 LVS_SHOWSELALWAYS,
-                             0, 0, 0, 0, Handle(),
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(ui::kBandListId)),
-                             ModuleInstance(), nullptr);
+    m_list = CreateWindowExA(
+        0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_LIST | LVS_NOSORTHEADER, 0, 0, 0, 0,
+        Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(ui::kBandListId)), ModuleInstance(),
+        nullptr);
     if (m_list == nullptr) {
         throw Error("Cannot create the oblast list");
     }
     SendMessageA(m_list, WM_SETFONT, reinterpret_cast<WPARAM>(m_listFont.get()), FALSE);
+    SetWindowSubclass(m_list, &TfmDomList::ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
     m_splitter = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 0, 0, 0, 0,
                                  Handle(), nullptr, ModuleInstance(), nullptr);
     FormCreate();
@@ -168,7 +167,10 @@ void TfmDomList::MakeFonts() {
 }
 
 void TfmDomList::FormCreate() {
-    ListView_SetExtendedListViewStyle(m_list, LVS_EX_DOUBLEBUFFER);
+    // Double-buffered by ListProc, which paints the whole background into the
+    // buffer too (the list view's own buffer leaves what lies below its last
+    // row unpainted under Wine).
+    ListView_SetExtendedListViewStyle(m_list, LVS_EX_FLATSB);
     ListView_DeleteAllItems(m_list);
     const std::vector<std::string>* lines = m_owner->DomLines();
     std::vector<std::string> codes = ui::DomListCodes(lines != nullptr ? *lines
@@ -238,6 +240,10 @@ void TfmDomList::ApplyPressedButton() {
 
 LRESULT CALLBACK TfmDomList::BandButtonProc(HWND hwnd, UINT message, WPARAM wParam,
                                             LPARAM lParam, UINT_PTR id, DWORD_PTR self) {
+    if (ProcessExiting()) {
+        return DefSubclassProc(hwnd, message, wParam, lParam);
+    }
+    const ModuleHold hold;
     FpuGuard guard;
     try {
         switch (message) {
@@ -255,6 +261,70 @@ LRESULT CALLBACK TfmDomList::BandButtonProc(HWND hwnd, UINT message, WPARAM wPar
     } catch (...) {
     }
     return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK TfmDomList::ListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR id, DWORD_PTR self) {
+    if (ProcessExiting()) {
+        return DefSubclassProc(hwnd, message, wParam, lParam);
+    }
+    const ModuleHold hold;
+    FpuGuard guard;
+    try {
+        switch (message) {
+        case WM_ERASEBKGND:
+            return 1; // the background is painted with the items, in the buffer
+        case WM_PAINT:
+            if (wParam == 0) {
+                reinterpret_cast<TfmDomList*>(self)->PaintList();
+                return 0;
+            }
+            break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, &TfmDomList::ListProc, id);
+            break;
+        default:
+            break;
+        }
+    } catch (...) {
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+void TfmDomList::PaintList() {
+    PAINTSTRUCT ps{};
+    const HDC dc = BeginPaint(m_list, &ps);
+    if (dc == nullptr) {
+        return;
+    }
+    RECT client{};
+    GetClientRect(m_list, &client);
+    COLORREF background = ListView_GetBkColor(m_list);
+    if (background == CLR_NONE) {
+        background = GetSysColor(COLOR_WINDOW);
+    }
+    const HDC buffer = CreateCompatibleDC(dc);
+    const HBITMAP bitmap =
+        buffer != nullptr ? CreateCompatibleBitmap(dc, std::max<LONG>(client.right, 1),
+                                                   std::max<LONG>(client.bottom, 1))
+                          : nullptr;
+    // Without a buffer the list is painted straight onto the screen.
+    const HDC target = bitmap != nullptr ? buffer : dc;
+    const HGDIOBJ previous = bitmap != nullptr ? SelectObject(buffer, bitmap) : nullptr;
+    SetBkColor(target, background);
+    ExtTextOutA(target, 0, 0, ETO_OPAQUE, &client, nullptr, 0, nullptr);
+    DefSubclassProc(m_list, WM_PAINT, reinterpret_cast<WPARAM>(target), 0);
+    if (bitmap != nullptr) {
+        const RECT& r = ps.rcPaint;
+        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, buffer, r.left, r.top,
+               SRCCOPY);
+        SelectObject(buffer, previous);
+        DeleteObject(bitmap);
+    }
+    if (buffer != nullptr) {
+        DeleteDC(buffer);
+    }
+    EndPaint(m_list, &ps);
 }
 
 int TfmDomList::PressedBand() const {
@@ -278,6 +348,8 @@ void TfmDomList::DestroyAllOwnedBy(const TfmMainForm& owner) {
 
 void TfmDomList::RzBitBtn1Click(int tag) {
     SetBand(tag);
+    // A band chosen reaches the store at once, not only at the destruction.
+    m_owner->WriteSettings();
 }
 
 void TfmDomList::Panel2Resize() {
@@ -390,6 +462,9 @@ LRESULT TfmDomList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_SIZENS)));
             return TRUE;
         }
+        break;
+    case WM_EXITSIZEMOVE:
+        m_storage.Write(Handle());
         break;
     case WM_CLOSE:
         FormClose();

@@ -57,6 +57,11 @@ private:
     void ApplyPressedButton();
     static LRESULT CALLBACK BandButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                            UINT_PTR id, DWORD_PTR self);
+    // LV1 painted through a buffer of the whole client area: no flicker, and
+    // no part of it left unpainted.
+    static LRESULT CALLBACK ListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR id, DWORD_PTR self);
+    void PaintList();
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnFinalDestroy() override { delete this; }

@@ -121,6 +121,7 @@ FormStorage::FormStorage(std::string section, bool mainWindow)
 
 int FormStorage::Restore(HWND window) {
     m_saved = false;
+    m_read = true;
     try {
         win::UniqueKey key = OpenSection(m_section);
         const ValueReader read = [&key](const std::string& name) {
@@ -152,25 +153,43 @@ int FormStorage::Restore(HWND window) {
 }
 
 void FormStorage::Save(HWND window, bool destroying) {
-    if (m_saved || m_readFailed || window == nullptr) {
+    // A window never shown (its construction failed) has nothing of its own
+    // to store, and must not overwrite what is stored.
+    if (m_saved || !m_read || m_readFailed || window == nullptr) {
         return;
     }
     m_saved = true;
     try {
-        WINDOWPLACEMENT wp{};
-        wp.length = sizeof wp;
-        if (!GetWindowPlacement(window, &wp)) {
-            throw Error("Cannot read the window placement");
-        }
-        win::UniqueKey key = OpenSection(m_section);
-        const auto values =
-            PlacementValues(FromWindows(wp), CurrentScreen(), destroying,
-                            m_mainWindow ? std::optional<std::string>(CurrentBand) : std::nullopt);
-        for (const auto& [name, value] : values) {
-            WriteText(key.get(), name, value);
-        }
+        WriteValues(window, destroying);
     } catch (const std::exception& e) {
         ShowFailure(e.what());
+    }
+}
+
+void FormStorage::Write(HWND window) {
+    if (!m_read || m_readFailed || m_writeFailed || window == nullptr) {
+        return;
+    }
+    try {
+        WriteValues(window, false);
+    } catch (const std::exception& e) {
+        m_writeFailed = true;
+        ShowFailure(e.what());
+    }
+}
+
+void FormStorage::WriteValues(HWND window, bool destroying) {
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof wp;
+    if (!GetWindowPlacement(window, &wp)) {
+        throw Error("Cannot read the window placement");
+    }
+    win::UniqueKey key = OpenSection(m_section);
+    const auto values =
+        PlacementValues(FromWindows(wp), CurrentScreen(), destroying,
+                        m_mainWindow ? std::optional<std::string>(CurrentBand) : std::nullopt);
+    for (const auto& [name, value] : values) {
+        WriteText(key.get(), name, value);
     }
 }
 

@@ -23,8 +23,15 @@ public:
     int Restore(HWND window);
 
     // Writes the window's placement (and CurrentBand) unless saved since the
-    // last read or the read failed. A failure is shown to the operator.
+    // last read, never read, or the read failed. A failure is shown to the
+    // operator.
     void Save(HWND window, bool destroying);
+
+    // Writes the same values now, as a change (a move ended, a band chosen)
+    // makes them, whether or not saved since the last read; nothing before a
+    // read or after a failed one. A failure is shown once; later changes are
+    // then not written.
+    void Write(HWND window);
 
     // The stored value CurrentBand as text, "0" until one is stored.
     std::string CurrentBand = "0";
@@ -32,7 +39,11 @@ public:
 private:
     std::string m_section;
     bool m_mainWindow;
+    void WriteValues(HWND window, bool destroying);
+
+    bool m_read = false;
     bool m_readFailed = false;
+    bool m_writeFailed = false;
     bool m_saved = false;
 };
 

@@ -134,9 +134,10 @@ static_assert(sizeof(InfoBuffer) == 600);
 
 class Host {
 public:
-    Host(const Plugin& plugin, odbc::Connection* database, RecordSettings settings,
-         MessagePump& pump, MessageBoxWatch& watch)
-        : m_plugin(plugin), m_database(database), m_settings(std::move(settings)), m_pump(pump),
+    Host(Plugin& plugin, std::unique_ptr<odbc::Connection>& database, std::string connection,
+         RecordSettings settings, MessagePump& pump, MessageBoxWatch& watch)
+        : m_plugin(plugin), m_connection(database), m_connectionString(std::move(connection)),
+          m_database(database.get()), m_settings(std::move(settings)), m_pump(pump),
           m_watch(watch), m_directory(ProgramDirectory()),
           m_queue([this](std::size_t index) { RunQueued(index); }) {}
 
@@ -296,7 +297,10 @@ private:
         case Verb::Caption:
             return "caption\t" + OneLine(WindowText(MainWindow("caption"))) + "\n";
         case Verb::Close: {
-            const HWND main = ExistingMainWindow();
+            // Inside _Run (a queued line) the window may exist before the
+            // host has its handle.
+            const HWND main =
+                ExistingMainWindow() != nullptr ? ExistingMainWindow() : ThreadMainFormWindow();
             if (main == nullptr) {
                 return "close\t0\n";
             }
@@ -361,8 +365,96 @@ private:
             return AddMany(command);
         case Verb::Resources:
             return ResourcesLine(command);
+        case Verb::Unload:
+            m_plugin.Unload(command.otherThread);
+            m_pump.Settle();
+            return "unload\n";
+        case Verb::Load:
+            m_plugin.Load();
+            if (command.captionPrefix) {
+                m_settings.captionPrefix = *command.captionPrefix;
+            }
+            m_pump.Settle();
+            return "load\n";
+        case Verb::Loaded:
+            return m_plugin.Mapped() ? "loaded\t1\n" : "loaded\t0\n";
+        case Verb::Windows:
+            return "windows\t" + std::to_string(VisibleThreadWindows()) + "\n";
+        case Verb::State:
+            return "state\t" + MainWindowState() + "\n";
+        case Verb::Reconnect:
+            return Reconnect();
+        case Verb::Move:
+            return Move(command.x, command.y);
+        case Verb::Exit:
+            Print(m_watch.TakeLines() + "exit\n");
+            ExitProcess(0);
         }
         return {};
+    }
+
+    static BOOL CALLBACK MatchMainForm(HWND window, LPARAM param) {
+        char className[64] = {};
+        if (GetClassNameA(window, className, sizeof className) != 0 &&
+            std::strcmp(className, ui::kMainFormClass) == 0) {
+            *reinterpret_cast<HWND*>(param) = window;
+            return FALSE;
+        }
+        return TRUE;
+    }
+
+    // A main window of the plug-in's class on this thread, or null.
+    static HWND ThreadMainFormWindow() {
+        HWND found = nullptr;
+        EnumThreadWindows(GetCurrentThreadId(), &MatchMainForm, reinterpret_cast<LPARAM>(&found));
+        return found;
+    }
+
+    static BOOL CALLBACK CountVisible(HWND window, LPARAM param) {
+        *reinterpret_cast<int*>(param) += IsWindowVisible(window) ? 1 : 0;
+        return TRUE;
+    }
+
+    static int VisibleThreadWindows() {
+        int count = 0;
+        EnumThreadWindows(GetCurrentThreadId(), &CountVisible, reinterpret_cast<LPARAM>(&count));
+        return count;
+    }
+
+    std::string MainWindowState() const {
+        const HWND main = ExistingMainWindow();
+        if (main == nullptr) {
+            return "none";
+        }
+        if (!IsWindowVisible(main)) {
+            return "hidden";
+        }
+        return IsIconic(main) ? "minimised" : IsZoomed(main) ? "maximised" : "normal";
+    }
+
+    // The new connection is made before the old one is closed, so that its
+    // handle differs from the old one's.
+    std::string Reconnect() {
+        if (m_database == nullptr) {
+            throw ScriptError(std::string("reconnect ") + kNoDatabase);
+        }
+        auto fresh = std::make_unique<odbc::Connection>(m_connectionString);
+        m_connection = std::move(fresh);
+        m_database = m_connection.get();
+        m_settings.connection =
+            static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(m_database->Handle()));
+        return "reconnect\n";
+    }
+
+    // As the operator's drag ends: the system's enter and exit messages around
+    // the move.
+    std::string Move(int x, int y) {
+        const HWND main = MainWindow("move");
+        SendMessageA(main, WM_ENTERSIZEMOVE, 0, 0);
+        SetWindowPos(main, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageA(main, WM_EXITSIZEMOVE, 0, 0);
+        m_pump.Settle();
+        return "move\n";
     }
 
     // A click as the button's own BM_CLICK makes it, and what follows handled.
@@ -872,7 +964,9 @@ private:
         }
     }
 
-    const Plugin& m_plugin;
+    Plugin& m_plugin;
+    std::unique_ptr<odbc::Connection>& m_connection; // owned by Run, replaced by reconnect
+    const std::string m_connectionString;
     odbc::Connection* m_database;
     RecordSettings m_settings;
     MessagePump& m_pump;
@@ -957,7 +1051,7 @@ int Run(const std::vector<std::string>& args) {
     try {
         MessageBoxWatch watch;
         MessagePump pump;
-        const Plugin plugin(options.plugin.empty() ? DefaultPluginPath() : options.plugin);
+        Plugin plugin(options.plugin.empty() ? DefaultPluginPath() : options.plugin);
 
         RecordSettings settings;
         settings.connection = database == nullptr
@@ -966,7 +1060,7 @@ int Run(const std::vector<std::string>& args) {
                                         reinterpret_cast<std::uintptr_t>(database->Handle()));
         settings.table = options.table;
         settings.captionPrefix = options.captionPrefix;
-        Host host(plugin, database.get(), std::move(settings), pump, watch);
+        Host host(plugin, database, connection, std::move(settings), pump, watch);
 
         std::string line;
         std::size_t number = 0;

@@ -3,6 +3,7 @@
 #include "plugin/text.h"
 #include "tools/morvel-host/handle_win.h"
 
+#include <utility>
 #include <vector>
 
 namespace morvel::host {
@@ -43,9 +44,58 @@ Proc Find(HMODULE module, const char* name, std::vector<std::string>& missing) {
     return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(address));
 }
 
+DWORD WINAPI FreeOnThread(void* module) {
+    return FreeLibrary(static_cast<HMODULE>(module)) ? 0 : 1;
+}
+
 } // namespace
 
-Plugin::Plugin(const std::string& path) {
+Plugin::Plugin(const std::string& path) : m_path(path) {
+    Load();
+}
+
+void Plugin::Check() const {
+    if (m_module == nullptr) {
+        throw Error("the plug-in is unloaded (no load since the unload)");
+    }
+}
+
+void Plugin::Unload(bool otherThread) {
+    Check();
+    const HMODULE module = std::exchange(m_module, nullptr);
+    if (!otherThread) {
+        FreeLibrary(module);
+        return;
+    }
+    const HANDLE thread = CreateThread(nullptr, 0, &FreeOnThread, module, 0, nullptr);
+    if (thread == nullptr) {
+        m_module = module;
+        throw Error("cannot start a thread: " + SystemMessage(GetLastError()));
+    }
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) ==
+           WAIT_OBJECT_0 + 1) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    CloseHandle(thread);
+}
+
+bool Plugin::Mapped() const {
+    HMODULE module = nullptr;
+    return m_address != nullptr &&
+           GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                  GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                              static_cast<LPCSTR>(m_address), &module) != FALSE;
+}
+
+void Plugin::Load() {
+    if (m_module != nullptr) {
+        throw Error("the plug-in is loaded already");
+    }
+    const std::string& path = m_path;
     ModuleHandle module(LoadLibraryA(path.c_str()));
     if (!module) {
         throw Error("cannot load the plug-in " + path + ": " + SystemMessage(GetLastError()));
@@ -64,7 +114,8 @@ Plugin::Plugin(const std::string& path) {
         }
         throw Error("the plug-in " + path + " does not export " + names);
     }
-    module.Release();
+    m_address = reinterpret_cast<const void*>(m_run);
+    m_module = module.Release();
 }
 
 std::string ProgramDirectory() {

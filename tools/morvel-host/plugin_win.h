@@ -8,26 +8,62 @@
 #include <cstdint>
 #include <string>
 
+#include <windows.h>
+
 namespace morvel::host {
 
 class Plugin {
 public:
     // Loads the module and finds the six exports; throws Error naming the
     // module and what is wrong (the system's reason, or the missing names).
-    // The module then stays loaded until the process ends: the plug-in's
-    // windows may outlive the script, and their code is in it.
+    // Unless Unload is called, the module then stays loaded until the process
+    // ends: the plug-in's windows may outlive the script, and their code is
+    // in it.
     explicit Plugin(const std::string& path);
 
-    void GetInfo(TPluginInfo& info) const { m_getInfo(&info); }
-    std::uintptr_t Run(const TQSOData& record) const { return m_run(0, &record); }
-    std::int32_t GetScore(const TQSOData& record) const { return m_getScore(&record); }
-    std::int32_t AddQSO(const TQSOData& record) const { return m_addQSO(&record); }
+    // FreeLibrary, as a logger does that unloads its plug-ins; from then on
+    // every call throws Error until Load. Throws Error when not loaded.
+    // otherThread: called on a thread of its own, which this thread waits
+    // for, handling its messages meanwhile.
+    void Unload(bool otherThread = false);
+    // LoadLibrary again, with the exports found anew; throws Error as the
+    // constructor does, or when loaded already.
+    void Load();
+    // Whether the module (its code, at the address _Run had) is mapped in the
+    // process now, whoever holds it.
+    bool Mapped() const;
+
+    void GetInfo(TPluginInfo& info) const {
+        Check();
+        m_getInfo(&info);
+    }
+    std::uintptr_t Run(const TQSOData& record) const {
+        Check();
+        return m_run(0, &record);
+    }
+    std::int32_t GetScore(const TQSOData& record) const {
+        Check();
+        return m_getScore(&record);
+    }
+    std::int32_t AddQSO(const TQSOData& record) const {
+        Check();
+        return m_addQSO(&record);
+    }
     void GrabNumber(const TQSOData& record, ShortString& code) const {
+        Check();
         m_grabNumber(&record, &code);
     }
-    void Release() const { m_release(); }
+    void Release() const {
+        Check();
+        m_release();
+    }
 
 private:
+    void Check() const;
+
+    std::string m_path;
+    HMODULE m_module = nullptr;
+    const void* m_address = nullptr; // of _Run, kept after Unload
     GrabNumberProc m_grabNumber = nullptr;
     ReleaseProc m_release = nullptr;
     GetScoreProc m_getScore = nullptr;

@@ -73,6 +73,22 @@ const char* const kUsage =
     "                        private bytes grown by less than BYTES\n"
     "                                             resources ok, or resources grew\n"
     "                                             GDI USER BYTES (the changes)\n"
+    "  unload [thread]       FreeLibrary (on a thread of its own, waited for)\n"
+    "                                             unload\n"
+    "  load [PREFIX]         LoadLibrary again    load; the records from now on carry\n"
+    "                                             PREFIX as caption prefix, when given\n"
+    "  loaded                the plug-in's code   loaded 1 (mapped in the process) or 0\n"
+    "  windows               visible top-level windows of this thread\n"
+    "                                             windows N\n"
+    "  state                 the main window      state none, hidden, minimised,\n"
+    "                                             maximised or normal\n"
+    "  reconnect             a new connection to the database, then the old one closed;\n"
+    "                        the records from now on carry the new one\n"
+    "                                             reconnect\n"
+    "  move X Y              the main window moved there as a drag ends\n"
+    "                                             move\n"
+    "  exit                  end the process at once, without _Release\n"
+    "                                             exit\n"
     "\n"
     "A relative FILE is taken from the directory of this program. A message box\n"
     "shown meanwhile is answered with OK and printed first as msgbox CAPTION TEXT.\n"
@@ -128,6 +144,9 @@ enum class Takes {
     SeedAndTime,
     CountAndSeed,
     ResourcesMode,
+    CaptionPrefix,
+    Position,
+    Thread,
 };
 
 struct VerbEntry {
@@ -136,7 +155,7 @@ struct VerbEntry {
     Takes takes;
 };
 
-constexpr std::array<VerbEntry, 27> kVerbs = {{
+constexpr std::array<VerbEntry, 35> kVerbs = {{
     {"info", Verb::Info, Takes::Nothing},
     {"run", Verb::Run, Takes::Contact},
     {"score", Verb::Score, Takes::Contact},
@@ -164,6 +183,14 @@ constexpr std::array<VerbEntry, 27> kVerbs = {{
     {"stress", Verb::Stress, Takes::SeedAndTime},
     {"addmany", Verb::AddMany, Takes::CountAndSeed},
     {"resources", Verb::Resources, Takes::ResourcesMode},
+    {"unload", Verb::Unload, Takes::Thread},
+    {"load", Verb::Load, Takes::CaptionPrefix},
+    {"loaded", Verb::Loaded, Takes::Nothing},
+    {"windows", Verb::Windows, Takes::Nothing},
+    {"state", Verb::State, Takes::Nothing},
+    {"reconnect", Verb::Reconnect, Takes::Nothing},
+    {"move", Verb::Move, Takes::Position},
+    {"exit", Verb::Exit, Takes::Nothing},
 }};
 
 // A whole number in decimal digits, at most max. what names it in the
@@ -348,6 +375,34 @@ std::optional<Command> ParseNested(std::string_view line, int nesting) {
         } else if (!mode.empty()) {
             throw ScriptError("resources takes nothing, mark or check BYTES, not " + Quoted(mode));
         }
+        break;
+    }
+    case Takes::Thread: {
+        const std::string where = Field(fields, 0);
+        if (!where.empty() && where != "thread") {
+            throw ScriptError("unload takes nothing or thread, not " + Quoted(where));
+        }
+        command.otherThread = !where.empty();
+        taken = 1;
+        break;
+    }
+    case Takes::CaptionPrefix:
+        if (!fields.empty()) {
+            CheckRecordText("load: the caption prefix", fields[0]);
+            command.captionPrefix = fields[0];
+        }
+        taken = 1;
+        break;
+    case Takes::Position: {
+        constexpr std::uint64_t kMaxPixels = 100000;
+        const std::string x = Field(fields, 0);
+        const std::string y = Field(fields, 1);
+        if (x.empty() || y.empty()) {
+            throw ScriptError("move needs x and y in pixels");
+        }
+        command.x = static_cast<int>(ParseWhole("move x", x, kMaxPixels));
+        command.y = static_cast<int>(ParseWhole("move y", y, kMaxPixels));
+        taken = 2;
         break;
     }
     case Takes::BandNumber:

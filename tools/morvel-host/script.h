@@ -120,6 +120,14 @@ enum class Verb {
     Stress,
     AddMany,
     Resources,
+    Unload,
+    Load,
+    Loaded,
+    Windows,
+    State,
+    Reconnect,
+    Move,
+    Exit,
 };
 
 std::string_view VerbName(Verb verb);
@@ -136,6 +144,10 @@ struct Command {
     std::uint32_t count = 0;        // addmany
     ResourcesMode resources = ResourcesMode::Show;
     std::uint64_t growthBytes = 0; // resources check: private bytes may grow by less
+    std::optional<std::string> captionPrefix; // load: for the records from now on
+    bool otherThread = false;                 // unload: FreeLibrary on another thread
+    int x = 0;                                // move
+    int y = 0;
 };
 
 inline constexpr std::uint32_t kMaxSleepMilliseconds = 3'600'000;
@@ -156,6 +168,10 @@ inline constexpr int kMaxPostNesting = 32;
 // milliseconds; addmany a count of contacts (at most kMaxAddMany) and a seed;
 // resources nothing, "mark", or "check" and the growth of private bytes
 // allowed, in bytes.
+//
+// unload takes nothing or "thread"; load takes an optional caption prefix (at
+// most 255 bytes) for the records from then on; move takes x and y, whole
+// numbers of pixels up to 100000.
 //
 // band takes one digit 1-9. hold and screenshot take a path, neither empty
 // nor holding a NUL byte. post takes the rest of the line after its TAB, as it

@@ -6,6 +6,7 @@
 
 #include <exception>
 #include <string>
+#include <vector>
 
 namespace morvel::win {
 
@@ -13,7 +14,60 @@ namespace {
 
 constexpr const char* kPanelClass = "MorvelPanel";
 
+// The classes this module has registered, for their unregistration at unload.
+std::vector<std::string>& RegisteredClasses() {
+    static std::vector<std::string> names;
+    return names;
+}
+
+struct ClassWindows {
+    const WNDCLASSEXA* wc;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectInertWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<ClassWindows*>(param);
+    char name[64] = {};
+    if (GetWindowLongPtrA(window, GWLP_USERDATA) == 0 &&
+        GetClassNameA(window, name, sizeof name) > 0 &&
+        lstrcmpiA(name, search->wc->lpszClassName) == 0 &&
+        reinterpret_cast<HINSTANCE>(GetClassLongPtrA(window, GCLP_HMODULE)) ==
+            search->wc->hInstance) {
+        search->found.push_back(window);
+    }
+    return TRUE;
+}
+
+// Registers wc unless its class is registered already with this very window
+// procedure. When another thread unloaded the module, the windows of its
+// classes were made inert (no object behind them) and stayed; they are
+// destroyed now, and a class whose procedure lies in code that is gone (the
+// module is mapped elsewhere this time) is replaced.
+void RegisterOnce(const WNDCLASSEXA& wc) {
+    ClassWindows left{&wc, {}};
+    EnumThreadWindows(GetCurrentThreadId(), &CollectInertWindow, reinterpret_cast<LPARAM>(&left));
+    for (HWND window : left.found) {
+        DestroyWindow(window);
+    }
+    WNDCLASSEXA existing{};
+    existing.cbSize = sizeof existing;
+    if (GetClassInfoExA(wc.hInstance, wc.lpszClassName, &existing)) {
+        if (existing.lpfnWndProc == wc.lpfnWndProc) {
+            return;
+        }
+        UnregisterClassA(wc.lpszClassName, wc.hInstance);
+    }
+    if (RegisterClassExA(&wc) == 0) {
+        throw Error(std::string("Cannot register window class ") + wc.lpszClassName);
+    }
+    RegisteredClasses().emplace_back(wc.lpszClassName);
+}
+
 LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (ProcessExiting()) {
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    const ModuleHold hold;
     FpuGuard guard;
     switch (message) {
     case WM_COMMAND:
@@ -30,11 +84,6 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 } // namespace
 
 void WindowBase::RegisterWindowClass(const char* className, HBRUSH background) {
-    WNDCLASSEXA existing{};
-    existing.cbSize = sizeof existing;
-    if (GetClassInfoExA(ModuleInstance(), className, &existing)) {
-        return;
-    }
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_DBLCLKS;
@@ -43,9 +92,14 @@ void WindowBase::RegisterWindowClass(const char* className, HBRUSH background) {
     wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     wc.hbrBackground = background;
     wc.lpszClassName = className;
-    if (RegisterClassExA(&wc) == 0) {
-        throw Error(std::string("Cannot register window class ") + className);
+    RegisterOnce(wc);
+}
+
+void UnregisterWindowClasses() {
+    for (const std::string& name : RegisteredClasses()) {
+        UnregisterClassA(name.c_str(), ModuleInstance());
     }
+    RegisteredClasses().clear();
 }
 
 void WindowBase::CreateHandle(DWORD exStyle, const char* className, const char* title,
@@ -58,6 +112,7 @@ void WindowBase::CreateHandle(DWORD exStyle, const char* className, const char* 
     }
     m_hwnd = hwnd;
     m_created = true;
+    NoteWindowThread();
 }
 
 LRESULT WindowBase::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -69,6 +124,11 @@ void WindowBase::OnHandlerFailure(const char* message) {
 }
 
 LRESULT CALLBACK WindowBase::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (ProcessExiting()) {
+        // The module's static objects may be gone already.
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    const ModuleHold hold;
     FpuGuard guard;
     auto* self = reinterpret_cast<WindowBase*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (message == WM_NCCREATE) {
@@ -106,20 +166,14 @@ LRESULT CALLBACK WindowBase::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
 }
 
 HWND CreatePanel(HWND parent, int id) {
-    WNDCLASSEXA existing{};
-    existing.cbSize = sizeof existing;
-    if (!GetClassInfoExA(ModuleInstance(), kPanelClass, &existing)) {
-        WNDCLASSEXA wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = &PanelProc;
-        wc.hInstance = ModuleInstance();
-        wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kPanelClass;
-        if (RegisterClassExA(&wc) == 0) {
-            throw Error("Cannot register window class MorvelPanel");
-        }
-    }
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &PanelProc;
+    wc.hInstance = ModuleInstance();
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kPanelClass;
+    RegisterOnce(wc);
     HWND panel = CreateWindowExA(WS_EX_CONTROLPARENT, kPanelClass, "",
                                  WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, parent,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),

@@ -47,4 +47,8 @@ private:
 // A child panel that hands its controls' notifications on to its parent.
 HWND CreatePanel(HWND parent, int id);
 
+// Unregisters every window class this module registered (at unload, once
+// their windows are gone).
+void UnregisterWindowClasses();
+
 } // namespace morvel::win

@@ -195,6 +195,41 @@ TEST(HostScript, WindowCommandsParse) {
     EXPECT_EQ(shot->path, "shots/a b.bmp");
 }
 
+TEST(HostScript, ModuleAndWindowStateCommandsParse) {
+    EXPECT_FALSE(ParseLine("unload")->otherThread);
+    EXPECT_TRUE(ParseLine("unload\tthread")->otherThread);
+    EXPECT_THROW(ParseLine("unload\tprocess"), ScriptError);
+    const auto verbs = {std::pair{"loaded", Verb::Loaded}, std::pair{"windows", Verb::Windows},
+                        std::pair{"state", Verb::State}, std::pair{"reconnect", Verb::Reconnect},
+                        std::pair{"exit", Verb::Exit}};
+    for (const auto& [name, verb] : verbs) {
+        const auto parsed = ParseLine(name);
+        ASSERT_TRUE(parsed.has_value()) << name;
+        EXPECT_EQ(parsed->verb, verb);
+        EXPECT_EQ(VerbName(verb), name);
+        EXPECT_THROW(ParseLine(std::string(name) + "\tx"), ScriptError) << name;
+    }
+
+    // load keeps the records' caption prefix unless it is given one, which
+    // may be empty.
+    EXPECT_FALSE(ParseLine("load")->captionPrefix.has_value());
+    EXPECT_EQ(ParseLine("load\tSECOND")->captionPrefix, "SECOND");
+    EXPECT_EQ(ParseLine("load\t")->captionPrefix, "");
+    EXPECT_EQ(ParseLine(R"(load	R\x5A3A)")->captionPrefix, "RZ3A");
+    EXPECT_THROW(ParseLine("load\t" + std::string(256, 'x')), ScriptError);
+    EXPECT_THROW(ParseLine("load\ta\tb"), ScriptError);
+
+    const auto move = ParseLine("move\t0\t100000");
+    ASSERT_TRUE(move.has_value());
+    EXPECT_EQ(move->verb, Verb::Move);
+    EXPECT_EQ(move->x, 0);
+    EXPECT_EQ(move->y, 100000);
+    for (const char* bad : {"move", "move\t5", "move\t5\t", "move\t-5\t5", "move\t5\t100001",
+                            "move\t5\t5\t5", "move\tx\t5"}) {
+        EXPECT_THROW(ParseLine(bad), ScriptError) << bad;
+    }
+}
+
 TEST(HostScript, PostKeepsTheRestOfTheLineAsItStands) {
     const auto post = ParseLine(R"(post	add	U\x41	20M		)");
     ASSERT_TRUE(post.has_value());
