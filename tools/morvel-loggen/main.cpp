@@ -1,117 +1,68 @@
 // morvel-loggen: writes a realistic "Morvel Russia" contest log into an SQLite
-// file, in the shape a logger keeps it.
+// file or any ODBC data source, in the shape a logger keeps it.
 #include "tools/loggen/contacts.h"
 
-#include <sqlite3.h>
+#include "tools/morvel-loggen/writers.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: morvel-loggen --out FILE [--contacts N] [--seed S] [--table NAME]\n"
-    "                     [--duplicates SHARE] [--nocase]\n"
-    "       morvel-loggen --host-script FILE [--contacts N] [--seed S]\n"
+    "Usage: morvel-loggen (--out FILE | --odbc \"CONNECTION STRING\") [--contacts N]\n"
+    "                     [--seed S] [--table NAME] [--duplicates SHARE]\n"
+    "                     [--lower-case SHARE] [--nocase]\n"
+    "       morvel-loggen --host-script FILE [--contacts N] [--seed S] [--lower-case SHARE]\n"
     "\n"
     "Writes N contest contacts (default 1000) into the table (default Log) of an SQLite\n"
-    "file, replacing the table if it exists: time, call sign, frequency, band, mode,\n"
-    "reports, received exchange, DXCC prefix, main prefix and continent. The same seed\n"
-    "gives the same log. --duplicates sets the share of repeated contacts (default\n"
-    "0.05); --nocase gives the CallSign column a case-insensitive collation.\n"
+    "file, or of any ODBC data source (PostgreSQL, MariaDB, ...), replacing the table\n"
+    "if it exists: time, call sign, frequency, band, mode, reports, received exchange,\n"
+    "DXCC prefix, main prefix and continent. The same seed gives the same log in\n"
+    "every database. --duplicates sets the share of repeated contacts (default\n"
+    "0.05); --lower-case the share of contacts whose call sign is written in lower\n"
+    "case (default 0), which makes calls that differ only in case; --nocase gives\n"
+    "the CallSign column SQLite's case-insensitive collation (SQLite only). Through\n"
+    "ODBC the table name must be letters, digits and '_', and is not quoted.\n"
     "\n"
     "--host-script writes a morvel-host script instead: for each contact an oblast\n"
     "suggestion (grab) and the contact logged (log), fields separated by TAB.\n";
 
-class Db {
-public:
-    explicit Db(const std::string& file) {
-        if (sqlite3_open(file.c_str(), &m_db) != SQLITE_OK) {
-            const std::string message = m_db ? sqlite3_errmsg(m_db) : "out of memory";
-            sqlite3_close(m_db);
-            throw std::runtime_error(file + ": " + message);
+// The share of contacts, picked by the seed, whose call sign is written in
+// lower case: to the plug-in another station than the same call in capitals,
+// and next to it in a case-insensitive collation.
+std::vector<morvel::loggen::Contact> WithLowerCase(std::vector<morvel::loggen::Contact> log,
+                                                   std::uint64_t seed, double share) {
+    for (std::size_t i = 0; i < log.size() && share > 0; ++i) {
+        // splitmix64 of seed and index: the same choice on every platform.
+        std::uint64_t z = seed * 0x9e3779b97f4a7c15ULL + i + 1;
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+        z ^= z >> 31;
+        if (static_cast<double>(z >> 11) / 9007199254740992.0 < share) {
+            for (char& c : log[i].CallSign) {
+                if (c >= 'A' && c <= 'Z') {
+                    c = static_cast<char>(c - 'A' + 'a');
+                }
+            }
         }
     }
-    ~Db() { sqlite3_close(m_db); }
-    Db(const Db&) = delete;
-    Db& operator=(const Db&) = delete;
-
-    void Exec(const std::string& sql) {
-        char* error = nullptr;
-        if (sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-            const std::string message = error ? error : "unknown error";
-            sqlite3_free(error);
-            throw std::runtime_error(message);
-        }
-    }
-    sqlite3* get() const { return m_db; }
-
-private:
-    sqlite3* m_db = nullptr;
-};
-
-std::string Quoted(const std::string& name) {
-    std::string out = "\"";
-    for (char c : name) {
-        out += c;
-        if (c == '"') {
-            out += '"';
-        }
-    }
-    return out + "\"";
+    return log;
 }
 
-void Write(const std::string& file, const std::string& table, bool nocase,
-           const morvel::loggen::Options& options) {
-    const auto log = morvel::loggen::Generate(options);
-    Db db(file);
-    db.Exec("PRAGMA journal_mode=DELETE");
-    db.Exec("BEGIN");
-    db.Exec("DROP TABLE IF EXISTS " + Quoted(table));
-    db.Exec("CREATE TABLE " + Quoted(table) +
-            " (ID INTEGER PRIMARY KEY, QSODateTime TEXT, CallSign TEXT" +
-            (nocase ? " COLLATE NOCASE" : "") +
-            ", Frequency TEXT, DigiBand TEXT, QSOMode TEXT, RSTSent TEXT, RSTRecived TEXT,"
-            " QSOReportRecived TEXT, DXCCPrefix TEXT, MainPrefix TEXT, Continent TEXT)");
-    sqlite3_stmt* insert = nullptr;
-    const std::string sql = "INSERT INTO " + Quoted(table) +
-                            " (QSODateTime, CallSign, Frequency, DigiBand, QSOMode, RSTSent,"
-                            " RSTRecived, QSOReportRecived, DXCCPrefix, MainPrefix, Continent)"
-                            " VALUES (?,?,?,?,?,?,?,?,?,?,?)";
-    if (sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &insert, nullptr) != SQLITE_OK) {
-        throw std::runtime_error(sqlite3_errmsg(db.get()));
-    }
-    for (const auto& c : log) {
-        const std::string* values[] = {&c.QSODateTime, &c.CallSign,   &c.Frequency,
-                                       &c.DigiBand,    &c.QSOMode,    &c.RSTSent,
-                                       &c.RSTRecived,  &c.QSOReportRecived, &c.DXCCPrefix,
-                                       &c.MainPrefix,  &c.Continent};
-        for (int i = 0; i < 11; ++i) {
-            sqlite3_bind_text(insert, i + 1, values[i]->data(), static_cast<int>(values[i]->size()),
-                              SQLITE_TRANSIENT);
-        }
-        if (sqlite3_step(insert) != SQLITE_DONE) {
-            const std::string message = sqlite3_errmsg(db.get());
-            sqlite3_finalize(insert);
-            throw std::runtime_error(message);
-        }
-        sqlite3_reset(insert);
-    }
-    sqlite3_finalize(insert);
-    db.Exec("COMMIT");
-}
-
-void WriteHostScript(const std::string& file, const morvel::loggen::Options& options) {
+void WriteHostScript(const std::string& file, const std::vector<morvel::loggen::Contact>& log) {
     std::FILE* out = std::fopen(file.c_str(), "wb");
     if (out == nullptr) {
         throw std::runtime_error(file + ": cannot write");
     }
-    for (const auto& c : morvel::loggen::Generate(options)) {
+    for (const auto& c : log) {
         const std::string fields = c.CallSign + '\t' + c.DigiBand + '\t' + c.QSOMode + '\t' +
-                                   c.QSOReportRecived + '\t' + c.DXCCPrefix + '\t' +
-                                   c.MainPrefix + '\t' + c.Continent;
+                                   c.QSOReportRecived + '\t' + c.DXCCPrefix + '\t' + c.MainPrefix +
+                                   '\t' + c.Continent;
         std::fprintf(out, "grab\t%s\nlog\t%s\n", fields.c_str(), fields.c_str());
     }
     if (std::fclose(out) != 0) {
@@ -123,9 +74,10 @@ void WriteHostScript(const std::string& file, const morvel::loggen::Options& opt
 
 int main(int argc, char** argv) {
     std::string out;
+    std::string odbc;
     std::string hostScript;
-    std::string table = "Log";
-    bool nocase = false;
+    morvel::loggen::TableOptions table;
+    double lowerCase = 0;
     morvel::loggen::Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -134,27 +86,32 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (arg == "--nocase") {
-            nocase = true;
+            table.nocase = true;
             continue;
         }
         if (i + 1 >= argc) {
-            std::fprintf(stderr, "morvel-loggen: missing value after %s\n\n%s", arg.c_str(), kUsage);
+            std::fprintf(stderr, "morvel-loggen: missing value after %s\n\n%s", arg.c_str(),
+                         kUsage);
             return 2;
         }
         const std::string value = argv[++i];
         char* end = nullptr;
         if (arg == "--out") {
             out = value;
+        } else if (arg == "--odbc") {
+            odbc = value;
         } else if (arg == "--host-script") {
             hostScript = value;
         } else if (arg == "--table") {
-            table = value;
+            table.table = value;
         } else if (arg == "--contacts") {
             options.contacts = std::strtoull(value.c_str(), &end, 10);
         } else if (arg == "--seed") {
             options.seed = std::strtoull(value.c_str(), &end, 10);
         } else if (arg == "--duplicates") {
             options.duplicateShare = std::strtod(value.c_str(), &end);
+        } else if (arg == "--lower-case") {
+            lowerCase = std::strtod(value.c_str(), &end);
         } else {
             std::fprintf(stderr, "morvel-loggen: unknown option %s\n\n%s", arg.c_str(), kUsage);
             return 2;
@@ -164,15 +121,26 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (out.empty() == hostScript.empty()) {
-        std::fprintf(stderr, "morvel-loggen: give --out FILE or --host-script FILE\n\n%s", kUsage);
+    if (!out.empty() + !odbc.empty() + !hostScript.empty() != 1) {
+        std::fprintf(
+            stderr,
+            "morvel-loggen: give one of --out FILE, --odbc TEXT or --host-script FILE\n\n%s",
+            kUsage);
+        return 2;
+    }
+    if (!(lowerCase >= 0 && lowerCase <= 1)) {
+        std::fprintf(stderr, "morvel-loggen: --lower-case takes a share from 0 to 1\n");
         return 2;
     }
     try {
+        const std::vector<morvel::loggen::Contact> log =
+            WithLowerCase(morvel::loggen::Generate(options), options.seed, lowerCase);
         if (!hostScript.empty()) {
-            WriteHostScript(hostScript, options);
+            WriteHostScript(hostScript, log);
+        } else if (!odbc.empty()) {
+            morvel::loggen::WriteOdbc(odbc, table, log);
         } else {
-            Write(out, table, nocase, options);
+            morvel::loggen::WriteSqlite(out, table, log);
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "morvel-loggen: %s\n", e.what());

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# A whole-log recalculation from PostgreSQL over loopback against a raw ODBC
+# scan of the same seven columns on the same server, as ratios measured in one
+# run (median of the rounds, the programs alternating):
+#
+#   bash bench/recalc-server.sh [CONTACTS] [ROUNDS]      (defaults 100000, 5)
+#
+# Rows: morvel-score against morvel-odbc-scan as whole processes, natively and
+# under Wine; the DLL's recalculation inside a host under Wine against the
+# scan in the same host. Starts a private PostgreSQL instance of its own
+# (tests/servers/server.sh) and stops it at the end. Needs the native and
+# win32 builds (build/native, build/win32; others through MORVEL_NATIVE_BUILD
+# and MORVEL_WIN32_BUILD).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+contacts=${1:-100000}
+rounds=${2:-5}
+native=${MORVEL_NATIVE_BUILD:-build/native}
+win32=${MORVEL_WIN32_BUILD:-build/win32}
+for f in "$native/tools/morvel-score" "$native/tools/morvel-loggen" \
+    "$native/bench/morvel-odbc-scan" "$win32/tools/morvel-score.exe" \
+    "$win32/bench/morvel-odbc-scan.exe" "$win32/bench/morvel_bench_multipliers.exe" \
+    "$win32/plugin/MorvelRussia.dll"; do
+    if [ ! -f "$f" ]; then
+        echo "$0: $f is missing: build the native and win32 presets first" >&2
+        exit 2
+    fi
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/morvel-server-bench.XXXXXX")
+cleanup() {
+    wineserver -k >/dev/null 2>&1 || true
+    bash tests/servers/server.sh stop pg "$work/servers/pg" >/dev/null 2>&1 || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+bash tests/servers/server.sh start pg "$work/servers/pg" >/dev/null
+# shellcheck disable=SC1091
+source "$work/servers/pg/env"
+export ODBCSYSINI="$work/servers"
+"$native/tools/morvel-loggen" --odbc "$ODBC" --contacts "$contacts" --seed 2027 >/dev/null
+cp "$win32/plugin/MorvelRussia.dll" "$win32/bench/morvel_bench_multipliers.exe" "$work/"
+
+# A prefix of its own, whose Wine server stays up for the whole run, so that
+# no program pays for starting it.
+export WINEPREFIX="$work/prefix"
+cp -a "$(scripts/wine-run --prefix-path)" "$WINEPREFIX"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
+wineserver -p
+
+# Seconds of one whole process, its output thrown away.
+seconds() {
+    local start end
+    start=$(date +%s.%N)
+    "$@" >/dev/null 2>&1
+    end=$(date +%s.%N)
+    awk -v a="$start" -v b="$end" 'BEGIN { print b - a }'
+}
+
+declare -A times
+names=(scan score wine_scan wine_score)
+for ((r = 0; r < rounds; r++)); do
+    times[scan]+=" $(seconds "$native/bench/morvel-odbc-scan" --odbc "$ODBC")"
+    times[score]+=" $(seconds "$native/tools/morvel-score" --odbc "$ODBC")"
+    times[wine_scan]+=" $(seconds wine "$win32/bench/morvel-odbc-scan.exe" --odbc "$ODBC")"
+    times[wine_score]+=" $(seconds wine "$win32/tools/morvel-score.exe" --odbc "$ODBC")"
+done
+
+median() {
+    tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+}
+declare -A m
+for n in "${names[@]}"; do
+    m[$n]=$(median "${times[$n]}")
+done
+
+in_host=$( (cd "$work" && xvfb-run -a wine morvel_bench_multipliers.exe --odbc "$ODBC" \
+    --rounds "$rounds" 2>&1) | tr -d '\r')
+host_recalc=$(awk '/window closed/ { print $(NF - 4) }' <<<"$in_host")
+host_scan=$(awk '/raw ODBC scan/ { print $(NF - 4) }' <<<"$in_host")
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+ms() { awk -v a="$1" 'BEGIN { printf "%.0f ms", a * 1000 }'; }
+
+echo "$contacts contacts on PostgreSQL over loopback, median of $rounds rounds, programs alternating"
+echo
+echo "| what | time | ratio |"
+echo "|---|---|---|"
+echo "| raw ODBC scan of the seven columns, natively | $(ms "${m[scan]}") | 1 |"
+echo "| morvel-score, natively | $(ms "${m[score]}") | $(ratio "${m[score]}" "${m[scan]}") × the scan |"
+echo "| raw ODBC scan under Wine | $(ms "${m[wine_scan]}") | 1 |"
+echo "| morvel-score.exe under Wine | $(ms "${m[wine_score]}") | $(ratio "${m[wine_score]}" "${m[wine_scan]}") × the scan |"
+echo "| raw ODBC scan inside a host under Wine | ${host_scan:-?} ms | 1 |"
+echo "| the DLL's recalculation inside the same host | ${host_recalc:-?} ms | $(ratio "${host_recalc:-0}" "${host_scan:-1}") × the scan |"

@@ -1,0 +1,19 @@
+#include "tools/morvel-loggen/writers.h"
+
+#include "db/sqlite_path.h"
+
+#include <stdexcept>
+
+namespace morvel::loggen {
+
+// On Windows the file is written through the SQLite3 ODBC driver, which makes
+// it when it is missing.
+void WriteSqlite(const std::string& file, const TableOptions& options,
+                 const std::vector<Contact>& log) {
+    if (file.find(';') != std::string::npos) {
+        throw std::runtime_error(file + ": a path holding ';' cannot be opened through ODBC");
+    }
+    WriteOdbc("DRIVER={SQLite3};Database=" + odbc::SqlitePathForDriver(file) + ";", options, log);
+}
+
+} // namespace morvel::loggen
