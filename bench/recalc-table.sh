@@ -38,6 +38,9 @@ cp "$win32/plugin/MorvelRussia.dll" "$win32/bench/morvel_bench_multipliers.exe" 
 export WINEPREFIX
 WINEPREFIX=$(scripts/wine-run --prefix-path)
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# One Wine server for the whole run, so that no program pays for starting it.
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 
 # Seconds of one whole process, its output thrown away.
 seconds() {
