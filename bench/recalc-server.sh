@@ -13,6 +13,8 @@
 # and MORVEL_WIN32_BUILD).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/timing.sh
+one_display "$0" "$@"
 
 contacts=${1:-100000}
 rounds=${2:-5}
@@ -49,17 +51,11 @@ cp -a "$(scripts/wine-run --prefix-path)" "$WINEPREFIX"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
 wineserver -p
 
-# Seconds of one whole process, its output thrown away.
-seconds() {
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    awk -v a="$start" -v b="$end" 'BEGIN { print b - a }'
-}
-
 declare -A times
 names=(scan score wine_scan wine_score)
+# One untimed pass first: the Wine server, the prefix and the file cache warm up.
+seconds wine "$win32/bench/morvel-odbc-scan.exe" --odbc "$ODBC" >/dev/null
+seconds wine "$win32/tools/morvel-score.exe" --odbc "$ODBC" >/dev/null
 for ((r = 0; r < rounds; r++)); do
     times[scan]+=" $(seconds "$native/bench/morvel-odbc-scan" --odbc "$ODBC")"
     times[score]+=" $(seconds "$native/tools/morvel-score" --odbc "$ODBC")"
@@ -67,21 +63,16 @@ for ((r = 0; r < rounds; r++)); do
     times[wine_score]+=" $(seconds wine "$win32/tools/morvel-score.exe" --odbc "$ODBC")"
 done
 
-median() {
-    tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
-}
 declare -A m
 for n in "${names[@]}"; do
     m[$n]=$(median "${times[$n]}")
 done
 
-in_host=$( (cd "$work" && xvfb-run -a wine morvel_bench_multipliers.exe --odbc "$ODBC" \
+in_host=$( (cd "$work" && wine morvel_bench_multipliers.exe --odbc "$ODBC" \
     --rounds "$rounds" 2>&1) | tr -d '\r')
 host_recalc=$(awk '/window closed/ { print $(NF - 4) }' <<<"$in_host")
 host_scan=$(awk '/raw ODBC scan/ { print $(NF - 4) }' <<<"$in_host")
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-ms() { awk -v a="$1" 'BEGIN { printf "%.0f ms", a * 1000 }'; }
 
 echo "$contacts contacts on PostgreSQL over loopback, median of $rounds rounds, programs alternating"
 echo

@@ -12,6 +12,8 @@
 # directories through MORVEL_NATIVE_BUILD and MORVEL_WIN32_BUILD).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/timing.sh
+one_display "$0" "$@"
 
 contacts=${1:-100000}
 rounds=${2:-5}
@@ -42,17 +44,11 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wineserver -p
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 
-# Seconds of one whole process, its output thrown away.
-seconds() {
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    awk -v a="$start" -v b="$end" 'BEGIN { print b - a }'
-}
-
 declare -A times
 names=(engine scan score wine_scan wine_score)
+# One untimed pass first: the Wine server, the prefix and the file cache warm up.
+seconds wine "$win32/bench/morvel-odbc-scan.exe" --sqlite "$log" >/dev/null
+seconds wine "$win32/tools/morvel-score.exe" --sqlite "$log" >/dev/null
 for ((r = 0; r < rounds; r++)); do
     times[engine]+=" $(seconds sqlite3 "$log" 'Select * from Log order by CallSign')"
     times[scan]+=" $(seconds "$native/bench/morvel-odbc-scan" --sqlite "$log")"
@@ -61,18 +57,15 @@ for ((r = 0; r < rounds; r++)); do
     times[wine_score]+=" $(seconds wine "$win32/tools/morvel-score.exe" --sqlite "$log")"
 done
 
-median() {
-    tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
-}
 declare -A m
 for n in "${names[@]}"; do
     m[$n]=$(median "${times[$n]}")
 done
 
 # The DLL's recalculation and the scan in one host process; the exports' cost.
-in_host=$( (cd "$work" && xvfb-run -a wine morvel_bench_multipliers.exe --log log.db \
+in_host=$( (cd "$work" && wine morvel_bench_multipliers.exe --log log.db \
     --rounds "$rounds" 2>&1) | tr -d '\r')
-exports=$( (cd "$work" && xvfb-run -a wine morvel_bench_exports.exe 2>&1) | tr -d '\r')
+exports=$( (cd "$work" && wine morvel_bench_exports.exe 2>&1) | tr -d '\r')
 state=$("$native/bench/morvel_bench_recalc" --benchmark_filter=BM_Recalculation \
     --benchmark_format=json 2>/dev/null | python3 -c '
 import json, sys
@@ -83,8 +76,6 @@ host_recalc=$(awk '/window closed/ { print $(NF - 4) }' <<<"$in_host")
 host_scan=$(awk '/raw ODBC scan/ { print $(NF - 4) }' <<<"$in_host")
 read -r add score <<<"$(awk '$1 == 100000 { print $2, $3 }' <<<"$exports")"
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-ms() { awk -v a="$1" 'BEGIN { printf "%.0f ms", a * 1000 }'; }
 
 echo "$contacts contacts, median of $rounds rounds, programs alternating"
 echo
