@@ -51,21 +51,15 @@ cp -a "$(scripts/wine-run --prefix-path)" "$WINEPREFIX"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
 wineserver -p
 
-declare -A times
-names=(scan score wine_scan wine_score)
+declare -A WALL CPU
 # One untimed pass first: the Wine server, the prefix and the file cache warm up.
 seconds wine "$win32/bench/morvel-odbc-scan.exe" --odbc "$ODBC" >/dev/null
 seconds wine "$win32/tools/morvel-score.exe" --odbc "$ODBC" >/dev/null
 for ((r = 0; r < rounds; r++)); do
-    times[scan]+=" $(seconds "$native/bench/morvel-odbc-scan" --odbc "$ODBC")"
-    times[score]+=" $(seconds "$native/tools/morvel-score" --odbc "$ODBC")"
-    times[wine_scan]+=" $(seconds wine "$win32/bench/morvel-odbc-scan.exe" --odbc "$ODBC")"
-    times[wine_score]+=" $(seconds wine "$win32/tools/morvel-score.exe" --odbc "$ODBC")"
-done
-
-declare -A m
-for n in "${names[@]}"; do
-    m[$n]=$(median "${times[$n]}")
+    measure scan "$native/bench/morvel-odbc-scan" --odbc "$ODBC"
+    measure score "$native/tools/morvel-score" --odbc "$ODBC"
+    measure wine_scan wine "$win32/bench/morvel-odbc-scan.exe" --odbc "$ODBC"
+    measure wine_score wine "$win32/tools/morvel-score.exe" --odbc "$ODBC"
 done
 
 in_host=$( (cd "$work" && wine morvel_bench_multipliers.exe --odbc "$ODBC" \
@@ -74,13 +68,14 @@ host_recalc=$(awk '/window closed/ { print $(NF - 4) }' <<<"$in_host")
 host_scan=$(awk '/raw ODBC scan/ { print $(NF - 4) }' <<<"$in_host")
 
 
-echo "$contacts contacts on PostgreSQL over loopback, median of $rounds rounds, programs alternating"
+echo "$contacts contacts on PostgreSQL over loopback, median of $rounds rounds, programs alternating;"
+echo "CPU time is user and system time of the process (the servers' not included)"
 echo
-echo "| what | time | ratio |"
-echo "|---|---|---|"
-echo "| raw ODBC scan of the seven columns, natively | $(ms "${m[scan]}") | 1 |"
-echo "| morvel-score, natively | $(ms "${m[score]}") | $(ratio "${m[score]}" "${m[scan]}") × the scan |"
-echo "| raw ODBC scan under Wine | $(ms "${m[wine_scan]}") | 1 |"
-echo "| morvel-score.exe under Wine | $(ms "${m[wine_score]}") | $(ratio "${m[wine_score]}" "${m[wine_scan]}") × the scan |"
-echo "| raw ODBC scan inside a host under Wine | ${host_scan:-?} ms | 1 |"
-echo "| the DLL's recalculation inside the same host | ${host_recalc:-?} ms | $(ratio "${host_recalc:-0}" "${host_scan:-1}") × the scan |"
+echo "| what | time | ratio | CPU time | CPU ratio |"
+echo "|---|---|---|---|---|"
+row "raw ODBC scan of the seven columns, natively" scan scan
+row "morvel-score, natively" score scan
+row "raw ODBC scan under Wine" wine_scan wine_scan
+row "morvel-score.exe under Wine" wine_score wine_scan
+echo "| raw ODBC scan inside a host under Wine | ${host_scan:-?} ms | 1 | | |"
+echo "| the DLL's recalculation inside the same host | ${host_recalc:-?} ms | $(ratio "${host_recalc:-0}" "${host_scan:-1}") | | |"

@@ -44,22 +44,16 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wineserver -p
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 
-declare -A times
-names=(engine scan score wine_scan wine_score)
+declare -A WALL CPU
 # One untimed pass first: the Wine server, the prefix and the file cache warm up.
 seconds wine "$win32/bench/morvel-odbc-scan.exe" --sqlite "$log" >/dev/null
 seconds wine "$win32/tools/morvel-score.exe" --sqlite "$log" >/dev/null
 for ((r = 0; r < rounds; r++)); do
-    times[engine]+=" $(seconds sqlite3 "$log" 'Select * from Log order by CallSign')"
-    times[scan]+=" $(seconds "$native/bench/morvel-odbc-scan" --sqlite "$log")"
-    times[score]+=" $(seconds "$native/tools/morvel-score" --sqlite "$log")"
-    times[wine_scan]+=" $(seconds wine "$win32/bench/morvel-odbc-scan.exe" --sqlite "$log")"
-    times[wine_score]+=" $(seconds wine "$win32/tools/morvel-score.exe" --sqlite "$log")"
-done
-
-declare -A m
-for n in "${names[@]}"; do
-    m[$n]=$(median "${times[$n]}")
+    measure engine sqlite3 "$log" 'Select * from Log order by CallSign'
+    measure scan "$native/bench/morvel-odbc-scan" --sqlite "$log"
+    measure score "$native/tools/morvel-score" --sqlite "$log"
+    measure wine_scan wine "$win32/bench/morvel-odbc-scan.exe" --sqlite "$log"
+    measure wine_score wine "$win32/tools/morvel-score.exe" --sqlite "$log"
 done
 
 # The DLL's recalculation and the scan in one host process; the exports' cost.
@@ -77,19 +71,20 @@ host_scan=$(awk '/raw ODBC scan/ { print $(NF - 4) }' <<<"$in_host")
 read -r add score <<<"$(awk '$1 == 100000 { print $2, $3 }' <<<"$exports")"
 
 
-echo "$contacts contacts, median of $rounds rounds, programs alternating"
+echo "$contacts contacts, median of $rounds rounds, programs alternating;"
+echo "CPU time is user and system time of the process (the Wine server's not included)"
 echo
-echo "| what | time | ratio |"
-echo "|---|---|---|"
-echo "| the SQLite engine alone (sqlite3 shell) | $(ms "${m[engine]}") | |"
-echo "| raw ODBC scan of the seven columns, natively | $(ms "${m[scan]}") | 1 |"
-echo "| morvel-score, natively | $(ms "${m[score]}") | $(ratio "${m[score]}" "${m[scan]}") × the scan |"
-echo "| raw ODBC scan under Wine | $(ms "${m[wine_scan]}") | 1 |"
-echo "| morvel-score.exe under Wine | $(ms "${m[wine_score]}") | $(ratio "${m[wine_score]}" "${m[wine_scan]}") × the scan |"
-echo "| raw ODBC scan inside a host under Wine | ${host_scan:-?} ms | 1 |"
-echo "| the DLL's recalculation inside the same host | ${host_recalc:-?} ms | $(ratio "${host_recalc:-0}" "${host_scan:-1}") × the scan |"
-echo "| _AddQSO under Wine, 100,000 counted | ${add:-?} µs a call | |"
-echo "| _GetScore under Wine, 100,000 counted | ${score:-?} µs a call | |"
+echo "| what | time | ratio | CPU time | CPU ratio |"
+echo "|---|---|---|---|---|"
+row "the SQLite engine alone (sqlite3 shell)" engine
+row "raw ODBC scan of the seven columns, natively" scan scan
+row "morvel-score, natively" score scan
+row "raw ODBC scan under Wine" wine_scan wine_scan
+row "morvel-score.exe under Wine" wine_score wine_scan
+echo "| raw ODBC scan inside a host under Wine | ${host_scan:-?} ms | 1 | | |"
+echo "| the DLL's recalculation inside the same host | ${host_recalc:-?} ms | $(ratio "${host_recalc:-0}" "${host_scan:-1}") | | |"
+echo "| _AddQSO under Wine, 100,000 counted | ${add:-?} µs a call | | | |"
+echo "| _GetScore under Wine, 100,000 counted | ${score:-?} µs a call | | | |"
 if [ -n "$state" ]; then
-    echo "| the scoring state, natively | $state bytes a counted contact | |"
+    echo "| the scoring state, natively | $state bytes a counted contact | | | |"
 fi

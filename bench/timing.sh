@@ -1,17 +1,39 @@
 # Shell functions the whole-process timing scripts share (sourced, not run).
 
-# Seconds of one whole process, its output thrown away.
+# Wall-clock and CPU seconds (user and system, the process and its children)
+# of one whole process, its output thrown away: "WALL CPU".
 seconds() {
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    awk -v a="$start" -v b="$end" 'BEGIN { print b - a }'
+    local TIMEFORMAT='%R %U %S'
+    { time "$@" >/dev/null 2>&1; } 2>&1 | awk '{ print $1, $2 + $3 }'
+}
+
+# Times one run of a command as NAME: appends to WALL[NAME] and CPU[NAME]
+# (declare -A WALL CPU first).
+measure() {
+    local name=$1 wall cpu
+    shift
+    read -r wall cpu <<<"$(seconds "$@")"
+    WALL[$name]+=" $wall"
+    CPU[$name]+=" $cpu"
 }
 
 # The median of blank-separated numbers.
 median() {
     tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+}
+
+# A table row for NAME: median wall time and CPU time, each with its ratio
+# to BASE's when BASE is given.
+row() {
+    local label=$1 name=$2 base=${3:-}
+    local w c
+    w=$(median "${WALL[$name]}")
+    c=$(median "${CPU[$name]}")
+    if [ -n "$base" ]; then
+        echo "| $label | $(ms "$w") | $(ratio "$w" "$(median "${WALL[$base]}")") | $(ms "$c") | $(ratio "$c" "$(median "${CPU[$base]}")") |"
+    else
+        echo "| $label | $(ms "$w") | | $(ms "$c") | |"
+    fi
 }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
