@@ -1,14 +1,14 @@
 #include "ui/MainForm_win.h"
 
+#include "contract/text.h"
 #include "oblast/oblast.h"
 #include "oblast/oblast_win.h"
-#include "plugin/boundary_win.h"
-#include "plugin/module_win.h"
-#include "plugin/text.h"
 #include "scoring/report.h"
 #include "ui/control_ids.h"
 #include "ui/domlist_win.h"
 #include "ui/main_layout.h"
+#include "ui/win/boundary_win.h"
+#include "ui/win/module_win.h"
 
 #include <commctrl.h>
 

@@ -1,11 +1,11 @@
 #include "ui/domlist_win.h"
 
-#include "plugin/boundary_win.h"
-#include "plugin/module_win.h"
-#include "plugin/text.h"
+#include "contract/text.h"
 #include "ui/MainForm_win.h"
 #include "ui/control_ids.h"
 #include "ui/main_layout.h"
+#include "ui/win/boundary_win.h"
+#include "ui/win/module_win.h"
 
 #include <algorithm>
 #include <exception>

@@ -1,9 +1,9 @@
 // morvel-host: plays the logging program that hosts MorvelRussia.dll, driven by
 // a script of commands (see kUsage). Every call into the plug-in is made on the
 // main thread, which also runs the message loop for the plug-in's windows.
+#include "contract/contract.h"
+#include "contract/text.h"
 #include "db/odbc_connection.h"
-#include "plugin/contract.h"
-#include "plugin/text.h"
 #include "tools/loggen/contacts.h"
 #include "tools/morvel-host/multipliers_win.h"
 #include "tools/morvel-host/picture.h"
