@@ -131,7 +131,8 @@ void TfmDomList::Create() {
         SetWindowSubclass(button, &TfmDomList::BandButtonProc, 1, reinterpret_cast<DWORD_PTR>(this));
         m_bandButtons[k] = button;
     }
-    // At design the button "10" is the pressed one.
+    // Until a band is applied, button 4 ("10") stands pressed, as the window
+    // was laid out.
     m_pressed = m_pressedWanted = 4;
     SendMessageA(m_bandButtons[3], BM_SETCHECK, BST_CHECKED, 0);
 
