@@ -418,6 +418,40 @@ void TfmMainForm::OnDestroy() {
     m_state.reset();
 }
 
+// The close button minimises: the plug-in counts until the host releases it.
+// A hidden window is first shown as _Run shows it.
+void TfmMainForm::OnCloseButton() {
+    if (!IsWindowVisible(Handle())) {
+        if (m_showing) {
+            m_minimisePending = true; // the first show minimises it
+            return;
+        }
+        ShowForm();
+        if (!IsWindowVisible(Handle())) {
+            return; // released or closed meanwhile
+        }
+    }
+    ShowWindow(Handle(), SW_MINIMIZE);
+}
+
+void TfmMainForm::OnClose() {
+    if (m_busy > 0) {
+        m_closePending = true;
+        return;
+    }
+    FormCloseQuery();
+    m_storage.Save(Handle(), false);
+    FormClose();
+}
+
+void TfmMainForm::OnRelease() {
+    if (m_busy > 0) {
+        m_releasePending = true;
+        return;
+    }
+    DestroyWindow(Handle());
+}
+
 LRESULT TfmMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SIZE:
@@ -433,19 +467,7 @@ LRESULT TfmMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_CLOSE) {
-            // The close button minimises: the plug-in counts until the host
-            // releases it. A hidden window is first shown as _Run shows it.
-            if (!IsWindowVisible(Handle())) {
-                if (m_showing) {
-                    m_minimisePending = true; // the first show minimises it
-                    return 0;
-                }
-                ShowForm();
-                if (!IsWindowVisible(Handle())) {
-                    return 0; // released or closed meanwhile
-                }
-            }
-            ShowWindow(Handle(), SW_MINIMIZE);
+            OnCloseButton();
             return 0;
         }
         break;
@@ -454,23 +476,13 @@ LRESULT TfmMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         WriteSettings();
         break;
     case WM_CLOSE:
-        if (m_busy > 0) {
-            m_closePending = true;
-            return 0;
-        }
-        FormCloseQuery();
-        m_storage.Save(Handle(), false);
-        FormClose();
+        OnClose();
         return 0;
     case kFlushTextMessage:
         FlushStatisticText();
         return 0;
     case kReleaseMessage:
-        if (m_busy > 0) {
-            m_releasePending = true;
-            return 0;
-        }
-        DestroyWindow(Handle());
+        OnRelease();
         return 0;
     case WM_DESTROY:
         OnDestroy();

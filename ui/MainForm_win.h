@@ -67,6 +67,9 @@ private:
     void FormShow();
     void FormCloseQuery();
     void FormClose();
+    void OnCloseButton();
+    void OnClose();
+    void OnRelease();
     void OnDestroy();
     void ShowDXList(const TQSOData& rec);
 
