@@ -110,10 +110,9 @@ std::string ScreenshotCommand(Host& host, const Command& command, std::size_t) {
 // unhold. A missing file is an error, not made: an empty file where there was
 // none would change what the plug-in sees.
 std::string HoldCommand(Host& host, const Command& command, std::size_t) {
-    const HANDLE file =
-        CreateFileA(ResolvePath(host.Directory(), command.path).c_str(),
-                    GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                    nullptr);
+    const HANDLE file = CreateFileA(ResolvePath(host.Directory(), command.path).c_str(),
+                                    GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return "hold\terror\t" + OneLine(SystemMessage(GetLastError())) + "\n";
     }

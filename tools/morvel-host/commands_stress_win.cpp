@@ -103,14 +103,13 @@ HWND VisibleMultipliersWindow() {
 }
 
 void ReportStress(const StressRun& run) {
-    std::string text = "stress seed " + std::to_string(run.seed) + ", " +
-                       std::to_string(run.milliseconds) + " ms: " + std::to_string(run.events) +
-                       " events (" + std::to_string(run.posted) + " posted, " +
-                       std::to_string(run.timer) + " from the timer), " +
-                       std::to_string(run.interleaved) + " interleavings (" +
-                       std::to_string(run.afterRead) + " after the log was read), " +
-                       std::to_string(run.tooDeep) + " left out nested too deep, " +
-                       std::to_string(run.checks) + " checks of the statistics;";
+    std::string text =
+        "stress seed " + std::to_string(run.seed) + ", " + std::to_string(run.milliseconds) +
+        " ms: " + std::to_string(run.events) + " events (" + std::to_string(run.posted) +
+        " posted, " + std::to_string(run.timer) + " from the timer), " +
+        std::to_string(run.interleaved) + " interleavings (" + std::to_string(run.afterRead) +
+        " after the log was read), " + std::to_string(run.tooDeep) + " left out nested too deep, " +
+        std::to_string(run.checks) + " checks of the statistics;";
     for (std::size_t i = 0; i < kStressActions; ++i) {
         text += std::string(i == 0 ? " " : ", ") +
                 std::string(StressActionName(static_cast<StressAction>(i))) + " " +
@@ -133,7 +132,8 @@ std::vector<std::string> Failures(const StressRun& run, bool mainWindowAtEnd) {
     }
     if (run.disabledButtons != 0) {
         failures.push_back("\"Recalc Statistic\" was disabled with no recalculation under "
-                           "way at " + std::to_string(run.disabledButtons) + " checks");
+                           "way at " +
+                           std::to_string(run.disabledButtons) + " checks");
     }
     if (run.interleaved == 0) {
         failures.push_back("no event ran during a recalculation");
@@ -154,8 +154,7 @@ std::vector<std::string> Failures(const StressRun& run, bool mainWindowAtEnd) {
 // As "stats" prints them, under the name given.
 std::string StatisticBlock(const char* name, const std::string& text) {
     const std::vector<std::string> lines = StatisticLines(text);
-    std::string shown =
-        std::string("stress\t") + name + "\t" + std::to_string(lines.size()) + "\n";
+    std::string shown = std::string("stress\t") + name + "\t" + std::to_string(lines.size()) + "\n";
     for (const std::string& line : lines) {
         shown += line + "\n";
     }

@@ -1,7 +1,6 @@
 #include "tools/morvel-host/commands_win.h"
 
 #include <array>
-#include <utility>
 
 namespace morvel::host {
 

@@ -37,9 +37,9 @@ struct StressRun;
 
 // What the stress command keeps between its events and its runs.
 struct StressSlot {
-    StressRun* run = nullptr;           // the stress under way, or none
-    const TQSOData* record = nullptr;   // its _Run record, one of the host's kept records
-    int recalculating = 0;              // host calls that may recalculate, under way
+    StressRun* run = nullptr;         // the stress under way, or none
+    const TQSOData* record = nullptr; // its _Run record, one of the host's kept records
+    int recalculating = 0;            // host calls that may recalculate, under way
 };
 
 // What the resources command keeps between its calls.

@@ -29,10 +29,10 @@ using namespace morvel::host;
 // and a failing exit status, not with a debugger or a dialog.
 LONG WINAPI ReportCrash(EXCEPTION_POINTERS* exception) {
     char text[160];
-    const int length = std::snprintf(
-        text, sizeof text, "morvel-host: crashed with exception 0x%08lX at %p\n",
-        static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode),
-        exception->ExceptionRecord->ExceptionAddress);
+    const int length =
+        std::snprintf(text, sizeof text, "morvel-host: crashed with exception 0x%08lX at %p\n",
+                      static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode),
+                      exception->ExceptionRecord->ExceptionAddress);
     DWORD written = 0;
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), text,
               static_cast<DWORD>(std::clamp(length, 0, static_cast<int>(sizeof text) - 1)),
