@@ -4,8 +4,8 @@
 // kind of figure: the median per-call time over several timed batches.)
 //
 //   morvel_bench_exports.exe [--quick]
+#include "contract/contract.h"
 #include "db/odbc_connection.h"
-#include "plugin/contract.h"
 #include "tools/loggen/contacts.h"
 #include "win_bench.h"
 

@@ -8,11 +8,11 @@
 // --odbc reads the table Log of any ODBC data source (a database server).
 // Without either a small log is made on the spot (a smoke run).
 #include "bench/raw_scan.h"
+#include "contract/contract.h"
 #include "db/odbc_connection.h"
-#include "plugin/contract.h"
 #include "tools/loggen/contacts.h"
-#include "win_bench.h"
 #include "ui/control_ids.h"
+#include "win_bench.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #include "bench/raw_scan.h"
 
+#include "contract/text.h"
 #include "db/odbc_api.h"
-#include "plugin/text.h"
 #include "scoring/recalc.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "db/odbc_connection.h"
 
+#include "contract/text.h"
 #include "db/odbc_api.h"
 #include "db/sqlite_path.h"
-#include "plugin/text.h"
 
 #include <algorithm>
 #include <climits>

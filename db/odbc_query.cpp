@@ -1,8 +1,8 @@
 #include "db/odbc_query.h"
 
+#include "contract/records.h"
+#include "contract/text.h"
 #include "db/odbc_api.h"
-#include "plugin/records.h"
-#include "plugin/text.h"
 
 #include <algorithm>
 #include <climits>

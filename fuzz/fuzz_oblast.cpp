@@ -7,9 +7,9 @@
 // last bytes of the input.
 #include "check.h"
 
+#include "contract/records.h"
+#include "contract/text.h"
 #include "oblast/oblast.h"
-#include "plugin/records.h"
-#include "plugin/text.h"
 #include "ui/domlist_logic.h"
 
 #include <algorithm>

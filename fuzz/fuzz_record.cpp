@@ -9,8 +9,8 @@
 // call signs.
 #include "check.h"
 
-#include "plugin/records.h"
-#include "plugin/text.h"
+#include "contract/records.h"
+#include "contract/text.h"
 #include "scoring/keys.h"
 #include "scoring/register.h"
 #include "scoring/report.h"

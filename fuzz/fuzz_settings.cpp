@@ -8,7 +8,7 @@
 // no text, or the text "\x7f", is not stored at all.
 #include "check.h"
 
-#include "plugin/text.h"
+#include "contract/text.h"
 #include "ui/domlist_logic.h"
 #include "ui/form_storage.h"
 

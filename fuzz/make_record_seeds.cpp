@@ -3,7 +3,7 @@
 // (the fuzz target pads it with zeros again). The seeds in
 // fuzz/corpus/fuzz_record/ were made with
 //   build/fuzz/fuzz/make_record_seeds fuzz/corpus/fuzz_record
-#include "plugin/records.h"
+#include "contract/records.h"
 
 #include <cstdio>
 #include <cstring>

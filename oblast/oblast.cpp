@@ -1,6 +1,6 @@
 #include "oblast/oblast.h"
 
-#include "plugin/text.h"
+#include "contract/text.h"
 
 namespace morvel {
 

@@ -2,7 +2,7 @@
 // suggestion of an oblast code from a Russian station's main prefix.
 #pragma once
 
-#include "plugin/records.h"
+#include "contract/records.h"
 
 #include <optional>
 #include <string>

@@ -1,11 +1,11 @@
 // The six exports of MorvelRussia.dll. Each one is as thin as a main: it
 // guards the host's floating-point state, lets no exception out, and hands the
 // work to the main window.
-#include "plugin/boundary_win.h"
-#include "plugin/contract.h"
-#include "plugin/module_win.h"
-#include "plugin/unload_win.h"
+#include "contract/contract.h"
 #include "ui/MainForm_win.h"
+#include "ui/unload_win.h"
+#include "ui/win/boundary_win.h"
+#include "ui/win/module_win.h"
 
 #include <exception>
 #include <string>

@@ -1,6 +1,6 @@
 #include "scoring/recalc.h"
 
-#include "plugin/text.h"
+#include "contract/text.h"
 #include "scoring/report.h"
 
 namespace morvel {

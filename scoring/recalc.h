@@ -1,7 +1,7 @@
 // Rebuilding the whole scoring state from the host's log table.
 #pragma once
 
-#include "plugin/records.h"
+#include "contract/records.h"
 #include "scoring/scoring.h"
 
 #include <array>

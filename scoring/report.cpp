@@ -1,6 +1,6 @@
 #include "scoring/report.h"
 
-#include "plugin/text.h"
+#include "contract/text.h"
 
 #include <charconv>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "scoring/scoring.h"
 
-#include "plugin/text.h"
+#include "contract/text.h"
 
 namespace morvel {
 

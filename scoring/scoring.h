@@ -2,7 +2,7 @@
 // multiplier sets, as one piece of state owned by the main window.
 #pragma once
 
-#include "plugin/records.h"
+#include "contract/records.h"
 #include "scoring/keys.h"
 #include "scoring/register.h"
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds every preset and runs every test:
+#   layers       every #include goes down the layer order (scripts/check-layers.py)
 #   native       unit tests and a benchmark smoke run
 #   native-asan  the same tests under AddressSanitizer and UndefinedBehaviorSanitizer
 #   win32        the 32-bit Windows build and its tests under Wine
@@ -8,6 +9,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+
+echo "== layers =="
+python3 scripts/check-layers.py
 
 jobs=$(nproc)
 for preset in native native-asan win32; do

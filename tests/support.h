@@ -1,7 +1,7 @@
 // Building contact records for the tests.
 #pragma once
 
-#include "plugin/records.h"
+#include "contract/records.h"
 
 #include <cstring>
 #include <memory>

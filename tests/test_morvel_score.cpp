@@ -1,8 +1,8 @@
 // morvel-score, run as the operator runs it, on logs that morvel-loggen writes.
+#include "contract/text.h"
 #include "db/odbc_connection.h"
 #include "db/odbc_query.h"
 #include "odbc_support.h"
-#include "plugin/text.h"
 #include "scoring/recalc.h"
 
 #include <gtest/gtest.h>

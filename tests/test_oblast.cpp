@@ -1,5 +1,5 @@
+#include "contract/text.h"
 #include "oblast/oblast.h"
-#include "plugin/text.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
+#include "contract/text.h"
 #include "oblast/oblast_win.h"
-#include "plugin/text.h"
 
 #include <windows.h>
 

@@ -1,9 +1,9 @@
 // The log recalculation on real SQLite files through the SQLite3 ODBC driver.
+#include "contract/text.h"
 #include "db/odbc_api.h"
 #include "db/odbc_connection.h"
 #include "db/odbc_query.h"
 #include "odbc_support.h"
-#include "plugin/text.h"
 #include "scoring/recalc.h"
 #include "scoring/report.h"
 #include "scoring/scoring.h"

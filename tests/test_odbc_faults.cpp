@@ -1,11 +1,11 @@
 // The log recalculation with one ODBC call failing: a real SQLite log read
 // through the SQLite3 driver, with a function table that forwards every call to
 // the driver manager except the one chosen to fail.
+#include "contract/text.h"
 #include "db/odbc_api.h"
 #include "db/odbc_connection.h"
 #include "db/odbc_query.h"
 #include "odbc_support.h"
-#include "plugin/text.h"
 #include "scoring/recalc.h"
 #include "scoring/report.h"
 #include "scoring/scoring.h"

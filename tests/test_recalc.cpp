@@ -1,5 +1,5 @@
+#include "contract/text.h"
 #include "scoring/recalc.h"
-#include "plugin/text.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "plugin/records.h"
+#include "contract/records.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "plugin/text.h"
+#include "contract/text.h"
 
 #include <gtest/gtest.h>
 

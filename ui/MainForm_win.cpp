@@ -1,14 +1,14 @@
 #include "ui/MainForm_win.h"
 
+#include "contract/text.h"
 #include "oblast/oblast.h"
 #include "oblast/oblast_win.h"
-#include "plugin/boundary_win.h"
-#include "plugin/module_win.h"
-#include "plugin/text.h"
 #include "scoring/report.h"
 #include "ui/control_ids.h"
 #include "ui/domlist_win.h"
 #include "ui/main_layout.h"
+#include "ui/win/boundary_win.h"
+#include "ui/win/module_win.h"
 
 #include <commctrl.h>
 
@@ -110,8 +110,26 @@ TfmMainForm* TfmMainForm::Create(const TQSOData* data) {
 }
 
 void TfmMainForm::Construct(const TQSOData* data) {
-    // 1. The window and its controls: per-monitor DPI aware and with the
-    // current look, both for this window only.
+    MakeWindow();
+    // From here on the exports and the window read the contact from the
+    // module's copy of the record, never from the host's.
+    CopyRecord(WorkingRecord, data);
+    const std::string caption = WorkingRecord.CaptionPrefix.str() + " in Morvel Russia";
+    SetWindowTextA(Handle(), caption.c_str());
+    // The scoring state queries the log on the host's own connection; every
+    // contact counted takes the multipliers window to its band.
+    void* connection =
+        reinterpret_cast<void*>(static_cast<std::uintptr_t>(WorkingRecord.ConnectionValue()));
+    m_state = std::make_unique<State>(UserLocaleKeyEquality(), connection);
+    m_state->scoring.SetBandFollower([this](const TQSOData& rec) { ShowDXList(rec); });
+    // The oblast file beside the host program. A file that exists but cannot
+    // be read throws, and Create destroys the half-built window.
+    m_state->domLines = LoadDomLines(WinFileSystem(), HostProgramPath());
+}
+
+void TfmMainForm::MakeWindow() {
+    // Per-monitor DPI aware and with the current look, both for this window
+    // only: the host's thread gets its own awareness and context back.
     ActivationScope look;
     DpiAwarenessScope dpiAware;
     m_dpi = ScreenDpi();
@@ -141,19 +159,6 @@ void TfmMainForm::Construct(const TQSOData* data) {
     m_multipliersButton = MakeControl("BUTTON", "Multipliers", BS_PUSHBUTTON | WS_TABSTOP, 0,
                                       m_panel, ui::kMultipliersButtonId, m_formFont.get());
     LayOut();
-
-    // 3. The host's record becomes the working record.
-    CopyRecord(WorkingRecord, data);
-    // 4. The caption.
-    const std::string caption = WorkingRecord.CaptionPrefix.str() + " in Morvel Russia";
-    SetWindowTextA(Handle(), caption.c_str());
-    // 5.-7. The scoring state and the log query on the host's connection.
-    void* connection =
-        reinterpret_cast<void*>(static_cast<std::uintptr_t>(WorkingRecord.ConnectionValue()));
-    m_state = std::make_unique<State>(UserLocaleKeyEquality(), connection);
-    m_state->scoring.SetBandFollower([this](const TQSOData& rec) { ShowDXList(rec); });
-    // 8. The oblast file.
-    m_state->domLines = LoadDomLines(WinFileSystem(), HostProgramPath());
 }
 
 void TfmMainForm::MakeFonts() {
@@ -333,8 +338,8 @@ void TfmMainForm::FlushStatisticText() {
     if (!m_pendingText || m_statistic == nullptr) {
         return;
     }
-    // An edit control ends its text at the first zero byte; the rest of the
-    // table must still show.
+    // An edit control ends its text at the first zero byte, so zero bytes
+    // are replaced and the rest of the table still shows.
     std::string shown = std::move(*m_pendingText);
     m_pendingText.reset();
     for (char& c : shown) {
@@ -413,6 +418,40 @@ void TfmMainForm::OnDestroy() {
     m_state.reset();
 }
 
+// The close button minimises: the plug-in counts until the host releases it.
+// A hidden window is first shown as _Run shows it.
+void TfmMainForm::OnCloseButton() {
+    if (!IsWindowVisible(Handle())) {
+        if (m_showing) {
+            m_minimisePending = true; // the first show minimises it
+            return;
+        }
+        ShowForm();
+        if (!IsWindowVisible(Handle())) {
+            return; // released or closed meanwhile
+        }
+    }
+    ShowWindow(Handle(), SW_MINIMIZE);
+}
+
+void TfmMainForm::OnClose() {
+    if (m_busy > 0) {
+        m_closePending = true;
+        return;
+    }
+    FormCloseQuery();
+    m_storage.Save(Handle(), false);
+    FormClose();
+}
+
+void TfmMainForm::OnRelease() {
+    if (m_busy > 0) {
+        m_releasePending = true;
+        return;
+    }
+    DestroyWindow(Handle());
+}
+
 LRESULT TfmMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SIZE:
@@ -428,19 +467,7 @@ LRESULT TfmMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_CLOSE) {
-            // The user cannot close the plug-in: the window only minimises,
-            // shown first as _Run shows it when it is not yet.
-            if (!IsWindowVisible(Handle())) {
-                if (m_showing) {
-                    m_minimisePending = true; // the first show minimises it
-                    return 0;
-                }
-                ShowForm();
-                if (!IsWindowVisible(Handle())) {
-                    return 0; // released or closed meanwhile
-                }
-            }
-            ShowWindow(Handle(), SW_MINIMIZE);
+            OnCloseButton();
             return 0;
         }
         break;
@@ -449,23 +476,13 @@ LRESULT TfmMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         WriteSettings();
         break;
     case WM_CLOSE:
-        if (m_busy > 0) {
-            m_closePending = true;
-            return 0;
-        }
-        FormCloseQuery();
-        m_storage.Save(Handle(), false);
-        FormClose();
+        OnClose();
         return 0;
     case kFlushTextMessage:
         FlushStatisticText();
         return 0;
     case kReleaseMessage:
-        if (m_busy > 0) {
-            m_releasePending = true;
-            return 0;
-        }
-        DestroyWindow(Handle());
+        OnRelease();
         return 0;
     case WM_DESTROY:
         OnDestroy();

@@ -53,6 +53,8 @@ private:
     ~TfmMainForm() override;
 
     void Construct(const TQSOData* data);
+    // The hidden window with its controls, fonts and layout at its DPI.
+    void MakeWindow();
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnFinalDestroy() override { delete this; }
 
@@ -65,6 +67,9 @@ private:
     void FormShow();
     void FormCloseQuery();
     void FormClose();
+    void OnCloseButton();
+    void OnClose();
+    void OnRelease();
     void OnDestroy();
     void ShowDXList(const TQSOData& rec);
 

@@ -1,6 +1,6 @@
 #include "ui/domlist_logic.h"
 
-#include "plugin/text.h"
+#include "contract/text.h"
 
 #include <limits>
 

@@ -1,11 +1,11 @@
 #include "ui/domlist_win.h"
 
-#include "plugin/boundary_win.h"
-#include "plugin/module_win.h"
-#include "plugin/text.h"
+#include "contract/text.h"
 #include "ui/MainForm_win.h"
 #include "ui/control_ids.h"
 #include "ui/main_layout.h"
+#include "ui/win/boundary_win.h"
+#include "ui/win/module_win.h"
 
 #include <algorithm>
 #include <exception>
@@ -113,7 +113,14 @@ void TfmDomList::Create() {
     }
     ui::KeepOnMonitor(Handle());
     MakeFonts();
+    MakeBandButtons();
+    MakeList();
+    FormCreate();
+    LayOut();
+}
 
+// The panel with the nine band buttons.
+void TfmDomList::MakeBandButtons() {
     m_panel = win::CreatePanel(Handle(), ui::kPanel2Id);
     for (std::size_t k = 0; k < m_bandButtons.size(); ++k) {
         const std::string caption(ui::BandTable[k]);
@@ -131,10 +138,14 @@ void TfmDomList::Create() {
         SetWindowSubclass(button, &TfmDomList::BandButtonProc, 1, reinterpret_cast<DWORD_PTR>(this));
         m_bandButtons[k] = button;
     }
-    // At design the button "10" is the pressed one.
+    // Until a band is applied, button 4 ("10") stands pressed, as the window
+    // was laid out.
     m_pressed = m_pressedWanted = 4;
     SendMessageA(m_bandButtons[3], BM_SETCHECK, BST_CHECKED, 0);
+}
 
+// LV1, the list of oblast codes, and the splitter above it.
+void TfmDomList::MakeList() {
     m_list = CreateWindowExA(
         0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_LIST | LVS_NOSORTHEADER, 0, 0, 0, 0,
         Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(ui::kBandListId)), ModuleInstance(),
@@ -146,8 +157,6 @@ void TfmDomList::Create() {
     SetWindowSubclass(m_list, &TfmDomList::ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
     m_splitter = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 0, 0, 0, 0,
                                  Handle(), nullptr, ModuleInstance(), nullptr);
-    FormCreate();
-    LayOut();
 }
 
 void TfmDomList::MakeFonts() {
@@ -426,6 +435,37 @@ void TfmDomList::FormClose() {
     }
 }
 
+void TfmDomList::OnCommand(int id, int code) {
+    if (code == BN_CLICKED && id >= ui::kFirstBandButtonId && id < ui::kFirstBandButtonId + 9) {
+        RzBitBtn1Click(id - ui::kFirstBandButtonId + 1);
+    }
+}
+
+void TfmDomList::OnDpiChanged(int dpi, const RECT& suggested) {
+    m_dpi = dpi > 0 ? dpi : ui::kDesignDpi;
+    MakeFonts();
+    SetWindowPos(Handle(), nullptr, suggested.left, suggested.top,
+                 suggested.right - suggested.left, suggested.bottom - suggested.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    LayOut();
+}
+
+// The splitter shows the up-and-down cursor; true when it was set.
+bool TfmDomList::OnSetCursor(HWND over) {
+    if (over != m_splitter) {
+        return false;
+    }
+    SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_SIZENS)));
+    return true;
+}
+
+void TfmDomList::OnDestroy() {
+    m_storage.Save(Handle(), true);
+    if (DomWindow == this) {
+        DomWindow = nullptr;
+    }
+}
+
 LRESULT TfmDomList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SIZE:
@@ -433,33 +473,20 @@ LRESULT TfmDomList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             LayOut();
         }
         return 0;
-    case WM_COMMAND: {
-        const int id = LOWORD(wParam);
-        if (HIWORD(wParam) == BN_CLICKED && id >= ui::kFirstBandButtonId &&
-            id < ui::kFirstBandButtonId + 9) {
-            RzBitBtn1Click(id - ui::kFirstBandButtonId + 1);
-        }
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
-    }
-    case WM_NOTIFY: {
-        auto* header = reinterpret_cast<NMHDR*>(lParam);
-        if (header->hwndFrom == m_list && header->code == NM_CUSTOMDRAW) {
+    case WM_NOTIFY:
+        if (const auto* header = reinterpret_cast<NMHDR*>(lParam);
+            header->hwndFrom == m_list && header->code == NM_CUSTOMDRAW) {
             return LV1CustomDrawItem(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
         }
         break;
-    }
-    case WM_DPICHANGED: {
-        m_dpi = HIWORD(wParam) > 0 ? HIWORD(wParam) : ui::kDesignDpi;
-        MakeFonts();
-        const RECT& r = *reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(Handle(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        LayOut();
+    case WM_DPICHANGED:
+        OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
-    }
     case WM_SETCURSOR:
-        if (reinterpret_cast<HWND>(wParam) == m_splitter) {
-            SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_SIZENS)));
+        if (OnSetCursor(reinterpret_cast<HWND>(wParam))) {
             return TRUE;
         }
         break;
@@ -476,10 +503,7 @@ LRESULT TfmDomList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         DestroyWindow(Handle());
         return 0;
     case WM_DESTROY:
-        m_storage.Save(Handle(), true);
-        if (DomWindow == this) {
-            DomWindow = nullptr;
-        }
+        OnDestroy();
         return 0;
     default:
         break;

@@ -42,6 +42,8 @@ private:
     ~TfmDomList() override;
 
     void Create();
+    void MakeBandButtons();
+    void MakeList();
     void MakeFonts();
     void FormCreate();
     void FormShow();
@@ -64,6 +66,10 @@ private:
     void PaintList();
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnCommand(int id, int code);
+    void OnDpiChanged(int dpi, const RECT& suggested);
+    bool OnSetCursor(HWND over);
+    void OnDestroy();
     void OnFinalDestroy() override { delete this; }
 
     TfmMainForm* m_owner;

@@ -1,8 +1,8 @@
 #include "ui/settings_win.h"
 
-#include "plugin/module_win.h"
-#include "plugin/text.h"
+#include "contract/text.h"
 #include "ui/win/handles.h"
+#include "ui/win/module_win.h"
 
 #include <exception>
 #include <vector>

@@ -18,7 +18,7 @@
 //
 // The floating-point and register faults follow every export; the others
 // follow the exports they concern.
-#include "plugin/contract.h"
+#include "contract/contract.h"
 
 #include <windows.h>
 

@@ -1,10 +1,10 @@
 // The recalculation against a PostgreSQL server that the test run starts
 // itself (server.sh, a CTest fixture): the same score as from an SQLite file,
 // and what the operator is left with when the server fails.
+#include "contract/text.h"
 #include "db/odbc_connection.h"
 #include "db/odbc_query.h"
 #include "odbc_support.h"
-#include "plugin/text.h"
 #include "scoring/recalc.h"
 
 #include <gtest/gtest.h>

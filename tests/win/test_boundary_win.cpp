@@ -1,4 +1,4 @@
-#include "plugin/boundary_win.h"
+#include "ui/win/boundary_win.h"
 
 #include "fpu_state.h"
 

@@ -1,6 +1,6 @@
 // MorvelRussia.dll as a host sees it: the export and import tables, the
 // register calling convention, and the host's floating-point state.
-#include "plugin/records.h"
+#include "contract/records.h"
 #include "regcall.h"
 
 #include <windows.h>

@@ -3,7 +3,7 @@
 // foreign stations sending serial numbers, a few per cent duplicates.
 #pragma once
 
-#include "plugin/records.h"
+#include "contract/records.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "tools/morvel-host/plugin_win.h"
 
-#include "plugin/text.h"
+#include "contract/text.h"
 #include "tools/morvel-host/handle_win.h"
 
 #include <utility>

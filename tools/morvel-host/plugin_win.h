@@ -1,9 +1,9 @@
 // The plug-in module as the host sees it: loaded with LoadLibraryA, its six
 // functions found by their exported names and called with the host's register
-// convention (plugin/contract.h).
+// convention (contract/contract.h).
 #pragma once
 
-#include "plugin/contract.h"
+#include "contract/contract.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
 #include "tools/morvel-host/screenshot_win.h"
 
-#include "plugin/text.h"
+#include "contract/text.h"
 #include "tools/morvel-host/handle_win.h"
 
 #include <cstring>
@@ -90,6 +90,19 @@ bool CopyShown(HWND window, HDC dc, int width, int height) {
     return copied;
 }
 
+// The picture in a top-down 24-bit DIB section's bits (rows padded to four
+// bytes).
+Picture PictureOfBits(const void* bits, int width, int height) {
+    Picture picture = Picture::Filled(width, height, kWhite);
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+    const std::size_t stride = (rowBytes + 3) / 4 * 4;
+    const auto* source = static_cast<const std::uint8_t*>(bits);
+    for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
+        std::memcpy(picture.pixels.data() + y * rowBytes, source + y * stride, rowBytes);
+    }
+    return picture;
+}
+
 } // namespace
 
 Picture PrintedWindow(HWND window) {
@@ -103,7 +116,6 @@ Picture PrintedWindow(HWND window) {
         throw Error("the window has no size (" + std::to_string(width) + " x " +
                     std::to_string(height) + ")");
     }
-
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -139,14 +151,7 @@ Picture PrintedWindow(HWND window) {
         throw Error("the window cannot be drawn: " + SystemMessage(error));
     }
 
-    Picture picture = Picture::Filled(width, height, kWhite);
-    const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
-    const std::size_t stride = (rowBytes + 3) / 4 * 4;
-    const auto* source = static_cast<const std::uint8_t*>(bits);
-    for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
-        std::memcpy(picture.pixels.data() + y * rowBytes, source + y * stride, rowBytes);
-    }
-    return picture;
+    return PictureOfBits(bits, width, height);
 }
 
 void SaveBmp(const Picture& picture, const std::string& path) {

@@ -287,6 +287,155 @@ std::string QueuedLine(std::string_view line, std::string_view verbField, int ne
     return std::string(queued);
 }
 
+// The fields after the verb, decoded.
+std::vector<std::string> DecodedFields(const VerbEntry& entry,
+                                       const std::vector<std::string_view>& raw) {
+    std::vector<std::string> fields;
+    for (std::size_t i = 1; i < raw.size(); ++i) {
+        try {
+            fields.push_back(DecodeField(raw[i]));
+        } catch (const ScriptError& e) {
+            throw ScriptError(std::string(entry.name) + ", field " + std::to_string(i + 1) +
+                              ": " + e.what());
+        }
+    }
+    return fields;
+}
+
+std::size_t TakeContact(const VerbEntry& entry, std::vector<std::string>& fields,
+                        Command& command) {
+    const std::size_t taken = std::min(fields.size(), kContactFields.size());
+    for (std::size_t i = 0; i < taken; ++i) {
+        CheckRecordText(std::string(entry.name) + ": " + std::string(kContactFields[i].name),
+                        fields[i]);
+        command.contact.*kContactFields[i].value = std::move(fields[i]);
+    }
+    return taken;
+}
+
+std::size_t TakeStatement(std::vector<std::string>& fields, Command& command) {
+    if (fields.empty() || fields[0].empty()) {
+        throw ScriptError("sql needs a statement");
+    }
+    if (fields[0].find('\0') != std::string::npos) {
+        throw ScriptError("sql: the statement holds a NUL byte");
+    }
+    command.statement = std::move(fields[0]);
+    return 1;
+}
+
+std::size_t TakeCountAndSeed(const std::string& name, const std::vector<std::string>& fields,
+                             Command& command) {
+    const std::string count = Field(fields, 0);
+    if (count.empty()) {
+        throw ScriptError(name + " needs a number of contacts");
+    }
+    command.count = static_cast<std::uint32_t>(ParseWhole(name + " count", count, kMaxAddMany));
+    command.seed = ParseSeed(name, Field(fields, 1));
+    return 2;
+}
+
+std::size_t TakeResourcesMode(const std::vector<std::string>& fields, Command& command) {
+    const std::string mode = Field(fields, 0);
+    if (mode == "mark") {
+        command.resources = ResourcesMode::Mark;
+    } else if (mode == "check") {
+        const std::string bytes = Field(fields, 1);
+        if (bytes.empty()) {
+            throw ScriptError("resources check needs the growth of private bytes allowed");
+        }
+        command.resources = ResourcesMode::Check;
+        command.growthBytes =
+            ParseWhole("resources check growth", bytes, UINT64_MAX, Unit{"bytes", "bytes"});
+        return 2;
+    } else if (!mode.empty()) {
+        throw ScriptError("resources takes nothing, mark or check BYTES, not " + Quoted(mode));
+    }
+    return 1;
+}
+
+std::size_t TakeThread(const std::vector<std::string>& fields, Command& command) {
+    const std::string where = Field(fields, 0);
+    if (!where.empty() && where != "thread") {
+        throw ScriptError("unload takes nothing or thread, not " + Quoted(where));
+    }
+    command.otherThread = !where.empty();
+    return 1;
+}
+
+std::size_t TakeCaptionPrefix(const std::vector<std::string>& fields, Command& command) {
+    if (!fields.empty()) {
+        CheckRecordText("load: the caption prefix", fields[0]);
+        command.captionPrefix = fields[0];
+    }
+    return 1;
+}
+
+std::size_t TakePosition(const std::vector<std::string>& fields, Command& command) {
+    constexpr std::uint64_t kMaxPixels = 100000;
+    const std::string x = Field(fields, 0);
+    const std::string y = Field(fields, 1);
+    if (x.empty() || y.empty()) {
+        throw ScriptError("move needs x and y in pixels");
+    }
+    command.x = static_cast<int>(ParseWhole("move x", x, kMaxPixels));
+    command.y = static_cast<int>(ParseWhole("move y", y, kMaxPixels));
+    return 2;
+}
+
+// Reads what the verb takes from the fields into the command; the number of
+// fields it took.
+std::size_t TakeFields(const VerbEntry& entry, const std::string& name,
+                       std::vector<std::string>& fields, Command& command) {
+    switch (entry.takes) {
+    case Takes::Nothing:
+    case Takes::ScriptLine:
+        return 0;
+    case Takes::Contact:
+        return TakeContact(entry, fields, command);
+    case Takes::Statement:
+        return TakeStatement(fields, command);
+    case Takes::Milliseconds:
+        command.milliseconds = ParseMilliseconds(name, Field(fields, 0));
+        return 1;
+    case Takes::SeedAndTime:
+        command.seed = ParseSeed(name, Field(fields, 0));
+        command.milliseconds = ParseMilliseconds(name, Field(fields, 1));
+        return 2;
+    case Takes::CountAndSeed:
+        return TakeCountAndSeed(name, fields, command);
+    case Takes::ResourcesMode:
+        return TakeResourcesMode(fields, command);
+    case Takes::Thread:
+        return TakeThread(fields, command);
+    case Takes::CaptionPrefix:
+        return TakeCaptionPrefix(fields, command);
+    case Takes::Position:
+        return TakePosition(fields, command);
+    case Takes::BandNumber:
+        command.band = ParseBand(fields.empty() ? std::string() : fields[0]);
+        return 1;
+    case Takes::Path:
+        command.path = CheckPath(entry.name, fields.empty() ? std::string() : fields[0]);
+        return 1;
+    }
+    return 0;
+}
+
+// Fields past those the verb takes must be empty.
+void CheckNoMoreFields(const VerbEntry& entry, const std::vector<std::string>& fields,
+                       std::size_t taken) {
+    for (std::size_t i = taken; i < fields.size(); ++i) {
+        if (!fields[i].empty()) {
+            const std::string takes = taken == 0   ? "no fields"
+                                      : taken == 1 ? "1 field"
+                                                   : std::to_string(taken) + " fields";
+            throw ScriptError(std::string(entry.name) + " takes " + takes + ", but field " +
+                              std::to_string(i + 2) + " is " + Quoted(fields[i]));
+        }
+    }
+}
+
 std::optional<Command> ParseNested(std::string_view line, int nesting) {
     if (IsSkippedLine(line)) {
         return std::nullopt;
@@ -298,131 +447,15 @@ std::optional<Command> ParseNested(std::string_view line, int nesting) {
     if (entry == kVerbs.end()) {
         throw ScriptError("unknown command " + Quoted(name));
     }
-
     Command command;
     command.verb = entry->verb;
     if (entry->takes == Takes::ScriptLine) {
         command.line = QueuedLine(line, raw[0], nesting);
         return command;
     }
-
-    std::vector<std::string> fields;
-    for (std::size_t i = 1; i < raw.size(); ++i) {
-        try {
-            fields.push_back(DecodeField(raw[i]));
-        } catch (const ScriptError& e) {
-            throw ScriptError(std::string(entry->name) + ", field " + std::to_string(i + 1) +
-                              ": " + e.what());
-        }
-    }
-
-    std::size_t taken = 0;
-    switch (entry->takes) {
-    case Takes::Nothing:
-    case Takes::ScriptLine:
-        break;
-    case Takes::Contact:
-        taken = std::min(fields.size(), kContactFields.size());
-        for (std::size_t i = 0; i < taken; ++i) {
-            CheckRecordText(std::string(entry->name) + ": " + std::string(kContactFields[i].name),
-                            fields[i]);
-            command.contact.*kContactFields[i].value = std::move(fields[i]);
-        }
-        break;
-    case Takes::Statement:
-        if (fields.empty() || fields[0].empty()) {
-            throw ScriptError("sql needs a statement");
-        }
-        if (fields[0].find('\0') != std::string::npos) {
-            throw ScriptError("sql: the statement holds a NUL byte");
-        }
-        command.statement = std::move(fields[0]);
-        taken = 1;
-        break;
-    case Takes::Milliseconds:
-        command.milliseconds = ParseMilliseconds(name, Field(fields, 0));
-        taken = 1;
-        break;
-    case Takes::SeedAndTime:
-        command.seed = ParseSeed(name, Field(fields, 0));
-        command.milliseconds = ParseMilliseconds(name, Field(fields, 1));
-        taken = 2;
-        break;
-    case Takes::CountAndSeed: {
-        const std::string count = Field(fields, 0);
-        if (count.empty()) {
-            throw ScriptError(name + " needs a number of contacts");
-        }
-        command.count = static_cast<std::uint32_t>(ParseWhole(name + " count", count, kMaxAddMany));
-        command.seed = ParseSeed(name, Field(fields, 1));
-        taken = 2;
-        break;
-    }
-    case Takes::ResourcesMode: {
-        const std::string mode = Field(fields, 0);
-        taken = 1;
-        if (mode == "mark") {
-            command.resources = ResourcesMode::Mark;
-        } else if (mode == "check") {
-            const std::string bytes = Field(fields, 1);
-            if (bytes.empty()) {
-                throw ScriptError("resources check needs the growth of private bytes allowed");
-            }
-            command.resources = ResourcesMode::Check;
-            command.growthBytes = ParseWhole("resources check growth", bytes, UINT64_MAX,
-                                             Unit{"bytes", "bytes"});
-            taken = 2;
-        } else if (!mode.empty()) {
-            throw ScriptError("resources takes nothing, mark or check BYTES, not " + Quoted(mode));
-        }
-        break;
-    }
-    case Takes::Thread: {
-        const std::string where = Field(fields, 0);
-        if (!where.empty() && where != "thread") {
-            throw ScriptError("unload takes nothing or thread, not " + Quoted(where));
-        }
-        command.otherThread = !where.empty();
-        taken = 1;
-        break;
-    }
-    case Takes::CaptionPrefix:
-        if (!fields.empty()) {
-            CheckRecordText("load: the caption prefix", fields[0]);
-            command.captionPrefix = fields[0];
-        }
-        taken = 1;
-        break;
-    case Takes::Position: {
-        constexpr std::uint64_t kMaxPixels = 100000;
-        const std::string x = Field(fields, 0);
-        const std::string y = Field(fields, 1);
-        if (x.empty() || y.empty()) {
-            throw ScriptError("move needs x and y in pixels");
-        }
-        command.x = static_cast<int>(ParseWhole("move x", x, kMaxPixels));
-        command.y = static_cast<int>(ParseWhole("move y", y, kMaxPixels));
-        taken = 2;
-        break;
-    }
-    case Takes::BandNumber:
-        command.band = ParseBand(fields.empty() ? std::string() : fields[0]);
-        taken = 1;
-        break;
-    case Takes::Path:
-        command.path = CheckPath(entry->name, fields.empty() ? std::string() : fields[0]);
-        taken = 1;
-        break;
-    }
-    for (std::size_t i = taken; i < fields.size(); ++i) {
-        if (!fields[i].empty()) {
-            const std::string takes = taken == 0   ? "no fields"
-                                      : taken == 1 ? "1 field"
-                                                   : std::to_string(taken) + " fields";
-            throw ScriptError(std::string(entry->name) + " takes " + takes + ", but field " +
-                              std::to_string(i + 2) + " is " + Quoted(fields[i]));
-        }
-    }
+    std::vector<std::string> fields = DecodedFields(*entry, raw);
+    const std::size_t taken = TakeFields(*entry, name, fields, command);
+    CheckNoMoreFields(*entry, fields, taken);
     return command;
 }
 

@@ -4,7 +4,7 @@
 // Nothing here touches Win32; the *_win.cpp files do the calls and the windows.
 #pragma once
 
-#include "plugin/records.h"
+#include "contract/records.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "tools/morvel-host/window_win.h"
 
-#include "plugin/text.h"
+#include "contract/text.h"
 #include "tools/morvel-host/script.h"
 
 #include <algorithm>

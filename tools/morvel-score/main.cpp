@@ -1,8 +1,8 @@
 // morvel-score: rebuilds a contest log's score exactly as the plug-in's
 // recalculation does and prints the statistics text.
+#include "contract/text.h"
 #include "db/odbc_connection.h"
 #include "db/odbc_query.h"
-#include "plugin/text.h"
 #include "scoring/recalc.h"
 #include "tools/platform_keys.h"
 

@@ -1,8 +1,8 @@
 #include "ui/win/window_base.h"
 
-#include "plugin/boundary_win.h"
-#include "plugin/module_win.h"
-#include "plugin/text.h"
+#include "contract/text.h"
+#include "ui/win/boundary_win.h"
+#include "ui/win/module_win.h"
 
 #include <exception>
 #include <string>

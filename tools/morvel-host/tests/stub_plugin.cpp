@@ -21,7 +21,7 @@
 //   _Release     destroys the main window
 // The recalculation is a posted follow-up message; the second one shows a
 // message box of two lines. The close box minimises the window.
-#include "plugin/contract.h"
+#include "contract/contract.h"
 
 #include <windows.h>
 

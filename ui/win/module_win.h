@@ -2,7 +2,7 @@
 // the plug-in's Windows code shares.
 #pragma once
 
-#include "plugin/records.h"
+#include "contract/records.h"
 
 #include <windows.h>
 

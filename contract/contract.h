@@ -16,7 +16,7 @@
 // file gives the exported names.
 #pragma once
 
-#include "plugin/records.h"
+#include "contract/records.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
-#include "plugin/unload_win.h"
+#include "ui/unload_win.h"
 
-#include "plugin/module_win.h"
 #include "ui/control_ids.h"
+#include "ui/win/module_win.h"
 #include "ui/win/window_base.h"
 
 #include <windows.h>

@@ -1,7 +1,7 @@
-#include "plugin/module_win.h"
+#include "ui/win/module_win.h"
 
+#include "contract/text.h"
 #include "oblast/oblast_win.h"
-#include "plugin/text.h"
 
 #include <commctrl.h>
 

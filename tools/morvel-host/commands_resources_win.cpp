@@ -1,0 +1,129 @@
+// Resources, files and screenshots: the process's GDI and USER objects and
+// memory against a mark, files held open against the plug-in, and pictures of
+// its windows.
+#include "contract/text.h"
+#include "tools/morvel-host/commands_win.h"
+#include "tools/morvel-host/multipliers_win.h"
+#include "tools/morvel-host/picture.h"
+#include "tools/morvel-host/screenshot_win.h"
+
+#include <cstdint>
+#include <exception>
+#include <utility>
+
+namespace morvel::host {
+
+namespace {
+
+constexpr std::uint8_t kWhite = 0xFF;
+
+std::string Signed(std::uint64_t now, std::uint64_t before) {
+    return now >= before ? "+" + std::to_string(now - before) : "-" + std::to_string(before - now);
+}
+
+// Said once a run, the first time the figures are not what they seem.
+void ExplainFigures(ResourcesSlot& slot, const Resources& now) {
+    if (slot.explained || (!now.countedHere && !now.fromPagefileUsage)) {
+        return;
+    }
+    slot.explained = true;
+    if (now.countedHere) {
+        Note("resources: the system counts no GUI objects here (GetGuiResources gives "
+             "0): GDI objects are the handles GetObjectType knows, USER objects this "
+             "process's windows, menus, icons and cursors");
+    }
+    if (now.fromPagefileUsage) {
+        Note("resources: PrivateUsage is 0 here: private bytes are PagefileUsage");
+    }
+}
+
+std::string Figures(const Resources& now) {
+    const std::string types = GdiTypes(now);
+    return "GDI " + std::to_string(now.gdi) + (types.empty() ? "" : " (" + types + ")") +
+           ", USER " + std::to_string(now.user) + ", private bytes " +
+           std::to_string(now.privateBytes);
+}
+
+std::string CheckAgainstMark(const ResourcesSlot& slot, const Resources& now,
+                             std::uint64_t growthBytes) {
+    if (!slot.mark) {
+        throw ScriptError("resources check: nothing to compare with (no resources mark)");
+    }
+    const Resources& mark = *slot.mark;
+    const bool grew = now.gdi > mark.gdi || now.user > mark.user ||
+                      (now.privateBytes > mark.privateBytes &&
+                       now.privateBytes - mark.privateBytes >= growthBytes);
+    const std::string changes = Signed(now.gdi, mark.gdi) + "\t" + Signed(now.user, mark.user) +
+                                "\t" + Signed(now.privateBytes, mark.privateBytes);
+    Note("resources since the mark: " + Figures(now) + " (" + OneLine(changes) +
+         "; private bytes may grow by less than " + std::to_string(growthBytes) + ")");
+    return grew ? "resources\tgrew\t" + changes + "\n" : "resources\tok\n";
+}
+
+} // namespace
+
+std::string ResourcesCommand(Host& host, const Command& command, std::size_t) {
+    const Resources now = MeasureResources();
+    ResourcesSlot& slot = host.ResourceMark();
+    ExplainFigures(slot, now);
+    switch (command.resources) {
+    case ResourcesMode::Show:
+        break;
+    case ResourcesMode::Mark:
+        slot.mark = now;
+        Note("resources at the mark: " + Figures(now));
+        return "resources\tmarked\n";
+    case ResourcesMode::Check:
+        return CheckAgainstMark(slot, now, command.growthBytes);
+    }
+    return "resources\t" + std::to_string(now.gdi) + "\t" + std::to_string(now.user) + "\t" +
+           std::to_string(now.privateBytes) + "\n";
+}
+
+// The main window and, when there is one, the multipliers window to its
+// right, as they draw themselves.
+std::string ScreenshotCommand(Host& host, const Command& command, std::size_t) {
+    const HWND main = host.ExistingMainWindow();
+    if (main == nullptr) {
+        return std::string("screenshot\terror\t") + kNoMainWindow + "\n";
+    }
+    Picture picture;
+    try {
+        picture = PrintedWindow(main);
+        if (const HWND multipliers = FindMultipliersWindow(); multipliers != nullptr) {
+            picture = SideBySide(picture, PrintedWindow(multipliers), kWhite);
+        }
+    } catch (const std::exception& e) {
+        return "screenshot\terror\t" + OneLine(e.what()) + "\n";
+    }
+    try {
+        SaveBmp(picture, ResolvePath(host.Directory(), command.path));
+    } catch (const std::exception& e) {
+        // Named as the script gave it.
+        return "screenshot\terror\tcannot write " + OneLine(command.path) + ": " +
+               OneLine(e.what()) + "\n";
+    }
+    return "screenshot\tok\n";
+}
+
+// Open with no sharing at all, so that nobody else can open the file until
+// unhold. A missing file is an error, not made: an empty file where there was
+// none would change what the plug-in sees.
+std::string HoldCommand(Host& host, const Command& command, std::size_t) {
+    const HANDLE file = CreateFileA(ResolvePath(host.Directory(), command.path).c_str(),
+                                    GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return "hold\terror\t" + OneLine(SystemMessage(GetLastError())) + "\n";
+    }
+    KernelHandle held(file);
+    host.Held().push_back(std::move(held));
+    return "hold\tok\n";
+}
+
+std::string UnholdCommand(Host& host, const Command&, std::size_t) {
+    host.Held().clear();
+    return "unhold\n";
+}
+
+} // namespace morvel::host
