@@ -136,11 +136,13 @@ int Run(const std::vector<std::string>& args) {
     } catch (const std::exception& e) {
         return Fail(e.what());
     }
-    const std::string connection = !options.sqliteFile.empty()
-                                       ? odbc::SqliteConnectionString(options.sqliteFile)
-                                       : options.odbcString;
+    std::string connection;
     std::unique_ptr<odbc::Connection> database;
     try {
+        // A file name the driver would misread (one holding ';') is refused
+        // here with a message, like any other failure to open the log.
+        connection = !options.sqliteFile.empty() ? odbc::SqliteConnectionString(options.sqliteFile)
+                                                 : options.odbcString;
         database = OpenDatabase(options, connection);
     } catch (const std::exception& e) {
         return Fail(e.what());
