@@ -47,7 +47,7 @@ cp "$win32/plugin/MorvelRussia.dll" "$win32/bench/morvel_bench_multipliers.exe" 
 # A prefix of its own, whose Wine server stays up for the whole run, so that
 # no program pays for starting it.
 export WINEPREFIX="$work/prefix"
-cp -a "$(scripts/wine-run --prefix-path)" "$WINEPREFIX"
+scripts/wine-run --copy-prefix "$WINEPREFIX"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
 wineserver -p
 

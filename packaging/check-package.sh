@@ -68,8 +68,7 @@ Total	     4	     4	     3	     4
 
 # A fresh prefix copied from the one the Wine runner keeps ready, without
 # settings from earlier runs.
-template=$("$here/../scripts/wine-run" --prefix-path)
-cp -a "$template" "$WINEPREFIX"
+"$here/../scripts/wine-run" --copy-prefix "$WINEPREFIX"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
 wine reg delete 'HKCU\Software\morvel-host' /f >/dev/null 2>&1 || true
 

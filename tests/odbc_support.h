@@ -5,13 +5,58 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace morvel::test {
+
+// What a command line wrote to its standard output, and how it ended.
+struct CommandOutput {
+    int status = -1; // the exit status; -1 when the program did not exit by itself
+    std::string out;
+};
+
+// The text as one word of a shell command line.
+inline std::string ShellQuoted(const std::string& arg) {
+    std::string out = "'";
+    for (char c : arg) {
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return out + "'";
+}
+
+// The program and its arguments as a shell command line.
+inline std::string CommandLine(const std::string& program, const std::vector<std::string>& args) {
+    std::string command = ShellQuoted(program);
+    for (const std::string& arg : args) {
+        command += " " + ShellQuoted(arg);
+    }
+    return command;
+}
+
+// Runs a command line through the shell and reads its standard output whole.
+inline CommandOutput RunCommand(const std::string& command) {
+    CommandOutput result;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        ADD_FAILURE() << "cannot run " << command;
+        return result;
+    }
+    char buffer[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        result.out.append(buffer, n);
+    }
+    const int status = ::pclose(pipe);
+    result.status = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
 
 // A fresh, empty file in the temporary directory, removed (with the journal
 // SQLite may leave beside it) when the object goes.

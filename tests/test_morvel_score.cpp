@@ -32,18 +32,6 @@ struct Outcome {
     std::string err;
 };
 
-std::string ShellQuoted(const std::string& arg) {
-    std::string out = "'";
-    for (char c : arg) {
-        if (c == '\'') {
-            out += "'\\''";
-        } else {
-            out += c;
-        }
-    }
-    return out + "'";
-}
-
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
@@ -53,24 +41,10 @@ std::string ReadFile(const std::string& path) {
 
 Outcome Run(const char* program, const Args& args) {
     test::TempFile errors(".txt");
-    std::string command = ShellQuoted(program);
-    for (const std::string& arg : args) {
-        command += " " + ShellQuoted(arg);
-    }
-    command += " 2>" + ShellQuoted(errors.path()) + " </dev/null";
-    Outcome result;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        ADD_FAILURE() << "cannot run " << command;
-        return result;
-    }
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        result.out.append(buffer, n);
-    }
-    const int status = ::pclose(pipe);
-    result.status = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const std::string command = test::CommandLine(program, args) + " 2>" +
+                                test::ShellQuoted(errors.path()) + " </dev/null";
+    const test::CommandOutput done = test::RunCommand(command);
+    Outcome result{done.status, done.out, {}};
     result.err = ReadFile(errors.path());
     return result;
 }

@@ -9,10 +9,12 @@
 #include "ui/main_layout.h"
 #include "ui/win/boundary_win.h"
 #include "ui/win/module_win.h"
+#include "ui/win/subclass_win.h"
 
 #include <commctrl.h>
 
 #include <exception>
+#include <optional>
 
 namespace morvel {
 
@@ -352,32 +354,25 @@ void TfmMainForm::FlushStatisticText() {
 
 LRESULT CALLBACK TfmMainForm::StatisticTextProc(HWND hwnd, UINT message, WPARAM wParam,
                                                 LPARAM lParam, UINT_PTR id, DWORD_PTR self) {
-    if (ProcessExiting()) {
-        return DefSubclassProc(hwnd, message, wParam, lParam);
-    }
-    const ModuleHold hold; // the edit's context menu runs a modal loop
-    FpuGuard guard;
-    try {
-        switch (message) {
-        case WM_GETTEXT:
-        case WM_GETTEXTLENGTH:
-        case WM_PAINT:
-        case EM_GETLINE:
-        case EM_GETLINECOUNT:
-        case EM_LINELENGTH:
-        case EM_LINEINDEX:
-        case EM_GETHANDLE:
-            reinterpret_cast<TfmMainForm*>(self)->FlushStatisticText();
-            break;
-        case WM_NCDESTROY:
-            RemoveWindowSubclass(hwnd, &TfmMainForm::StatisticTextProc, id);
-            break;
-        default:
-            break;
-        }
-    } catch (...) {
-    }
-    return DefSubclassProc(hwnd, message, wParam, lParam);
+    return win::SubclassEntry(
+        &TfmMainForm::StatisticTextProc, hwnd, message, wParam, lParam, id,
+        [&]() -> std::optional<LRESULT> {
+            switch (message) {
+            case WM_GETTEXT:
+            case WM_GETTEXTLENGTH:
+            case WM_PAINT:
+            case EM_GETLINE:
+            case EM_GETLINECOUNT:
+            case EM_LINELENGTH:
+            case EM_LINEINDEX:
+            case EM_GETHANDLE:
+                reinterpret_cast<TfmMainForm*>(self)->FlushStatisticText();
+                break;
+            default:
+                break;
+            }
+            return std::nullopt;
+        });
 }
 
 void TfmMainForm::OnCommand(int id, int code) {

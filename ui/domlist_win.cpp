@@ -6,9 +6,11 @@
 #include "ui/main_layout.h"
 #include "ui/win/boundary_win.h"
 #include "ui/win/module_win.h"
+#include "ui/win/subclass_win.h"
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <vector>
 
 namespace morvel {
@@ -249,55 +251,30 @@ void TfmDomList::ApplyPressedButton() {
 
 LRESULT CALLBACK TfmDomList::BandButtonProc(HWND hwnd, UINT message, WPARAM wParam,
                                             LPARAM lParam, UINT_PTR id, DWORD_PTR self) {
-    if (ProcessExiting()) {
-        return DefSubclassProc(hwnd, message, wParam, lParam);
-    }
-    const ModuleHold hold;
-    FpuGuard guard;
-    try {
-        switch (message) {
-        case BM_GETCHECK:
-        case BM_GETSTATE:
-        case WM_PAINT:
-            reinterpret_cast<TfmDomList*>(self)->ApplyPressedButton();
-            break;
-        case WM_NCDESTROY:
-            RemoveWindowSubclass(hwnd, &TfmDomList::BandButtonProc, id);
-            break;
-        default:
-            break;
-        }
-    } catch (...) {
-    }
-    return DefSubclassProc(hwnd, message, wParam, lParam);
+    return win::SubclassEntry(&TfmDomList::BandButtonProc, hwnd, message, wParam, lParam, id,
+                              [&]() -> std::optional<LRESULT> {
+                                  if (message == BM_GETCHECK || message == BM_GETSTATE ||
+                                      message == WM_PAINT) {
+                                      reinterpret_cast<TfmDomList*>(self)->ApplyPressedButton();
+                                  }
+                                  return std::nullopt;
+                              });
 }
 
 LRESULT CALLBACK TfmDomList::ListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                       UINT_PTR id, DWORD_PTR self) {
-    if (ProcessExiting()) {
-        return DefSubclassProc(hwnd, message, wParam, lParam);
-    }
-    const ModuleHold hold;
-    FpuGuard guard;
-    try {
-        switch (message) {
-        case WM_ERASEBKGND:
-            return 1; // the background is painted with the items, in the buffer
-        case WM_PAINT:
-            if (wParam == 0) {
+    return win::SubclassEntry(
+        &TfmDomList::ListProc, hwnd, message, wParam, lParam, id,
+        [&]() -> std::optional<LRESULT> {
+            if (message == WM_ERASEBKGND) {
+                return 1; // the background is painted with the items, in the buffer
+            }
+            if (message == WM_PAINT && wParam == 0) {
                 reinterpret_cast<TfmDomList*>(self)->PaintList();
                 return 0;
             }
-            break;
-        case WM_NCDESTROY:
-            RemoveWindowSubclass(hwnd, &TfmDomList::ListProc, id);
-            break;
-        default:
-            break;
-        }
-    } catch (...) {
-    }
-    return DefSubclassProc(hwnd, message, wParam, lParam);
+            return std::nullopt;
+        });
 }
 
 void TfmDomList::PaintList() {

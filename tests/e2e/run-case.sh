@@ -41,8 +41,7 @@ cleanup() {
 trap cleanup EXIT
 
 # A fresh prefix copied from the one the Wine runner keeps ready.
-template=$("$here/../../scripts/wine-run" --prefix-path)
-cp -a "$template" "$WINEPREFIX"
+"$here/../../scripts/wine-run" --copy-prefix "$WINEPREFIX"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
 # No settings from earlier runs in the template.
 wine reg delete 'HKCU\Software\morvel-host' /f >/dev/null 2>&1 || true

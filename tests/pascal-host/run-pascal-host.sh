@@ -111,8 +111,7 @@ cleanup() {
 trap cleanup EXIT
 
 # A fresh prefix copied from the one the Wine runner keeps ready.
-template=$("$here/../../scripts/wine-run" --prefix-path)
-cp -a "$template" "$WINEPREFIX"
+"$here/../../scripts/wine-run" --copy-prefix "$WINEPREFIX"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
 
 mkdir -p "$PASCAL_HOST_TMP/app/Plugins"

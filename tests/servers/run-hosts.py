@@ -141,10 +141,8 @@ class Case:
         self.wine_env.update(WINEPREFIX=os.path.join(self.tmp, "prefix"), WINEDEBUG="-all",
                              WINEDLLOVERRIDES="mscoree,mshtml=", WINEARCH="win32")
         here = os.path.dirname(os.path.abspath(__file__))
-        template = subprocess.check_output(
-            [os.path.join(here, "..", "..", "scripts", "wine-run"), "--prefix-path"],
-            text=True).strip()
-        shutil.copytree(template, self.wine_env["WINEPREFIX"], symlinks=True)
+        subprocess.check_call([os.path.join(here, "..", "..", "scripts", "wine-run"),
+                               "--copy-prefix", self.wine_env["WINEPREFIX"]])
         self.app = os.path.join(self.tmp, "app")
         os.makedirs(self.app)
         for exe, name in ((args.host, "morvel-host.exe"), (args.dll, "MorvelRussia.dll"),

@@ -30,43 +30,16 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-std::string ShellQuoted(const std::string& arg) {
-    std::string out = "'";
-    for (char c : arg) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
-
-struct Outcome {
-    int status = -1;
-    std::string out;
-};
+using Outcome = test::CommandOutput;
+using test::ShellQuoted;
 
 // Runs a command line with standard error joined to the output.
 Outcome Shell(const std::string& command) {
-    Outcome result;
-    FILE* pipe = ::popen(("{ " + command + "; } 2>&1").c_str(), "r");
-    if (pipe == nullptr) {
-        ADD_FAILURE() << "cannot run " << command;
-        return result;
-    }
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        result.out.append(buffer, n);
-    }
-    const int status = ::pclose(pipe);
-    result.status = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return test::RunCommand("{ " + command + "; } 2>&1");
 }
 
 Outcome RunTool(const char* program, const Args& args) {
-    std::string command = ShellQuoted(program);
-    for (const std::string& arg : args) {
-        command += " " + ShellQuoted(arg);
-    }
-    return Shell(command + " </dev/null");
+    return Shell(test::CommandLine(program, args) + " </dev/null");
 }
 
 // The instance the fixture started: the assignments server.sh wrote.
