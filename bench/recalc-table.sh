@@ -19,15 +19,10 @@ contacts=${1:-100000}
 rounds=${2:-5}
 native=${MORVEL_NATIVE_BUILD:-build/native}
 win32=${MORVEL_WIN32_BUILD:-build/win32}
-for f in "$native/tools/morvel-score" "$native/bench/morvel-odbc-scan" \
+need_builds "$native/tools/morvel-score" "$native/bench/morvel-odbc-scan" \
     "$native/bench/morvel_bench_recalc" "$win32/tools/morvel-score.exe" \
     "$win32/bench/morvel-odbc-scan.exe" "$win32/bench/morvel_bench_multipliers.exe" \
-    "$win32/bench/morvel_bench_exports.exe" "$win32/plugin/MorvelRussia.dll"; do
-    if [ ! -f "$f" ]; then
-        echo "$0: $f is missing: build the native and win32 presets first" >&2
-        exit 2
-    fi
-done
+    "$win32/bench/morvel_bench_exports.exe" "$win32/plugin/MorvelRussia.dll"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/morvel-table.XXXXXX")
 trap 'rm -rf "$work"' EXIT

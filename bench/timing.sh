@@ -48,3 +48,14 @@ one_display() {
         MORVEL_ONE_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$@"
     fi
 }
+
+# Stops the script unless every file given exists.
+need_builds() {
+    local f
+    for f in "$@"; do
+        if [ ! -f "$f" ]; then
+            echo "$0: $f is missing: build the native and win32 presets first" >&2
+            exit 2
+        fi
+    done
+}

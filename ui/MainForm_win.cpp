@@ -190,9 +190,7 @@ void TfmMainForm::FitClientArea() {
 void TfmMainForm::OnDpiChanged(int dpi, const RECT& suggested) {
     m_dpi = dpi > 0 ? dpi : ui::kDesignDpi;
     MakeFonts();
-    SetWindowPos(Handle(), nullptr, suggested.left, suggested.top,
-                 suggested.right - suggested.left, suggested.bottom - suggested.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    MoveToSuggested(suggested);
     LayOut();
 }
 

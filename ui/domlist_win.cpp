@@ -421,9 +421,7 @@ void TfmDomList::OnCommand(int id, int code) {
 void TfmDomList::OnDpiChanged(int dpi, const RECT& suggested) {
     m_dpi = dpi > 0 ? dpi : ui::kDesignDpi;
     MakeFonts();
-    SetWindowPos(Handle(), nullptr, suggested.left, suggested.top,
-                 suggested.right - suggested.left, suggested.bottom - suggested.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    MoveToSuggested(suggested);
     LayOut();
 }
 
