@@ -3,7 +3,8 @@
 #   layers       every #include goes down the layer order (scripts/check-layers.py)
 #   native       unit tests and a benchmark smoke run
 #   native-asan  the same tests under AddressSanitizer and UndefinedBehaviorSanitizer
-#   win32        the 32-bit Windows build and its tests under Wine
+#   win32        the 32-bit Windows release build and its tests under Wine
+#   win32-unit   the GoogleTest programs under Wine, against that build's DLL
 #   fuzz         a short libFuzzer run of every fuzz target (scripts/fuzz.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,7 +15,7 @@ echo "== layers =="
 python3 scripts/check-layers.py
 
 jobs=$(nproc)
-for preset in native native-asan win32; do
+for preset in native native-asan win32 win32-unit; do
     echo "== $preset =="
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j "$jobs"

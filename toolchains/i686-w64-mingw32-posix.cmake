@@ -1,22 +1,4 @@
-# 32-bit Windows (i686) with the mingw-w64 posix-thread compilers; the C and C++
-# runtimes are linked statically so that nothing but system DLLs is imported.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# A host guarantees only 4-byte stack alignment at the plug-in's entry points;
-# functions that need more realign their own frames.
-set(CMAKE_C_FLAGS_INIT "-mincoming-stack-boundary=2")
-set(CMAKE_CXX_FLAGS_INIT "-mincoming-stack-boundary=2")
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# GoogleTest's programs under Wine: the mingw-w64 posix-thread compilers, whose
+# C++ runtime has std::mutex (the win32-thread one has not).
+set(MORVEL_MINGW_THREADS posix)
+include(${CMAKE_CURRENT_LIST_DIR}/i686-w64-mingw32-common.cmake)

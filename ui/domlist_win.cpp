@@ -457,7 +457,7 @@ LRESULT TfmDomList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return LV1CustomDrawItem(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
         }
         break;
-    case WM_DPICHANGED:
+    case kDpiChangedMessage:
         OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_SETCURSOR:

@@ -54,16 +54,16 @@ private:
 // What a stress did, for standard error and for its verdict.
 struct StressRun {
     StressRun(std::uint64_t seedValue, std::uint32_t ms)
-        : plan(seedValue), seed(seedValue), milliseconds(ms), start(GetTickCount64()) {}
+        : plan(seedValue), seed(seedValue), milliseconds(ms), start(GetTickCount()) {}
 
     bool Over() const {
-        return events >= kMaxStressEvents || GetTickCount64() - start >= milliseconds;
+        return events >= kMaxStressEvents || GetTickCount() - start >= milliseconds;
     }
 
     StressPlan plan;
     std::uint64_t seed;
     std::uint32_t milliseconds;
-    ULONGLONG start;
+    DWORD start; // GetTickCount: the difference is right across its wrap
     std::vector<loggen::Contact> contacts;
     std::size_t logged = 0; // contacts taken from the pool for "log"
     bool running = false;   // run, and not released since

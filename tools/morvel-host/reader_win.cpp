@@ -4,23 +4,42 @@
 #include "tools/morvel-host/script.h"
 
 #include <deque>
-#include <mutex>
-#include <thread>
+#include <memory>
 #include <vector>
 
 namespace morvel::host {
 
+// The reading thread and the script loop share this; a critical section
+// guards it (the release build's C++ runtime has no std::mutex).
 struct ScriptReader::Shared {
+    Shared() { InitializeCriticalSection(&section); }
+    ~Shared() { DeleteCriticalSection(&section); }
+    Shared(const Shared&) = delete;
+    Shared& operator=(const Shared&) = delete;
+
     HANDLE input = nullptr; // owned by file when the script is a file
     KernelHandle file;
     KernelHandle ready;
-    std::mutex mutex;
+    CRITICAL_SECTION section;
     std::deque<std::string> lines;
     bool ended = false;
     std::string failure;
 };
 
 namespace {
+
+class Locked {
+public:
+    explicit Locked(ScriptReader::Shared& shared) : m_section(&shared.section) {
+        EnterCriticalSection(m_section);
+    }
+    ~Locked() { LeaveCriticalSection(m_section); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+private:
+    CRITICAL_SECTION* m_section;
+};
 
 void ReadAll(const std::shared_ptr<ScriptReader::Shared>& shared) {
     LineSplitter splitter;
@@ -43,7 +62,7 @@ void ReadAll(const std::shared_ptr<ScriptReader::Shared>& shared) {
         }
         splitter.Feed(std::string_view(buffer.data(), got), lines);
         if (!lines.empty()) {
-            const std::lock_guard lock(shared->mutex);
+            const Locked lock(*shared);
             for (std::string& line : lines) {
                 shared->lines.push_back(std::move(line));
             }
@@ -52,7 +71,7 @@ void ReadAll(const std::shared_ptr<ScriptReader::Shared>& shared) {
         }
     }
     const std::optional<std::string> last = splitter.Finish();
-    const std::lock_guard lock(shared->mutex);
+    const Locked lock(*shared);
     if (last) {
         shared->lines.push_back(*last);
     }
@@ -61,15 +80,20 @@ void ReadAll(const std::shared_ptr<ScriptReader::Shared>& shared) {
     SetEvent(shared->ready.Get());
 }
 
-void ReadAllCaught(std::shared_ptr<ScriptReader::Shared> shared) {
+// The thread's procedure; param is a std::shared_ptr<Shared> of its own.
+DWORD WINAPI ReadAllCaught(void* param) {
+    const std::unique_ptr<std::shared_ptr<ScriptReader::Shared>> owned(
+        static_cast<std::shared_ptr<ScriptReader::Shared>*>(param));
+    const std::shared_ptr<ScriptReader::Shared>& shared = *owned;
     try {
         ReadAll(shared);
     } catch (const std::exception& e) {
-        const std::lock_guard lock(shared->mutex);
+        const Locked lock(*shared);
         shared->failure = std::string("cannot read the script: ") + e.what();
         shared->ended = true;
         SetEvent(shared->ready.Get());
     }
+    return 0;
 }
 
 } // namespace
@@ -91,11 +115,17 @@ ScriptReader::ScriptReader(const std::string& path) : m_shared(std::make_shared<
     if (!m_shared->ready) {
         throw Error("cannot read the script: " + SystemMessage(GetLastError()));
     }
-    std::thread(ReadAllCaught, m_shared).detach();
+    auto param = std::make_unique<std::shared_ptr<Shared>>(m_shared);
+    const HANDLE thread = CreateThread(nullptr, 0, &ReadAllCaught, param.get(), 0, nullptr);
+    if (thread == nullptr) {
+        throw Error("cannot read the script: " + SystemMessage(GetLastError()));
+    }
+    param.release(); // the thread's now
+    CloseHandle(thread);
 }
 
 ScriptReader::State ScriptReader::Next(std::string& line) {
-    const std::lock_guard lock(m_shared->mutex);
+    const Locked lock(*m_shared);
     if (!m_shared->lines.empty()) {
         line = std::move(m_shared->lines.front());
         m_shared->lines.pop_front();
@@ -109,7 +139,7 @@ HANDLE ScriptReader::Ready() const {
 }
 
 std::string ScriptReader::Failure() const {
-    const std::lock_guard lock(m_shared->mutex);
+    const Locked lock(*m_shared);
     return m_shared->failure;
 }
 

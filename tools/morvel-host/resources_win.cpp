@@ -100,8 +100,8 @@ Resources MeasureResources() {
     }
     PROCESS_MEMORY_COUNTERS_EX memory{};
     memory.cb = sizeof memory;
-    if (!K32GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
-                                 sizeof memory)) {
+    if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                              sizeof memory)) {
         throw Error("resources: cannot read the memory counters: " +
                     SystemMessage(GetLastError()));
     }

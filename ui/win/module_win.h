@@ -109,6 +109,10 @@ private:
     void* m_previous = nullptr;
 };
 
+// WM_DPICHANGED: sent from Windows 8.1 on to a per-monitor aware window whose
+// pixels per inch change; headers for Windows XP do not declare it.
+inline constexpr UINT kDpiChangedMessage = 0x02E0;
+
 // The pixels per inch a window is shown at: its monitor's where the system
 // knows per-monitor DPI, else the screen's.
 int WindowDpi(HWND window);
