@@ -30,40 +30,10 @@ using namespace morvel;
 using bench::Now;
 using bench::Pump;
 
-struct Search {
-    int id;
-    HWND found;
-};
-
-BOOL CALLBACK Match(HWND hwnd, LPARAM param) {
-    auto* search = reinterpret_cast<Search*>(param);
-    if (GetDlgCtrlID(hwnd) == search->id) {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND Control(HWND parent, int id) {
-    Search search{id, nullptr};
-    EnumChildWindows(parent, &Match, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-BOOL CALLBACK MatchDomList(HWND hwnd, LPARAM param) {
-    char name[64] = {};
-    GetClassNameA(hwnd, name, sizeof name);
-    if (std::strcmp(name, ui::kDomListClass) == 0) {
-        *reinterpret_cast<HWND*>(param) = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
+using bench::Control;
 
 HWND DomList() {
-    HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), &MatchDomList, reinterpret_cast<LPARAM>(&found));
-    return found;
+    return bench::ThreadWindowOfClass(ui::kDomListClass);
 }
 
 // One recalculation from a click on "Recalc Statistic", with the repaints it
@@ -109,18 +79,7 @@ int main(int argc, char** argv) {
         reinterpret_cast<ReleaseProc>(reinterpret_cast<void*>(GetProcAddress(dll, "_Release")));
     try {
         if (log.empty() && source.empty()) {
-            if (std::FILE* f = std::fopen(made.c_str(), "wb")) {
-                std::fclose(f);
-            }
-            odbc::Connection maker(odbc::SqliteConnectionString(made));
-            maker.Execute("CREATE TABLE Log (CallSign TEXT, DigiBand TEXT, QSOMode TEXT, "
-                          "QSOReportRecived TEXT, DXCCPrefix TEXT, MainPrefix TEXT, "
-                          "Continent TEXT)");
-            for (const auto& c : loggen::Generate({500, 3})) {
-                maker.Execute("INSERT INTO Log VALUES ('" + c.CallSign + "','" + c.DigiBand +
-                              "','" + c.QSOMode + "','" + c.QSOReportRecived + "','" +
-                              c.DXCCPrefix + "','" + c.MainPrefix + "','" + c.Continent + "')");
-            }
+            bench::MakeSqliteLog(made, 500, 3);
             log = made;
         }
         odbc::Connection db(source.empty() ? odbc::SqliteConnectionString(log) : source);

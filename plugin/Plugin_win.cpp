@@ -1,10 +1,11 @@
-// The six exports of MorvelRussia.dll. Each one is as thin as a main: it
-// guards the host's floating-point state, lets no exception out, and hands the
-// work to the main window.
+// The six exports of MorvelRussia.dll. Each one is an entry stub around a body
+// as thin as a main: it guards the host's floating-point state, lets no
+// exception out, and hands the work to the main window.
 #include "contract/contract.h"
 #include "ui/MainForm_win.h"
 #include "ui/unload_win.h"
 #include "ui/win/boundary_win.h"
+#include "ui/win/entry_win.h"
 #include "ui/win/module_win.h"
 
 #include <exception>
@@ -12,11 +13,18 @@
 
 using namespace morvel;
 
+namespace __gnu_cxx {
+// The C++ runtime's: frees the emergency exception pool it allocates when the
+// module starts, which it otherwise never frees.
+void __freeres() noexcept;
+} // namespace __gnu_cxx
+
 extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         SetModuleInstance(instance);
+        MakeExitThunk();
     } else if (reason == DLL_PROCESS_DETACH) {
         if (reserved != nullptr) {
             // Process exit: other threads are gone, possibly in the middle of
@@ -24,18 +32,20 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
             SetProcessExiting();
         } else {
             Boundary([] { UnloadModule(); });
+            // Linked statically, the runtime is loaded and unloaded with the
+            // module: without this every unload would leave its pool behind.
+            __gnu_cxx::__freeres();
         }
     }
     return TRUE;
 }
 
-MORVEL_REGISTER void MorvelGetInfo(TPluginInfo* info) {
+MORVEL_REGISTER void MorvelGetInfoBody(TPluginInfo* info) noexcept {
     Boundary([&] { FillPluginInfo(*info); });
 }
 
-MORVEL_REGISTER std::uintptr_t MorvelRun(std::int32_t /*ignored*/, const TQSOData* data) {
+MORVEL_REGISTER std::uintptr_t MorvelRunBody(std::int32_t /*ignored*/, const TQSOData* data) noexcept {
     return Boundary(std::uintptr_t{0}, [&]() -> std::uintptr_t {
-        DropIdleHold();
         SavedAppHandle = ApplicationHandle;
         if (MainWindow == nullptr) {
             try {
@@ -52,25 +62,22 @@ MORVEL_REGISTER std::uintptr_t MorvelRun(std::int32_t /*ignored*/, const TQSODat
     });
 }
 
-MORVEL_REGISTER std::int32_t MorvelAddQSO(const TQSOData* data) {
+MORVEL_REGISTER std::int32_t MorvelAddQSOBody(const TQSOData* data) noexcept {
     return Boundary(kNotRunning, [&] {
-        DropIdleHold();
         CopyRecord(WorkingRecord, data);
         return MainWindow != nullptr ? MainWindow->AddQSO() : kNotRunning;
     });
 }
 
-MORVEL_REGISTER std::int32_t MorvelGetScore(const TQSOData* data) {
+MORVEL_REGISTER std::int32_t MorvelGetScoreBody(const TQSOData* data) noexcept {
     return Boundary(kNotRunning, [&] {
-        DropIdleHold();
         CopyRecord(WorkingRecord, data);
         return MainWindow != nullptr ? MainWindow->GetScore() : kNotRunning;
     });
 }
 
-MORVEL_REGISTER void MorvelGrabNumber(const TQSOData* data, ShortString* number) {
+MORVEL_REGISTER void MorvelGrabNumberBody(const TQSOData* data, ShortString* number) noexcept {
     Boundary([&] {
-        DropIdleHold();
         std::string code;
         try {
             CopyRecord(WorkingRecord, data);
@@ -84,9 +91,8 @@ MORVEL_REGISTER void MorvelGrabNumber(const TQSOData* data, ShortString* number)
     });
 }
 
-MORVEL_REGISTER void MorvelRelease() {
+MORVEL_REGISTER void MorvelReleaseBody() noexcept {
     Boundary([] {
-        DropIdleHold();
         ApplicationHandle = SavedAppHandle;
         if (TfmMainForm* form = MainWindow) {
             MainWindow = nullptr;
@@ -96,3 +102,12 @@ MORVEL_REGISTER void MorvelRelease() {
 }
 
 } // extern "C"
+
+// The exports themselves: the host's register convention passes every
+// argument in a register, so the stubs take no stack bytes.
+MORVEL_ENTRY("_MorvelGrabNumber", "_MorvelGrabNumberBody", 0);
+MORVEL_ENTRY("_MorvelRelease", "_MorvelReleaseBody", 0);
+MORVEL_ENTRY("_MorvelGetScore", "_MorvelGetScoreBody", 0);
+MORVEL_ENTRY("_MorvelAddQSO", "_MorvelAddQSOBody", 0);
+MORVEL_ENTRY("_MorvelRun", "_MorvelRunBody", 0);
+MORVEL_ENTRY("_MorvelGetInfo", "_MorvelGetInfoBody", 0);

@@ -9,7 +9,6 @@
 #include "ui/main_layout.h"
 #include "ui/win/boundary_win.h"
 #include "ui/win/module_win.h"
-#include "ui/win/subclass_win.h"
 
 #include <commctrl.h>
 
@@ -153,9 +152,8 @@ void TfmMainForm::MakeWindow() {
                               ES_MULTILINE | ES_WANTRETURN | ES_AUTOHSCROLL | ES_AUTOVSCROLL |
                                   WS_TABSTOP,
                               WS_EX_CLIENTEDGE, Handle(), ui::kStatisticTextId, m_memoFont.get());
-    SetWindowSubclass(m_statistic, &TfmMainForm::StatisticTextProc, 1,
-                      reinterpret_cast<DWORD_PTR>(this));
-    m_panel = win::CreatePanel(Handle(), ui::kPanel1Id);
+    Subclass(m_statistic, 1);
+    m_panel = win::CreatePanel(Handle(), ui::kPanel1Id, ui::kPanelClass);
     m_recalcButton = MakeControl("BUTTON", "Recalc Statistic", BS_PUSHBUTTON | WS_TABSTOP, 0,
                                  m_panel, ui::kRecalcButtonId, m_formFont.get());
     m_multipliersButton = MakeControl("BUTTON", "Multipliers", BS_PUSHBUTTON | WS_TABSTOP, 0,
@@ -350,27 +348,23 @@ void TfmMainForm::FlushStatisticText() {
     SetWindowTextA(m_statistic, shown.c_str());
 }
 
-LRESULT CALLBACK TfmMainForm::StatisticTextProc(HWND hwnd, UINT message, WPARAM wParam,
-                                                LPARAM lParam, UINT_PTR id, DWORD_PTR self) {
-    return win::SubclassEntry(
-        &TfmMainForm::StatisticTextProc, hwnd, message, wParam, lParam, id,
-        [&]() -> std::optional<LRESULT> {
-            switch (message) {
-            case WM_GETTEXT:
-            case WM_GETTEXTLENGTH:
-            case WM_PAINT:
-            case EM_GETLINE:
-            case EM_GETLINECOUNT:
-            case EM_LINELENGTH:
-            case EM_LINEINDEX:
-            case EM_GETHANDLE:
-                reinterpret_cast<TfmMainForm*>(self)->FlushStatisticText();
-                break;
-            default:
-                break;
-            }
-            return std::nullopt;
-        });
+std::optional<LRESULT> TfmMainForm::OnSubclassMessage(UINT_PTR, HWND, UINT message, WPARAM,
+                                                     LPARAM) {
+    switch (message) {
+    case WM_GETTEXT:
+    case WM_GETTEXTLENGTH:
+    case WM_PAINT:
+    case EM_GETLINE:
+    case EM_GETLINECOUNT:
+    case EM_LINELENGTH:
+    case EM_LINEINDEX:
+    case EM_GETHANDLE:
+        FlushStatisticText();
+        break;
+    default:
+        break;
+    }
+    return std::nullopt;
 }
 
 void TfmMainForm::OnCommand(int id, int code) {

@@ -6,6 +6,7 @@
 #include "scoring/scoring.h"
 #include "ui/settings_win.h"
 #include "ui/win/handles.h"
+#include "ui/win/subclass_win.h"
 #include "ui/win/window_base.h"
 
 #include <memory>
@@ -15,7 +16,9 @@
 
 namespace morvel {
 
-class TfmMainForm final : public win::WindowBase, private RecalcWindow {
+class TfmMainForm final : public win::WindowBase,
+                          private win::SubclassHandler,
+                          private RecalcWindow {
 public:
     // Builds the (hidden) window from the host's record; the record is copied
     // into WorkingRecord on the way. A failure (the oblast file exists but
@@ -82,8 +85,9 @@ private:
     void MarkStatisticStale();
     void ComposeStaleText();
     void PostFlush();
-    static LRESULT CALLBACK StatisticTextProc(HWND hwnd, UINT message, WPARAM wParam,
-                                              LPARAM lParam, UINT_PTR id, DWORD_PTR self);
+    // The text area's subclass: whoever reads or paints it gets the text first.
+    std::optional<LRESULT> OnSubclassMessage(UINT_PTR id, HWND hwnd, UINT message, WPARAM wParam,
+                                             LPARAM lParam) override;
 
     // RecalcWindow
     void ProcessMessages() override;

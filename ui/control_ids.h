@@ -7,6 +7,7 @@ namespace morvel::ui {
 // Window class names (the classes' names, as the settings store uses them).
 inline constexpr const char* kMainFormClass = "TfmMainForm";
 inline constexpr const char* kDomListClass = "TfmDomList";
+inline constexpr const char* kPanelClass = "MorvelPanel"; // Panel1 and Panel2
 
 // Main window.
 inline constexpr int kPanel1Id = 100;

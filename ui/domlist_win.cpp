@@ -6,7 +6,6 @@
 #include "ui/main_layout.h"
 #include "ui/win/boundary_win.h"
 #include "ui/win/module_win.h"
-#include "ui/win/subclass_win.h"
 
 #include <algorithm>
 #include <exception>
@@ -30,6 +29,8 @@ constexpr int kPanelHeight = 18;
 constexpr int kSplitterHeight = 3;
 constexpr COLORREF kWorkedColour = RGB(0, 0, 255);
 constexpr COLORREF kPlainColour = RGB(0, 0, 0);
+constexpr UINT_PTR kBandButtonSubclass = 1;
+constexpr UINT_PTR kListSubclass = 2;
 
 int ScreenDpi() {
     win::WindowDC dc(nullptr);
@@ -123,7 +124,7 @@ void TfmDomList::Create() {
 
 // The panel with the nine band buttons.
 void TfmDomList::MakeBandButtons() {
-    m_panel = win::CreatePanel(Handle(), ui::kPanel2Id);
+    m_panel = win::CreatePanel(Handle(), ui::kPanel2Id, ui::kPanelClass);
     for (std::size_t k = 0; k < m_bandButtons.size(); ++k) {
         const std::string caption(ui::BandTable[k]);
         // Push-like radio buttons: one exclusive group, one stays pressed; no
@@ -137,7 +138,7 @@ void TfmDomList::MakeBandButtons() {
             throw Error("Cannot create the band buttons");
         }
         SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(m_formFont.get()), FALSE);
-        SetWindowSubclass(button, &TfmDomList::BandButtonProc, 1, reinterpret_cast<DWORD_PTR>(this));
+        Subclass(button, kBandButtonSubclass);
         m_bandButtons[k] = button;
     }
     // Until a band is applied, button 4 ("10") stands pressed, as the window
@@ -156,7 +157,7 @@ void TfmDomList::MakeList() {
         throw Error("Cannot create the oblast list");
     }
     SendMessageA(m_list, WM_SETFONT, reinterpret_cast<WPARAM>(m_listFont.get()), FALSE);
-    SetWindowSubclass(m_list, &TfmDomList::ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    Subclass(m_list, kListSubclass);
     m_splitter = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 0, 0, 0, 0,
                                  Handle(), nullptr, ModuleInstance(), nullptr);
 }
@@ -249,32 +250,22 @@ void TfmDomList::ApplyPressedButton() {
     }
 }
 
-LRESULT CALLBACK TfmDomList::BandButtonProc(HWND hwnd, UINT message, WPARAM wParam,
-                                            LPARAM lParam, UINT_PTR id, DWORD_PTR self) {
-    return win::SubclassEntry(&TfmDomList::BandButtonProc, hwnd, message, wParam, lParam, id,
-                              [&]() -> std::optional<LRESULT> {
-                                  if (message == BM_GETCHECK || message == BM_GETSTATE ||
-                                      message == WM_PAINT) {
-                                      reinterpret_cast<TfmDomList*>(self)->ApplyPressedButton();
-                                  }
-                                  return std::nullopt;
-                              });
-}
-
-LRESULT CALLBACK TfmDomList::ListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                      UINT_PTR id, DWORD_PTR self) {
-    return win::SubclassEntry(
-        &TfmDomList::ListProc, hwnd, message, wParam, lParam, id,
-        [&]() -> std::optional<LRESULT> {
-            if (message == WM_ERASEBKGND) {
-                return 1; // the background is painted with the items, in the buffer
-            }
-            if (message == WM_PAINT && wParam == 0) {
-                reinterpret_cast<TfmDomList*>(self)->PaintList();
-                return 0;
-            }
-            return std::nullopt;
-        });
+std::optional<LRESULT> TfmDomList::OnSubclassMessage(UINT_PTR id, HWND, UINT message,
+                                                    WPARAM wParam, LPARAM) {
+    if (id == kBandButtonSubclass) {
+        if (message == BM_GETCHECK || message == BM_GETSTATE || message == WM_PAINT) {
+            ApplyPressedButton();
+        }
+    } else if (id == kListSubclass) {
+        if (message == WM_ERASEBKGND) {
+            return 1; // the background is painted with the items, in the buffer
+        }
+        if (message == WM_PAINT && wParam == 0) {
+            PaintList();
+            return 0;
+        }
+    }
+    return std::nullopt;
 }
 
 void TfmDomList::PaintList() {

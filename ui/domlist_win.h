@@ -5,6 +5,7 @@
 #include "ui/domlist_logic.h"
 #include "ui/settings_win.h"
 #include "ui/win/handles.h"
+#include "ui/win/subclass_win.h"
 #include "ui/win/window_base.h"
 
 #include <commctrl.h>
@@ -17,7 +18,7 @@ namespace morvel {
 
 class TfmMainForm;
 
-class TfmDomList final : public win::WindowBase {
+class TfmDomList final : public win::WindowBase, private win::SubclassHandler {
 public:
     // btnOBL1Click: opens the window unless one is open (which is then left
     // where it is).
@@ -57,12 +58,11 @@ private:
     // moves the band for nearly every row, and a button redraws itself
     // whenever its state is set.
     void ApplyPressedButton();
-    static LRESULT CALLBACK BandButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                           UINT_PTR id, DWORD_PTR self);
-    // LV1 painted through a buffer of the whole client area: no flicker, and
-    // no part of it left unpainted.
-    static LRESULT CALLBACK ListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                     UINT_PTR id, DWORD_PTR self);
+    // The band buttons' subclass applies the pressed button before one is
+    // read or painted; LV1's paints it through a buffer of the whole client
+    // area: no flicker, and no part of it left unpainted.
+    std::optional<LRESULT> OnSubclassMessage(UINT_PTR id, HWND hwnd, UINT message, WPARAM wParam,
+                                             LPARAM lParam) override;
     void PaintList();
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -1,6 +1,7 @@
 #include "ui/unload_win.h"
 
 #include "ui/control_ids.h"
+#include "ui/win/entry_win.h"
 #include "ui/win/module_win.h"
 #include "ui/win/window_base.h"
 
@@ -26,7 +27,11 @@ bool IsClass(HWND window, const char* name) {
 
 BOOL CALLBACK CollectOwnWindow(HWND window, LPARAM param) {
     if (OwnClass(window)) {
-        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+        try {
+            reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+        } catch (...) {
+            return FALSE; // no memory: the windows found so far are handled
+        }
     }
     return TRUE;
 }
@@ -80,11 +85,15 @@ void UnloadModule() {
             MakeInert(window);
         }
     }
-    CloseHoldDropper();
     win::UnregisterWindowClasses();
     MainWindow = nullptr;
     DomWindow = nullptr;
     ReleaseActivationContext();
+    if (ownThread) {
+        // On another thread the windows' thread may still be returning
+        // through the exit code: it stays for the process.
+        FreeExitThunk();
+    }
 }
 
 } // namespace morvel

@@ -47,6 +47,9 @@ constexpr std::array kCommands{
     CommandEntry{Verb::Reconnect, &ReconnectCommand},
     CommandEntry{Verb::Move, &MoveCommand},
     CommandEntry{Verb::Exit, &ExitCommand},
+    CommandEntry{Verb::Hover, &HoverCommand},
+    CommandEntry{Verb::Repaint, &RepaintCommand},
+    CommandEntry{Verb::Classes, &ClassesCommand},
 };
 
 // The table is in the order of Verb, so a verb finds its entry by its value.
@@ -59,7 +62,7 @@ constexpr bool InVerbOrder() {
     return true;
 }
 static_assert(InVerbOrder(), "kCommands lists every verb once, in the order of Verb");
-static_assert(kCommands.size() == static_cast<std::size_t>(Verb::Exit) + 1,
+static_assert(kCommands.size() == static_cast<std::size_t>(Verb::Classes) + 1,
               "kCommands lists every verb");
 
 } // namespace

@@ -43,6 +43,8 @@ std::string BandNowCommand(Host& host, const Command& command, std::size_t numbe
 std::string WindowsCommand(Host& host, const Command& command, std::size_t number);
 std::string StateCommand(Host& host, const Command& command, std::size_t number);
 std::string MoveCommand(Host& host, const Command& command, std::size_t number);
+std::string HoverCommand(Host& host, const Command& command, std::size_t number);
+std::string RepaintCommand(Host& host, const Command& command, std::size_t number);
 
 // Resources, files and screenshots (commands_resources_win.cpp).
 std::string ResourcesCommand(Host& host, const Command& command, std::size_t number);
@@ -57,6 +59,7 @@ std::string StressCommand(Host& host, const Command& command, std::size_t number
 std::string UnloadCommand(Host& host, const Command& command, std::size_t number);
 std::string LoadCommand(Host& host, const Command& command, std::size_t number);
 std::string LoadedCommand(Host& host, const Command& command, std::size_t number);
+std::string ClassesCommand(Host& host, const Command& command, std::size_t number);
 std::string ReconnectCommand(Host& host, const Command& command, std::size_t number);
 
 // The script's own flow (commands_script_win.cpp).

@@ -40,6 +40,29 @@ int VisibleThreadWindows() {
     return count;
 }
 
+BOOL CALLBACK CollectVisible(HWND window, LPARAM param) {
+    if (IsWindowVisible(window)) {
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    }
+    return TRUE;
+}
+
+// The visible top-level windows of this thread, and with children also
+// their visible descendants, each after its parent.
+std::vector<HWND> VisibleWindows(bool children) {
+    std::vector<HWND> tops;
+    EnumThreadWindows(GetCurrentThreadId(), &CollectVisible, reinterpret_cast<LPARAM>(&tops));
+    if (!children) {
+        return tops;
+    }
+    std::vector<HWND> all;
+    for (HWND top : tops) {
+        all.push_back(top);
+        EnumChildWindows(top, &CollectVisible, reinterpret_cast<LPARAM>(&all));
+    }
+    return all;
+}
+
 std::string MainWindowState(const Host& host) {
     const HWND main = host.ExistingMainWindow();
     if (main == nullptr) {
@@ -53,8 +76,14 @@ std::string MainWindowState(const Host& host) {
 
 } // namespace
 
-std::string RecalcCommand(Host& host, const Command&, std::size_t) {
-    host.Click(host.Control("recalc", ui::kRecalcButtonId));
+std::string RecalcCommand(Host& host, const Command& command, std::size_t) {
+    const HWND button = host.Control("recalc", ui::kRecalcButtonId);
+    if (command.noWait) {
+        SendMessageA(button, BM_CLICK, 0, 0);
+        host.HoldMessagesUntilNextCommand();
+    } else {
+        host.Click(button);
+    }
     return "recalc\n";
 }
 
@@ -147,6 +176,32 @@ std::string MoveCommand(Host& host, const Command& command, std::size_t) {
     SendMessageA(main, WM_EXITSIZEMOVE, 0, 0);
     host.Pump().Settle();
     return "move\n";
+}
+
+// The operator's mouse over every visible window of the thread and each of
+// its controls in turn, through the system's own input (the pointer moved).
+std::string HoverCommand(Host& host, const Command&, std::size_t) {
+    for (HWND window : VisibleWindows(true)) {
+        RECT r{};
+        if (IsWindow(window) && GetWindowRect(window, &r)) {
+            SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+            host.Pump().Settle();
+        }
+    }
+    SetCursorPos(0, 0);
+    host.Pump().Settle();
+    return "hover\n";
+}
+
+// Every visible window of the thread uncovered: frames, areas and controls
+// to be painted again; the messages must run out.
+std::string RepaintCommand(Host& host, const Command&, std::size_t) {
+    for (HWND window : VisibleWindows(false)) {
+        RedrawWindow(window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    }
+    host.Pump().Settle();
+    return "repaint\n";
 }
 
 } // namespace morvel::host

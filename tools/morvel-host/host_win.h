@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace morvel::host {
@@ -73,6 +74,12 @@ public:
     void Finish();
 
     bool OutputFailed() const { return m_outputFailed; }
+
+    // No message is handled between this command and the next one (as a
+    // logger whose message loop has ended): the script loop skips its drain
+    // once.
+    void HoldMessagesUntilNextCommand() { m_messagesHeld = true; }
+    bool TakeMessagesHeld() { return std::exchange(m_messagesHeld, false); }
 
     // For the commands.
     Plugin& Dll() { return m_plugin; }
@@ -136,6 +143,7 @@ private:
     StressSlot m_stress;
     ResourcesSlot m_resources;
     bool m_quit = false;
+    bool m_messagesHeld = false;
     bool m_outputFailed = false;
     // Last: its window goes first, so no queued line runs on a half-gone host.
     PostWindow m_queue;

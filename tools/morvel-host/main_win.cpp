@@ -74,7 +74,9 @@ int RunScript(ScriptReader& reader, Host& host, MessagePump& pump) {
     std::size_t number = 0;
     const KeepInQueue betweenCommands(pump, host.QueueMessage());
     for (;;) {
-        pump.Drain();
+        if (!host.TakeMessagesHeld()) {
+            pump.Drain();
+        }
         host.PrintMessageBoxes();
         if (host.Ended()) {
             break;

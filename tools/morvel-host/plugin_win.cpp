@@ -115,6 +115,7 @@ void Plugin::Load() {
         throw Error("the plug-in " + path + " does not export " + names);
     }
     m_address = reinterpret_cast<const void*>(m_run);
+    m_base = module.Get();
     m_module = module.Release();
 }
 

@@ -32,6 +32,8 @@ public:
     // Whether the module (its code, at the address _Run had) is mapped in the
     // process now, whoever holds it.
     bool Mapped() const;
+    // The instance handle of the module last loaded, kept after Unload.
+    HINSTANCE Instance() const { return static_cast<HINSTANCE>(const_cast<void*>(m_base)); }
 
     void GetInfo(TPluginInfo& info) const {
         Check();
@@ -64,6 +66,7 @@ private:
     std::string m_path;
     HMODULE m_module = nullptr;
     const void* m_address = nullptr; // of _Run, kept after Unload
+    const void* m_base = nullptr;    // the module's base address, kept after Unload
     GrabNumberProc m_grabNumber = nullptr;
     ReleaseProc m_release = nullptr;
     GetScoreProc m_getScore = nullptr;

@@ -147,6 +147,7 @@ enum class Takes {
     CaptionPrefix,
     Position,
     Thread,
+    NoWait,
 };
 
 struct VerbEntry {
@@ -155,7 +156,7 @@ struct VerbEntry {
     Takes takes;
 };
 
-constexpr std::array<VerbEntry, 35> kVerbs = {{
+constexpr std::array<VerbEntry, 38> kVerbs = {{
     {"info", Verb::Info, Takes::Nothing},
     {"run", Verb::Run, Takes::Contact},
     {"score", Verb::Score, Takes::Contact},
@@ -163,7 +164,7 @@ constexpr std::array<VerbEntry, 35> kVerbs = {{
     {"grab", Verb::Grab, Takes::Contact},
     {"log", Verb::Log, Takes::Contact},
     {"stats", Verb::Stats, Takes::Nothing},
-    {"recalc", Verb::Recalc, Takes::Nothing},
+    {"recalc", Verb::Recalc, Takes::NoWait},
     {"release", Verb::Release, Takes::Nothing},
     {"sql", Verb::Sql, Takes::Statement},
     {"caption", Verb::Caption, Takes::Nothing},
@@ -191,6 +192,9 @@ constexpr std::array<VerbEntry, 35> kVerbs = {{
     {"reconnect", Verb::Reconnect, Takes::Nothing},
     {"move", Verb::Move, Takes::Position},
     {"exit", Verb::Exit, Takes::Nothing},
+    {"hover", Verb::Hover, Takes::Nothing},
+    {"repaint", Verb::Repaint, Takes::Nothing},
+    {"classes", Verb::Classes, Takes::Nothing},
 }};
 
 // A whole number in decimal digits, at most max. what names it in the
@@ -363,6 +367,15 @@ std::size_t TakeThread(const std::vector<std::string>& fields, Command& command)
     return 1;
 }
 
+std::size_t TakeNoWait(const std::vector<std::string>& fields, Command& command) {
+    const std::string how = Field(fields, 0);
+    if (!how.empty() && how != "nowait") {
+        throw ScriptError("recalc takes nothing or nowait, not " + Quoted(how));
+    }
+    command.noWait = !how.empty();
+    return 1;
+}
+
 std::size_t TakeCaptionPrefix(const std::vector<std::string>& fields, Command& command) {
     if (!fields.empty()) {
         CheckRecordText("load: the caption prefix", fields[0]);
@@ -408,6 +421,8 @@ std::size_t TakeFields(const VerbEntry& entry, const std::string& name,
         return TakeResourcesMode(fields, command);
     case Takes::Thread:
         return TakeThread(fields, command);
+    case Takes::NoWait:
+        return TakeNoWait(fields, command);
     case Takes::CaptionPrefix:
         return TakeCaptionPrefix(fields, command);
     case Takes::Position:

@@ -128,6 +128,9 @@ enum class Verb {
     Reconnect,
     Move,
     Exit,
+    Hover,
+    Repaint,
+    Classes,
 };
 
 std::string_view VerbName(Verb verb);
@@ -146,6 +149,7 @@ struct Command {
     std::uint64_t growthBytes = 0; // resources check: private bytes may grow by less
     std::optional<std::string> captionPrefix; // load: for the records from now on
     bool otherThread = false;                 // unload: FreeLibrary on another thread
+    bool noWait = false; // recalc: no message handled before the next command
     int x = 0;                                // move
     int y = 0;
 };
@@ -169,7 +173,7 @@ inline constexpr int kMaxPostNesting = 32;
 // resources nothing, "mark", or "check" and the growth of private bytes
 // allowed, in bytes.
 //
-// unload takes nothing or "thread"; load takes an optional caption prefix (at
+// unload takes nothing or "thread"; recalc nothing or "nowait"; load takes an optional caption prefix (at
 // most 255 bytes) for the records from then on; move takes x and y, whole
 // numbers of pixels up to 100000.
 //

@@ -17,6 +17,7 @@ constexpr const char* kPostWindowClass = "MorvelHostQueue";
 constexpr const char* kEventWindowClass = "MorvelHostEvents";
 constexpr UINT_PTR kEventTimerId = 1;
 constexpr DWORD kSettlePauseMs = 5;
+constexpr int kMaxPaintsInARow = 10000;
 
 // The message box text is the static control with this id.
 constexpr int kMessageBoxTextId = 0xFFFF;
@@ -41,6 +42,10 @@ BOOL CALLBACK MatchControl(HWND child, LPARAM param) {
 
 void MessagePump::Drain() {
     MSG message;
+    // A window whose paint is never validated gets WM_PAINT for ever, and a
+    // loop like this one never runs out of messages: named, not waited for.
+    HWND painted = nullptr;
+    int paintsInARow = 0;
     while (!m_quit) {
         if (m_kept == 0) {
             if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -55,6 +60,17 @@ void MessagePump::Drain() {
         if (message.message == WM_QUIT) {
             m_quit = true;
             return;
+        }
+        if (message.message == WM_PAINT && message.hwnd == painted) {
+            if (++paintsInARow == kMaxPaintsInARow) {
+                char className[64] = {};
+                GetClassNameA(message.hwnd, className, sizeof className);
+                throw Error(std::string("the thread's messages never run out: WM_PAINT for a ") +
+                            className + " window keeps coming");
+            }
+        } else {
+            painted = message.message == WM_PAINT ? message.hwnd : nullptr;
+            paintsInARow = 0;
         }
         TranslateMessage(&message);
         DispatchMessageA(&message);

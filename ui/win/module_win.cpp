@@ -2,6 +2,7 @@
 
 #include "contract/text.h"
 #include "oblast/oblast_win.h"
+#include "ui/win/entry_win.h"
 
 #include <commctrl.h>
 
@@ -20,61 +21,7 @@ DWORD g_windowThread = 0;
 bool g_unloading = false;
 bool g_processExiting = false;
 
-// ModuleHold's state; all of it belongs to the thread of the windows.
-int g_holdDepth = 0;
-HMODULE g_heldModule = nullptr; // the extra reference, while one is taken
-bool g_dropPosted = false;
-HWND g_dropper = nullptr;
-constexpr const char* kDropperClass = "MorvelRussiaDropper";
-constexpr UINT kDropMessage = WM_APP + 0x40;
-
 } // namespace
-
-} // namespace morvel
-
-// The dropper's window procedure (assembly below): for kDropMessage it asks
-// MorvelTakeHeldModule for the reference to drop and, given one, replaces its
-// own frame by a call of FreeLibrary that returns straight to the dispatcher,
-// so that no code of this module is on the stack if that was the last
-// reference; every other message goes to DefWindowProcA.
-extern "C" LRESULT CALLBACK MorvelDropperProc(HWND, UINT, WPARAM, LPARAM);
-
-extern "C" HMODULE MorvelTakeHeldModule() noexcept {
-    using namespace morvel;
-    g_dropPosted = false;
-    if (g_holdDepth > 0 || g_unloading || g_processExiting) {
-        return nullptr; // the running hold posts again when it ends
-    }
-    HMODULE module = g_heldModule;
-    g_heldModule = nullptr;
-    return module;
-}
-
-// clang-format off
-asm(R"(
-    .text
-    .globl _MorvelDropperProc@16
-_MorvelDropperProc@16:
-    cmpl $0x8040, 8(%esp)
-    jne 1f
-    call _MorvelTakeHeldModule
-    testl %eax, %eax
-    jz 2f
-    popl %ecx
-    addl $16, %esp
-    pushl %eax
-    pushl %ecx
-    jmp *__imp__FreeLibrary@4
-2:
-    xorl %eax, %eax
-    ret $16
-1:
-    jmp *__imp__DefWindowProcA@16
-)");
-// clang-format on
-static_assert(morvel::kDropMessage == 0x8040, "the dropper's assembly tests this number");
-
-namespace morvel {
 
 HINSTANCE ModuleInstance() {
     if (g_instance != nullptr) {
@@ -117,91 +64,9 @@ void SetProcessExiting() {
 
 namespace {
 
-HWND Dropper() {
-    if (g_dropper != nullptr && IsWindow(g_dropper)) {
-        return g_dropper;
-    }
-    WNDCLASSEXA existing{};
-    existing.cbSize = sizeof existing;
-    // Any dropper there is now was made inert when another thread unloaded
-    // an earlier mapping of the module: it is destroyed, and a class left
-    // pointing at code that is gone replaced.
-    for (HWND old = nullptr; (old = FindWindowExA(HWND_MESSAGE, old, kDropperClass, nullptr));) {
-        if (GetWindowThreadProcessId(old, nullptr) == GetCurrentThreadId() && DestroyWindow(old)) {
-            old = nullptr;
-        }
-    }
-    const bool registered = GetClassInfoExA(ModuleInstance(), kDropperClass, &existing) != FALSE;
-    if (registered && existing.lpfnWndProc != &MorvelDropperProc) {
-        UnregisterClassA(kDropperClass, ModuleInstance());
-    }
-    if (!registered || existing.lpfnWndProc != &MorvelDropperProc) {
-        WNDCLASSEXA wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = &MorvelDropperProc;
-        wc.hInstance = ModuleInstance();
-        wc.lpszClassName = kDropperClass;
-        if (RegisterClassExA(&wc) == 0) {
-            return nullptr;
-        }
-    }
-    g_dropper = CreateWindowExA(0, kDropperClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                ModuleInstance(), nullptr);
-    return g_dropper;
-}
-
-} // namespace
-
-ModuleHold::ModuleHold() noexcept {
-    if (g_unloading || g_processExiting) {
-        return;
-    }
-    m_active = true;
-    if (g_holdDepth++ == 0 && g_heldModule == nullptr) {
-        HMODULE module = nullptr;
-        if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                               reinterpret_cast<LPCSTR>(&MorvelTakeHeldModule), &module)) {
-            g_heldModule = module;
-        }
-    }
-}
-
-ModuleHold::~ModuleHold() {
-    if (!m_active) {
-        return;
-    }
-    if (--g_holdDepth == 0 && g_heldModule != nullptr && !g_dropPosted && !g_unloading) {
-        // Without a dropper or a posted message the reference stays: the
-        // module then remains loaded, which is safe.
-        const HWND dropper = Dropper();
-        g_dropPosted = dropper != nullptr && PostMessageA(dropper, kDropMessage, 0, 0) != FALSE;
-    }
-}
-
-void DropIdleHold() noexcept {
-    if (g_holdDepth == 0 && g_heldModule != nullptr && !g_unloading && !g_processExiting) {
-        FreeLibrary(g_heldModule);
-        g_heldModule = nullptr;
-    }
-}
-
-void CloseHoldDropper() {
-    if (g_dropper != nullptr && IsWindow(g_dropper)) {
-        if (GetWindowThreadProcessId(g_dropper, nullptr) == GetCurrentThreadId()) {
-            DestroyWindow(g_dropper);
-        } else {
-            // Inert; the next start of the plug-in destroys it.
-            SetWindowLongPtrA(g_dropper, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcA));
-        }
-    }
-    g_dropper = nullptr;
-    UnregisterClassA(kDropperClass, ModuleInstance());
-}
-
-namespace {
-
 HANDLE g_activationContext = INVALID_HANDLE_VALUE;
 bool g_activationContextMade = false;
+bool g_commonControlsPinned = false;
 
 HANDLE PluginActivationContext() {
     if (g_activationContextMade) {
@@ -239,6 +104,12 @@ ActivationScope::ActivationScope() {
     }
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&icc);
+    if (!g_commonControlsPinned) {
+        HMODULE library = nullptr;
+        g_commonControlsPinned =
+            GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                               reinterpret_cast<LPCSTR>(&InitCommonControlsEx), &library) != FALSE;
+    }
 }
 
 ActivationScope::~ActivationScope() {
@@ -299,7 +170,7 @@ int WindowDpi(HWND window) {
 }
 
 void ProcessMessages() {
-    const ModuleHold hold;
+    HoldModule();
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
@@ -328,7 +199,7 @@ void ShowFailure(std::string_view message) {
     if (g_unloading || g_processExiting) {
         return; // no message box inside DllMain
     }
-    const ModuleHold hold;
+    HoldModule();
     std::string caption = HostProgramName();
     if (caption.size() > 1) {
         CharLowerBuffA(caption.data() + 1, static_cast<DWORD>(caption.size() - 1));

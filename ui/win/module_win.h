@@ -32,31 +32,6 @@ HINSTANCE ModuleInstance();
 // call (DllMain must not wait on the loader).
 void SetModuleInstance(HINSTANCE instance);
 
-// Keeps the module mapped while code of it runs that hands the thread to
-// others (a message pump, a message box, a window procedure whose default
-// handling runs a modal loop): a FreeLibrary from the host meanwhile must not
-// unmap the code it returns to. The outermost hold takes an extra module
-// reference; when it ends, the reference is dropped the next time the thread
-// handles its messages, by a window procedure that jumps into FreeLibrary so
-// that none of this module's code is left on the stack, or at once at the
-// next export call (the host, calling, holds a reference of its own). A
-// FreeLibrary that came meanwhile so takes effect then. Where no message can
-// be posted, the reference is kept and the module stays loaded.
-class ModuleHold {
-public:
-    ModuleHold() noexcept;
-    ~ModuleHold();
-    ModuleHold(const ModuleHold&) = delete;
-    ModuleHold& operator=(const ModuleHold&) = delete;
-
-private:
-    bool m_active = false;
-};
-
-// At the start of every export: the extra reference of a hold that has ended
-// is dropped now (the calling host holds the module).
-void DropIdleHold() noexcept;
-
 // The thread that made the plug-in's windows (0 before the first).
 DWORD WindowThread();
 void NoteWindowThread();
@@ -70,15 +45,14 @@ void SetModuleUnloading();
 bool ProcessExiting();
 void SetProcessExiting();
 
-// Destroys the window that drops held references (on its thread), or makes
-// it inert elsewhere; then unregisters its class.
-void CloseHoldDropper();
-
 // Makes the plug-in's own activation context (its manifest resource: Common
 // Controls 6) the active one while it lives, so that the plug-in's windows are
 // made with the current look whatever the host's manifest says; the host's
 // context is back afterwards. Without such a context (older systems), nothing
-// happens.
+// happens. The Common Controls library stays mapped for the rest of the
+// process: windows that an unload on another thread leaves behind still run
+// its window procedures, and mapping it afresh with every load of the module
+// would cost memory that its start-up never gives back.
 class ActivationScope {
 public:
     ActivationScope();

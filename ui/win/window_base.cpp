@@ -2,17 +2,23 @@
 
 #include "contract/text.h"
 #include "ui/win/boundary_win.h"
+#include "ui/win/entry_win.h"
 #include "ui/win/module_win.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 #include <vector>
 
+// The window procedures of the module's classes: entry stubs around bodies.
+extern "C" {
+LRESULT CALLBACK MorvelWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK MorvelPanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+}
+
 namespace morvel::win {
 
 namespace {
-
-constexpr const char* kPanelClass = "MorvelPanel";
 
 // The classes this module has registered, for their unregistration at unload.
 std::vector<std::string>& RegisteredClasses() {
@@ -33,7 +39,11 @@ BOOL CALLBACK CollectInertWindow(HWND window, LPARAM param) {
         lstrcmpiA(name, search->wc->lpszClassName) == 0 &&
         reinterpret_cast<HINSTANCE>(GetClassLongPtrA(window, GCLP_HMODULE)) ==
             search->wc->hInstance) {
-        search->found.push_back(window);
+        try {
+            search->found.push_back(window);
+        } catch (...) {
+            return FALSE; // no memory: the windows found so far go
+        }
     }
     return TRUE;
 }
@@ -49,6 +59,12 @@ void RegisterOnce(const WNDCLASSEXA& wc) {
     for (HWND window : left.found) {
         DestroyWindow(window);
     }
+    // Recorded first: a class found registered already (by an earlier mapping
+    // at the same address) is unregistered at unload all the same.
+    std::vector<std::string>& registered = RegisteredClasses();
+    if (std::find(registered.begin(), registered.end(), wc.lpszClassName) == registered.end()) {
+        registered.emplace_back(wc.lpszClassName);
+    }
     WNDCLASSEXA existing{};
     existing.cbSize = sizeof existing;
     if (GetClassInfoExA(wc.hInstance, wc.lpszClassName, &existing)) {
@@ -60,14 +76,13 @@ void RegisterOnce(const WNDCLASSEXA& wc) {
     if (RegisterClassExA(&wc) == 0) {
         throw Error(std::string("Cannot register window class ") + wc.lpszClassName);
     }
-    RegisteredClasses().emplace_back(wc.lpszClassName);
 }
 
-LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     if (ProcessExiting()) {
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }
-    const ModuleHold hold;
+    HoldModule();
     FpuGuard guard;
     switch (message) {
     case WM_COMMAND:
@@ -87,7 +102,7 @@ void WindowBase::RegisterWindowClass(const char* className, HBRUSH background) {
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = &WindowBase::WindowProc;
+    wc.lpfnWndProc = &MorvelWindowProc;
     wc.hInstance = ModuleInstance();
     wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     wc.hbrBackground = background;
@@ -123,12 +138,12 @@ void WindowBase::OnHandlerFailure(const char* message) {
     ShowFailure(message);
 }
 
-LRESULT CALLBACK WindowBase::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT WindowBase::Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     if (ProcessExiting()) {
         // The module's static objects may be gone already.
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }
-    const ModuleHold hold;
+    HoldModule();
     FpuGuard guard;
     auto* self = reinterpret_cast<WindowBase*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (message == WM_NCCREATE) {
@@ -165,16 +180,16 @@ LRESULT CALLBACK WindowBase::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
     return result;
 }
 
-HWND CreatePanel(HWND parent, int id) {
+HWND CreatePanel(HWND parent, int id, const char* className) {
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &PanelProc;
+    wc.lpfnWndProc = &MorvelPanelProc;
     wc.hInstance = ModuleInstance();
     wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kPanelClass;
+    wc.lpszClassName = className;
     RegisterOnce(wc);
-    HWND panel = CreateWindowExA(WS_EX_CONTROLPARENT, kPanelClass, "",
+    HWND panel = CreateWindowExA(WS_EX_CONTROLPARENT, className, "",
                                  WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, parent,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                  ModuleInstance(), nullptr);
@@ -185,3 +200,20 @@ HWND CreatePanel(HWND parent, int id) {
 }
 
 } // namespace morvel::win
+
+extern "C" {
+
+LRESULT CALLBACK MorvelWindowProcBody(HWND hwnd, UINT message, WPARAM wParam,
+                                      LPARAM lParam) noexcept {
+    return morvel::win::WindowBase::Dispatch(hwnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK MorvelPanelProcBody(HWND hwnd, UINT message, WPARAM wParam,
+                                     LPARAM lParam) noexcept {
+    return morvel::win::PanelProc(hwnd, message, wParam, lParam);
+}
+
+} // extern "C"
+
+MORVEL_ENTRY("_MorvelWindowProc@16", "_MorvelWindowProcBody@16", 16);
+MORVEL_ENTRY("_MorvelPanelProc@16", "_MorvelPanelProcBody@16", 16);

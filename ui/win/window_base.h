@@ -45,15 +45,19 @@ protected:
         return DefWindowProcA(m_hwnd, message, wParam, lParam);
     }
 
+public:
+    // The window procedure of every WindowBase class, behind its entry stub.
+    static LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND m_hwnd = nullptr;
     bool m_created = false;
 };
 
-// A child panel that hands its controls' notifications on to its parent.
-HWND CreatePanel(HWND parent, int id);
+// A child panel of the class className (registered on first use) that hands
+// its controls' notifications on to its parent.
+HWND CreatePanel(HWND parent, int id, const char* className);
 
 // Unregisters every window class this module registered (at unload, once
 // their windows are gone).

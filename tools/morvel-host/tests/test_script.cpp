@@ -199,9 +199,13 @@ TEST(HostScript, ModuleAndWindowStateCommandsParse) {
     EXPECT_FALSE(ParseLine("unload")->otherThread);
     EXPECT_TRUE(ParseLine("unload\tthread")->otherThread);
     EXPECT_THROW(ParseLine("unload\tprocess"), ScriptError);
-    const auto verbs = {std::pair{"loaded", Verb::Loaded}, std::pair{"windows", Verb::Windows},
-                        std::pair{"state", Verb::State}, std::pair{"reconnect", Verb::Reconnect},
-                        std::pair{"exit", Verb::Exit}};
+    EXPECT_FALSE(ParseLine("recalc")->noWait);
+    EXPECT_TRUE(ParseLine("recalc\tnowait")->noWait);
+    EXPECT_THROW(ParseLine("recalc\tlater"), ScriptError);
+    const auto verbs = {std::pair{"loaded", Verb::Loaded},   std::pair{"windows", Verb::Windows},
+                        std::pair{"state", Verb::State},     std::pair{"reconnect", Verb::Reconnect},
+                        std::pair{"exit", Verb::Exit},       std::pair{"hover", Verb::Hover},
+                        std::pair{"repaint", Verb::Repaint}, std::pair{"classes", Verb::Classes}};
     for (const auto& [name, verb] : verbs) {
         const auto parsed = ParseLine(name);
         ASSERT_TRUE(parsed.has_value()) << name;
