@@ -71,6 +71,10 @@ public:
         if (--m_form.m_busy != 0 || m_form.Handle() == nullptr) {
             return;
         }
+        if (m_form.m_settingsPending) {
+            m_form.m_settingsPending = false;
+            m_form.WriteSettings();
+        }
         if (m_form.m_closePending) {
             m_form.m_closePending = false;
             PostMessageA(m_form.Handle(), WM_CLOSE, 0, 0);
@@ -285,6 +289,18 @@ void TfmMainForm::WriteSettings() {
     }
 }
 
+void TfmMainForm::StoreCurrentBand(int band) {
+    if (m_released || !m_state) {
+        return;
+    }
+    m_storage.CurrentBand = std::to_string(band);
+    if (m_busy > 0) {
+        m_settingsPending = true;
+    } else {
+        WriteSettings();
+    }
+}
+
 void TfmMainForm::ShowDXList(const TQSOData& rec) {
     // The multipliers window follows the band of every counted contact.
     if (const auto band = ui::FollowedBand(rec.DigiBand.view()); band && DomWindow != nullptr) {
@@ -458,9 +474,12 @@ LRESULT TfmMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
+    case WM_ENTERSIZEMOVE:
     case WM_EXITSIZEMOVE:
-        // A move or resize has ended (not at every step of a drag).
-        WriteSettings();
+    case WM_WINDOWPOSCHANGED:
+        if (!m_released) {
+            m_storage.Follow(Handle(), message);
+        }
         break;
     case WM_CLOSE:
         OnClose();

@@ -44,9 +44,10 @@ public:
     const std::vector<std::string>* DomLines() const;
     const WorkedList* OblWorked() const;
     ui::FormStorage& Storage() { return m_storage; }
-    // Writes the window's settings (placement and CurrentBand) now, as they
-    // stand; nothing once released.
-    void WriteSettings();
+    // Stores band as the value CurrentBand and writes it: now, or once a
+    // recalculation running meanwhile has returned (it moves the band for
+    // nearly every row). Nothing once released.
+    void StoreCurrentBand(int band);
 
 private:
     struct State;
@@ -75,6 +76,8 @@ private:
     void OnRelease();
     void OnDestroy();
     void ShowDXList(const TQSOData& rec);
+    // Writes the settings that changed; nothing once released.
+    void WriteSettings();
 
     // The statistics text is written to the text area when the thread next
     // handles its messages, or at once when somebody reads or paints the
@@ -114,6 +117,7 @@ private:
     int m_busy = 0;
     bool m_releasePending = false;
     bool m_closePending = false;
+    bool m_settingsPending = false; // a value to write once m_busy is back to 0
 };
 
 } // namespace morvel

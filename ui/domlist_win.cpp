@@ -228,9 +228,7 @@ void TfmDomList::SetBand(int n) {
     if (m_list != nullptr && !m_repaintPending) {
         m_repaintPending = InvalidateRect(m_list, nullptr, FALSE) != FALSE;
     }
-    if (m_owner->OblWorked() != nullptr) {
-        m_owner->Storage().CurrentBand = std::to_string(n);
-    }
+    m_owner->StoreCurrentBand(n);
 }
 
 void TfmDomList::ApplyPressedButton() {
@@ -325,8 +323,6 @@ void TfmDomList::DestroyAllOwnedBy(const TfmMainForm& owner) {
 
 void TfmDomList::RzBitBtn1Click(int tag) {
     SetBand(tag);
-    // A band chosen reaches the store at once, not only at the destruction.
-    m_owner->WriteSettings();
 }
 
 void TfmDomList::Panel2Resize() {
@@ -456,8 +452,10 @@ LRESULT TfmDomList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         }
         break;
+    case WM_ENTERSIZEMOVE:
     case WM_EXITSIZEMOVE:
-        m_storage.Write(Handle());
+    case WM_WINDOWPOSCHANGED:
+        m_storage.Follow(Handle(), message);
         break;
     case WM_CLOSE:
         FormClose();

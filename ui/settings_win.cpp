@@ -160,7 +160,7 @@ void FormStorage::Save(HWND window, bool destroying) {
     }
     m_saved = true;
     try {
-        WriteValues(window, destroying);
+        WriteValues(window, destroying, false);
     } catch (const std::exception& e) {
         ShowFailure(e.what());
     }
@@ -171,26 +171,52 @@ void FormStorage::Write(HWND window) {
         return;
     }
     try {
-        WriteValues(window, false);
+        WriteValues(window, false, true);
     } catch (const std::exception& e) {
         m_writeFailed = true;
         ShowFailure(e.what());
     }
 }
 
-void FormStorage::WriteValues(HWND window, bool destroying) {
+void FormStorage::Follow(HWND window, UINT message) {
+    switch (message) {
+    case WM_ENTERSIZEMOVE:
+        m_inSizeMove = true;
+        break;
+    case WM_EXITSIZEMOVE:
+        m_inSizeMove = false;
+        Write(window);
+        break;
+    case WM_WINDOWPOSCHANGED:
+        if (!m_inSizeMove) {
+            Write(window);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void FormStorage::WriteValues(HWND window, bool destroying, bool changedOnly) {
     WINDOWPLACEMENT wp{};
     wp.length = sizeof wp;
     if (!GetWindowPlacement(window, &wp)) {
         throw Error("Cannot read the window placement");
     }
-    win::UniqueKey key = OpenSection(m_section);
     const auto values =
         PlacementValues(FromWindows(wp), CurrentScreen(), destroying,
                         m_mainWindow ? std::optional<std::string>(CurrentBand) : std::nullopt);
-    for (const auto& [name, value] : values) {
-        WriteText(key.get(), name, value);
+    if (changedOnly && values == m_written) {
+        return; // most placement messages change nothing that is stored
     }
+    win::UniqueKey key = OpenSection(m_section);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const bool same = i < m_written.size() && m_written[i] == values[i];
+        if (!changedOnly || !same) {
+            WriteText(key.get(), values[i].first, values[i].second);
+        }
+    }
+    m_written = values;
 }
 
 } // namespace morvel::ui

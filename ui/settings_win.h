@@ -13,8 +13,8 @@ namespace morvel::ui {
 
 class FormStorage {
 public:
-    // section: the sub-key (the window's class name). withState: the window
-    // also keeps its state and the value CurrentBand (the main window).
+    // section: the sub-key (the window's class name). mainWindow: the window
+    // also keeps its state and the value CurrentBand.
     FormStorage(std::string section, bool mainWindow);
 
     // Reads the stored placement and applies it to the (hidden) window. Returns
@@ -27,11 +27,19 @@ public:
     // operator.
     void Save(HWND window, bool destroying);
 
-    // Writes the same values now, as a change (a move ended, a band chosen)
-    // makes them, whether or not saved since the last read; nothing before a
-    // read or after a failed one. A failure is shown once; later changes are
-    // then not written.
+    // Writes those of the same values that differ from what this window last
+    // wrote, whether or not saved since the last read: a change (a move or
+    // resize ended, the window minimised or moved by the system, a new band)
+    // reaches the store at once, so that a host that ends without releasing
+    // the plug-in loses nothing. Nothing before a read or after a failed one.
+    // A failure is shown once; later changes are then not written.
     void Write(HWND window);
+
+    // Follows the window's placement: the values are written when a move or
+    // resize by the operator ends, and at any other change of placement (a
+    // minimise, a restore, a move by the system or the host), never during a
+    // drag.
+    void Follow(HWND window, UINT message);
 
     // The stored value CurrentBand as text, "0" until one is stored.
     std::string CurrentBand = "0";
@@ -39,12 +47,15 @@ public:
 private:
     std::string m_section;
     bool m_mainWindow;
-    void WriteValues(HWND window, bool destroying);
+    // All values, or with changedOnly those that differ from m_written.
+    void WriteValues(HWND window, bool destroying, bool changedOnly);
 
     bool m_read = false;
     bool m_readFailed = false;
     bool m_writeFailed = false;
     bool m_saved = false;
+    bool m_inSizeMove = false;
+    Values m_written; // as last written, in writing order
 };
 
 // Moves a window that does not lie wholly on its monitor's work area onto it
