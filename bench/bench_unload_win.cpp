@@ -5,7 +5,9 @@
 // private bytes per cycle after a warm-up, which a module that leaves nothing
 // behind keeps near zero; GDI and USER objects are counted too.
 //
-//   morvel_bench_unload.exe [--cycles N] [--warmup N] [--dll PATH]
+//   morvel_bench_unload.exe [--cycles N] [--warmup N] [--dll PATH] [--limit-kb K]
+//
+// With --limit-kb the program fails when the growth per cycle exceeds K KB.
 #include "contract/contract.h"
 #include "db/odbc_connection.h"
 #include "tools/loggen/contacts.h"
@@ -79,6 +81,7 @@ int main(int argc, char** argv) {
     int cycles = 200;
     int warmup = 25;
     std::string dllPath = "MorvelRussia.dll";
+    double limitKb = -1;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--cycles") == 0) {
             cycles = std::max(2, std::atoi(argv[i + 1]));
@@ -86,6 +89,8 @@ int main(int argc, char** argv) {
             warmup = std::max(1, std::atoi(argv[i + 1]));
         } else if (std::strcmp(argv[i], "--dll") == 0) {
             dllPath = argv[i + 1];
+        } else if (std::strcmp(argv[i], "--limit-kb") == 0) {
+            limitKb = std::atof(argv[i + 1]);
         }
     }
     warmup = std::min(warmup, cycles - 1);
@@ -121,6 +126,10 @@ int main(int argc, char** argv) {
         std::printf("GDI objects: %lu, USER objects: %lu\n",
                     GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS),
                     GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS));
+        if (limitKb >= 0 && perCycle > limitKb) {
+            std::fprintf(stderr, "growth per cycle %.2f KB exceeds %.2f KB\n", perCycle, limitKb);
+            status = 1;
+        }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         status = 1;

@@ -42,7 +42,11 @@ int VisibleThreadWindows() {
 
 BOOL CALLBACK CollectVisible(HWND window, LPARAM param) {
     if (IsWindowVisible(window)) {
-        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+        try {
+            reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+        } catch (...) {
+            return FALSE; // no memory: the windows found so far
+        }
     }
     return TRUE;
 }
