@@ -19,6 +19,10 @@
 #   nodisplay     run the host without any display (no window can be made)
 #   after.sh      shell commands run after the host has ended, with $CASE_TMP
 #                 set; what they print is compared too (optional)
+#
+# MORVEL_WINE_VERSION (winxp, win7 or win10), when set, is the Windows version
+# Wine reports to the programs of the run; "ver" must report it before the
+# host starts.
 set -euo pipefail
 
 host_exe=$1
@@ -45,6 +49,24 @@ trap cleanup EXIT
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
 # No settings from earlier runs in the template.
 wine reg delete 'HKCU\Software\morvel-host' /f >/dev/null 2>&1 || true
+if [ -n "${MORVEL_WINE_VERSION:-}" ]; then
+    case $MORVEL_WINE_VERSION in
+    winxp) want=5.1 ;;
+    win7) want=6.1 ;;
+    win10) want=10.0 ;;
+    *)
+        echo "MORVEL_WINE_VERSION: winxp, win7 or win10, not '$MORVEL_WINE_VERSION'" >&2
+        exit 2
+        ;;
+    esac
+    wine reg add 'HKCU\Software\Wine' /v Version /d "$MORVEL_WINE_VERSION" /f >/dev/null 2>&1
+    reported=$(wine cmd /c ver 2>/dev/null | tr -d '\r' | grep -m 1 'Windows' || true)
+    if [[ $reported != *"Windows $want."* ]]; then
+        echo "Wine reports '$reported', not Windows $want" >&2
+        exit 1
+    fi
+    echo "Windows as the programs see it: $reported" >&2
+fi
 # The wineserver started here has no display; the host must get one of its own.
 wineserver -w
 

@@ -1,5 +1,7 @@
 #include "ui/win/boundary_win.h"
 
+#include <windows.h>
+
 namespace morvel {
 
 namespace {
@@ -7,15 +9,24 @@ namespace {
 constexpr std::uint16_t kX87AllMasked = 0x003F;
 constexpr std::uint32_t kSseAllMasked = 0x1F80;
 
+// Processors without SSE, which Windows XP still runs on, have no MXCSR: its
+// instructions would fault there.
+bool HasMxcsr() {
+    static const bool has = IsProcessorFeaturePresent(PF_XMMI_INSTRUCTIONS_AVAILABLE) != FALSE;
+    return has;
+}
+
 } // namespace
 
 FpuGuard::FpuGuard() noexcept {
     asm volatile("fnstcw %0" : "=m"(m_controlWord));
-    asm volatile("stmxcsr %0" : "=m"(m_mxcsr));
     std::uint16_t masked = m_controlWord | kX87AllMasked;
-    std::uint32_t sse = m_mxcsr | kSseAllMasked;
     asm volatile("fldcw %0" : : "m"(masked));
-    asm volatile("ldmxcsr %0" : : "m"(sse));
+    if (HasMxcsr()) {
+        asm volatile("stmxcsr %0" : "=m"(m_mxcsr));
+        std::uint32_t sse = m_mxcsr | kSseAllMasked;
+        asm volatile("ldmxcsr %0" : : "m"(sse));
+    }
 }
 
 FpuGuard::~FpuGuard() {
@@ -25,7 +36,9 @@ FpuGuard::~FpuGuard() {
     // SSE flags never fault by themselves.
     asm volatile("fnclex");
     asm volatile("fldcw %0" : : "m"(m_controlWord));
-    asm volatile("ldmxcsr %0" : : "m"(m_mxcsr));
+    if (HasMxcsr()) {
+        asm volatile("ldmxcsr %0" : : "m"(m_mxcsr));
+    }
 }
 
 } // namespace morvel
