@@ -10,7 +10,7 @@
 
 #include "contract/text.h"
 #include "ui/domlist_logic.h"
-#include "ui/form_storage.h"
+#include "ui/placement.h"
 
 #include <algorithm>
 #include <array>

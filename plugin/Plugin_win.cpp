@@ -3,6 +3,7 @@
 // exception out, and hands the work to the main window.
 #include "contract/contract.h"
 #include "ui/MainForm_win.h"
+#include "ui/plugin_state_win.h"
 #include "ui/unload_win.h"
 #include "ui/win/boundary_win.h"
 #include "ui/win/entry_win.h"

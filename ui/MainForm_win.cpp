@@ -7,6 +7,7 @@
 #include "ui/control_ids.h"
 #include "ui/domlist_win.h"
 #include "ui/main_layout.h"
+#include "ui/plugin_state_win.h"
 #include "ui/win/boundary_win.h"
 #include "ui/win/module_win.h"
 
@@ -19,17 +20,7 @@ namespace morvel {
 
 namespace {
 
-constexpr UINT kReleaseMessage = WM_APP + 1;
 constexpr UINT kFlushTextMessage = WM_APP + 2;
-constexpr DWORD kFormStyle =
-    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
-constexpr DWORD kFormExStyle = WS_EX_TOPMOST;
-
-int ScreenDpi() {
-    win::WindowDC dc(nullptr);
-    const int dpi = dc.get() != nullptr ? GetDeviceCaps(dc.get(), LOGPIXELSY) : ui::kDesignDpi;
-    return dpi > 0 ? dpi : ui::kDesignDpi;
-}
 
 HFONT MakeFont(int height, int dpi, BYTE charset, BYTE pitch, const char* face) {
     return CreateFontA(ui::Scale(height, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charset,
@@ -46,10 +37,6 @@ HWND MakeControl(const char* className, const char* text, DWORD style, DWORD exS
     }
     SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return hwnd;
-}
-
-void Place(HWND hwnd, const ui::Rect& r) {
-    MoveWindow(hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
 }
 
 } // namespace
@@ -81,7 +68,7 @@ public:
         }
         if (m_form.m_releasePending) {
             m_form.m_releasePending = false;
-            PostMessageA(m_form.Handle(), kReleaseMessage, 0, 0);
+            m_form.PostRelease();
         }
     }
     BusyScope(const BusyScope&) = delete;
@@ -115,7 +102,8 @@ TfmMainForm* TfmMainForm::Create(const TQSOData* data) {
 }
 
 void TfmMainForm::Construct(const TQSOData* data) {
-    MakeWindow();
+    CreateForm({ui::kMainFormClass, "Morvel Russia", ui::kMainLeft, ui::kMainTop,
+                ui::kMainClientWidth, ui::kMainClientHeight});
     // From here on the exports and the window read the contact from the
     // module's copy of the record, never from the host's.
     CopyRecord(WorkingRecord, data);
@@ -132,74 +120,39 @@ void TfmMainForm::Construct(const TQSOData* data) {
     m_state->domLines = LoadDomLines(WinFileSystem(), HostProgramPath());
 }
 
-void TfmMainForm::MakeWindow() {
-    // Per-monitor DPI aware and with the current look, both for this window
-    // only: the host's thread gets its own awareness and context back.
-    ActivationScope look;
-    DpiAwarenessScope dpiAware;
-    m_dpi = ScreenDpi();
-    RegisterWindowClass(ui::kMainFormClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-    RECT outer{0, 0, ui::Scale(ui::kMainClientWidth, m_dpi),
-               ui::Scale(ui::kMainClientHeight, m_dpi)};
-    AdjustWindowRectEx(&outer, kFormStyle, FALSE, kFormExStyle);
-    // The design position stands as it is; the size follows the screen.
-    CreateHandle(kFormExStyle, ui::kMainFormClass, "Morvel Russia", kFormStyle, ui::kMainLeft,
-                 ui::kMainTop, outer.right - outer.left, outer.bottom - outer.top, nullptr);
-    if (const int dpi = WindowDpi(Handle()); dpi != m_dpi) {
-        // Its monitor has other pixels per inch than the screen as a whole.
-        m_dpi = dpi;
-        FitClientArea();
-    }
-    ui::KeepOnMonitor(Handle());
-    MakeFonts();
+void TfmMainForm::MakeControls() {
     m_statistic = MakeControl("EDIT", "",
                               ES_MULTILINE | ES_WANTRETURN | ES_AUTOHSCROLL | ES_AUTOVSCROLL |
                                   WS_TABSTOP,
-                              WS_EX_CLIENTEDGE, Handle(), ui::kStatisticTextId, m_memoFont.get());
+                              WS_EX_CLIENTEDGE, Handle(), ui::kStatisticTextId, m_memoFont.Get());
     Subclass(m_statistic, 1);
     m_panel = win::CreatePanel(Handle(), ui::kPanel1Id, ui::kPanelClass);
     m_recalcButton = MakeControl("BUTTON", "Recalc Statistic", BS_PUSHBUTTON | WS_TABSTOP, 0,
-                                 m_panel, ui::kRecalcButtonId, m_formFont.get());
+                                 m_panel, ui::kRecalcButtonId, m_formFont.Get());
     m_multipliersButton = MakeControl("BUTTON", "Multipliers", BS_PUSHBUTTON | WS_TABSTOP, 0,
-                                      m_panel, ui::kMultipliersButtonId, m_formFont.get());
-    LayOut();
+                                      m_panel, ui::kMultipliersButtonId, m_formFont.Get());
 }
 
 void TfmMainForm::MakeFonts() {
-    m_formFont.reset(MakeFont(ui::kFormFontHeight, m_dpi, DEFAULT_CHARSET,
+    m_formFont.Reset(MakeFont(ui::kFormFontHeight, Dpi(), DEFAULT_CHARSET,
                               DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif"));
-    m_memoFont.reset(MakeFont(ui::kMemoFontHeight, m_dpi, RUSSIAN_CHARSET, FIXED_PITCH | FF_MODERN,
+    m_memoFont.Reset(MakeFont(ui::kMemoFontHeight, Dpi(), RUSSIAN_CHARSET, FIXED_PITCH | FF_MODERN,
                               "Courier New"));
-    SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(m_formFont.get()), FALSE);
+    SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(m_formFont.Get()), FALSE);
     for (HWND control : {m_recalcButton, m_multipliersButton}) {
         if (control != nullptr) {
-            SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_formFont.get()), TRUE);
+            SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_formFont.Get()), TRUE);
         }
     }
     if (m_statistic != nullptr) {
-        SendMessageA(m_statistic, WM_SETFONT, reinterpret_cast<WPARAM>(m_memoFont.get()), TRUE);
+        SendMessageA(m_statistic, WM_SETFONT, reinterpret_cast<WPARAM>(m_memoFont.Get()), TRUE);
     }
-}
-
-void TfmMainForm::FitClientArea() {
-    RECT outer{0, 0, ui::Scale(ui::kMainClientWidth, m_dpi),
-               ui::Scale(ui::kMainClientHeight, m_dpi)};
-    AdjustWindowRectEx(&outer, kFormStyle, FALSE, kFormExStyle);
-    SetWindowPos(Handle(), nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void TfmMainForm::OnDpiChanged(int dpi, const RECT& suggested) {
-    m_dpi = dpi > 0 ? dpi : ui::kDesignDpi;
-    MakeFonts();
-    MoveToSuggested(suggested);
-    LayOut();
 }
 
 void TfmMainForm::LayOut() {
     RECT client{};
     GetClientRect(Handle(), &client);
-    const ui::MainLayout l = ui::LayOutMainForm(client.right, client.bottom, m_dpi);
+    const ui::MainLayout l = ui::LayOutMainForm(client.right, client.bottom, Dpi());
     Place(m_statistic, l.statistic);
     Place(m_panel, l.panel);
     Place(m_recalcButton, l.recalc);
@@ -250,9 +203,7 @@ void TfmMainForm::RunRecalcAction() {
 void TfmMainForm::ScheduleRelease() {
     // From now on the multipliers window finds no state to read or store.
     m_released = true;
-    if (Handle() != nullptr) {
-        PostMessageA(Handle(), kReleaseMessage, 0, 0);
-    }
+    PostRelease();
 }
 
 std::int32_t TfmMainForm::AddQSO() {
@@ -303,8 +254,8 @@ void TfmMainForm::StoreCurrentBand(int band) {
 
 void TfmMainForm::ShowDXList(const TQSOData& rec) {
     // The multipliers window follows the band of every counted contact.
-    if (const auto band = ui::FollowedBand(rec.DigiBand.view()); band && DomWindow != nullptr) {
-        DomWindow->SetBand(*band);
+    if (const auto band = ui::FollowedBand(rec.DigiBand.view()); band && DomWindow() != nullptr) {
+        DomWindow()->SetBand(*band);
     }
 }
 
@@ -456,6 +407,9 @@ void TfmMainForm::OnRelease() {
 }
 
 LRESULT TfmMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (FollowDpi(message, wParam, lParam)) {
+        return 0;
+    }
     switch (message) {
     case WM_SIZE:
         if (m_panel != nullptr) {
@@ -464,9 +418,6 @@ LRESULT TfmMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
-        return 0;
-    case kDpiChangedMessage:
-        OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_CLOSE) {

@@ -4,10 +4,10 @@
 #include "db/odbc_query.h"
 #include "scoring/recalc.h"
 #include "scoring/scoring.h"
-#include "ui/settings_win.h"
+#include "ui/form_storage_win.h"
+#include "ui/form_win.h"
 #include "ui/win/handles.h"
 #include "ui/win/subclass_win.h"
-#include "ui/win/window_base.h"
 
 #include <memory>
 #include <optional>
@@ -16,7 +16,7 @@
 
 namespace morvel {
 
-class TfmMainForm final : public win::WindowBase,
+class TfmMainForm final : public TForm,
                           private win::SubclassHandler,
                           private RecalcWindow {
 public:
@@ -57,15 +57,13 @@ private:
     ~TfmMainForm() override;
 
     void Construct(const TQSOData* data);
-    // The hidden window with its controls, fonts and layout at its DPI.
-    void MakeWindow();
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnFinalDestroy() override { delete this; }
 
-    void LayOut();
-    void MakeFonts();
-    void FitClientArea();
-    void OnDpiChanged(int dpi, const RECT& suggested);
+    // TForm
+    void MakeFonts() override;
+    void MakeControls() override;
+    void LayOut() override;
     void OnCommand(int id, int code);
     void RunRecalcAction();
     void FormShow();
@@ -100,7 +98,6 @@ private:
 
     std::unique_ptr<State> m_state;
     ui::FormStorage m_storage{"TfmMainForm", true};
-    int m_dpi = 96;
     HWND m_statistic = nullptr;
     HWND m_panel = nullptr;
     HWND m_recalcButton = nullptr;

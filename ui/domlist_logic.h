@@ -4,7 +4,7 @@
 #pragma once
 
 #include "scoring/scoring.h"
-#include "ui/form_storage.h"
+#include "ui/placement.h"
 
 #include <array>
 #include <cstddef>

@@ -4,7 +4,6 @@
 #include "ui/MainForm_win.h"
 #include "ui/control_ids.h"
 #include "ui/main_layout.h"
-#include "ui/win/boundary_win.h"
 #include "ui/win/module_win.h"
 
 #include <algorithm>
@@ -16,11 +15,7 @@ namespace morvel {
 
 namespace {
 
-constexpr UINT kReleaseMessage = WM_APP + 1;
 constexpr UINT kApplyBandMessage = WM_APP + 3;
-constexpr DWORD kStyle =
-    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
-constexpr DWORD kExStyle = WS_EX_TOPMOST;
 constexpr int kClientWidth = 327;
 constexpr int kClientHeight = 141;
 constexpr int kLeft = 1020;
@@ -32,21 +27,11 @@ constexpr COLORREF kPlainColour = RGB(0, 0, 0);
 constexpr UINT_PTR kBandButtonSubclass = 1;
 constexpr UINT_PTR kListSubclass = 2;
 
-int ScreenDpi() {
-    win::WindowDC dc(nullptr);
-    const int dpi = dc.get() != nullptr ? GetDeviceCaps(dc.get(), LOGPIXELSY) : ui::kDesignDpi;
-    return dpi > 0 ? dpi : ui::kDesignDpi;
-}
-
 HFONT ListFont(int dpi, bool worked) {
     return CreateFontA(ui::Scale(-11, dpi), 0, 0, 0, worked ? FW_BOLD : FW_NORMAL, FALSE,
                        worked ? TRUE : FALSE, FALSE, RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS,
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                        "MS Sans Serif");
-}
-
-void Place(HWND hwnd, const ui::Rect& r) {
-    MoveWindow(hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
 }
 
 // The user locale's case-sensitive order, as the list keeps its items.
@@ -57,26 +42,39 @@ bool LocaleLess(const std::string& a, const std::string& b) {
 
 } // namespace
 
-std::vector<TfmDomList*> TfmDomList::s_live;
+// Every multipliers window whose object lives: the open one, and closed ones
+// waiting for their destruction.
+std::vector<TfmDomList*>& LiveForms() {
+    static std::vector<TfmDomList*> forms;
+    return forms;
+}
+
+TfmDomList* DomWindow() {
+    for (TfmDomList* form : LiveForms()) {
+        if (!form->Closed()) {
+            return form;
+        }
+    }
+    return nullptr;
+}
 
 TfmDomList::TfmDomList(TfmMainForm& owner) : m_owner(&owner) {
-    s_live.push_back(this);
+    LiveForms().push_back(this);
 }
 
 TfmDomList::~TfmDomList() {
-    s_live.erase(std::remove(s_live.begin(), s_live.end(), this), s_live.end());
-    if (DomWindow == this) {
-        DomWindow = nullptr;
-    }
+    std::vector<TfmDomList*>& forms = LiveForms();
+    forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
 }
 
 void TfmDomList::btnOBL1Click(TfmMainForm& owner) {
-    if (DomWindow != nullptr) {
+    if (DomWindow() != nullptr) {
         return;
     }
     auto* form = new TfmDomList(owner);
     try {
-        form->Create();
+        form->CreateForm({ui::kDomListClass, "Multipliers", kLeft, kTop, kClientWidth,
+                          kClientHeight});
     } catch (...) {
         if (form->Handle() != nullptr) {
             DestroyWindow(form->Handle());
@@ -85,41 +83,22 @@ void TfmDomList::btnOBL1Click(TfmMainForm& owner) {
         }
         throw;
     }
-    DomWindow = form;
-    const int showCmd = form->m_storage.Restore(form->Handle());
-    (void)showCmd; // position and size only
+    // Position and size only: the window is shown normal whatever its state was.
+    form->m_storage.Restore(form->Handle());
     try {
         form->FormShow();
     } catch (const std::exception& e) {
         ShowFailure(e.what());
     }
-    if (DomWindow == form && form->Handle() != nullptr) {
+    if (DomWindow() == form && form->Handle() != nullptr) {
         ShowWindow(form->Handle(), SW_SHOW);
     }
 }
 
-void TfmDomList::Create() {
-    ActivationScope look;
-    DpiAwarenessScope dpiAware;
-    m_dpi = ScreenDpi();
-    RegisterWindowClass(ui::kDomListClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-    RECT outer{0, 0, ui::Scale(kClientWidth, m_dpi), ui::Scale(kClientHeight, m_dpi)};
-    AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
-    CreateHandle(kExStyle, ui::kDomListClass, "Multipliers", kStyle, kLeft, kTop,
-                 outer.right - outer.left, outer.bottom - outer.top, nullptr);
-    if (const int dpi = WindowDpi(Handle()); dpi != m_dpi) {
-        m_dpi = dpi;
-        RECT sized{0, 0, ui::Scale(kClientWidth, m_dpi), ui::Scale(kClientHeight, m_dpi)};
-        AdjustWindowRectEx(&sized, kStyle, FALSE, kExStyle);
-        SetWindowPos(Handle(), nullptr, 0, 0, sized.right - sized.left, sized.bottom - sized.top,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    ui::KeepOnMonitor(Handle());
-    MakeFonts();
+void TfmDomList::MakeControls() {
     MakeBandButtons();
     MakeList();
     FormCreate();
-    LayOut();
 }
 
 // The panel with the nine band buttons.
@@ -137,7 +116,7 @@ void TfmDomList::MakeBandButtons() {
         if (button == nullptr) {
             throw Error("Cannot create the band buttons");
         }
-        SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(m_formFont.get()), FALSE);
+        SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(m_formFont.Get()), FALSE);
         Subclass(button, kBandButtonSubclass);
         m_bandButtons[k] = button;
     }
@@ -156,25 +135,25 @@ void TfmDomList::MakeList() {
     if (m_list == nullptr) {
         throw Error("Cannot create the oblast list");
     }
-    SendMessageA(m_list, WM_SETFONT, reinterpret_cast<WPARAM>(m_listFont.get()), FALSE);
+    SendMessageA(m_list, WM_SETFONT, reinterpret_cast<WPARAM>(m_listFont.Get()), FALSE);
     Subclass(m_list, kListSubclass);
     m_splitter = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 0, 0, 0, 0,
                                  Handle(), nullptr, ModuleInstance(), nullptr);
 }
 
 void TfmDomList::MakeFonts() {
-    m_formFont.reset(CreateFontA(ui::Scale(-11, m_dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+    m_formFont.Reset(CreateFontA(Scaled(-11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                  DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif"));
-    m_listFont.reset(ListFont(m_dpi, false));
-    m_highlightFont.reset(ListFont(m_dpi, true));
+    m_listFont.Reset(ListFont(Dpi(), false));
+    m_highlightFont.Reset(ListFont(Dpi(), true));
     for (HWND button : m_bandButtons) {
         if (button != nullptr) {
-            SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(m_formFont.get()), TRUE);
+            SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(m_formFont.Get()), TRUE);
         }
     }
     if (m_list != nullptr) {
-        SendMessageA(m_list, WM_SETFONT, reinterpret_cast<WPARAM>(m_listFont.get()), TRUE);
+        SendMessageA(m_list, WM_SETFONT, reinterpret_cast<WPARAM>(m_listFont.Get()), TRUE);
     }
 }
 
@@ -266,6 +245,12 @@ std::optional<LRESULT> TfmDomList::OnSubclassMessage(UINT_PTR id, HWND, UINT mes
     return std::nullopt;
 }
 
+void TfmDomList::PaintListOn(HDC target, const RECT& client, COLORREF background) {
+    SetBkColor(target, background);
+    ExtTextOutA(target, 0, 0, ETO_OPAQUE, &client, nullptr, 0, nullptr);
+    DefSubclassProc(m_list, WM_PAINT, reinterpret_cast<WPARAM>(target), 0);
+}
+
 void TfmDomList::PaintList() {
     PAINTSTRUCT ps{};
     const HDC dc = BeginPaint(m_list, &ps);
@@ -278,26 +263,20 @@ void TfmDomList::PaintList() {
     if (background == CLR_NONE) {
         background = GetSysColor(COLOR_WINDOW);
     }
-    const HDC buffer = CreateCompatibleDC(dc);
-    const HBITMAP bitmap =
-        buffer != nullptr ? CreateCompatibleBitmap(dc, std::max<LONG>(client.right, 1),
-                                                   std::max<LONG>(client.bottom, 1))
-                          : nullptr;
     // Without a buffer the list is painted straight onto the screen.
-    const HDC target = bitmap != nullptr ? buffer : dc;
-    const HGDIOBJ previous = bitmap != nullptr ? SelectObject(buffer, bitmap) : nullptr;
-    SetBkColor(target, background);
-    ExtTextOutA(target, 0, 0, ETO_OPAQUE, &client, nullptr, 0, nullptr);
-    DefSubclassProc(m_list, WM_PAINT, reinterpret_cast<WPARAM>(target), 0);
-    if (bitmap != nullptr) {
+    const win::UniqueMemoryDC buffer(CreateCompatibleDC(dc));
+    const win::UniqueBitmap bitmap(
+        buffer ? CreateCompatibleBitmap(dc, std::max<LONG>(client.right, 1),
+                                        std::max<LONG>(client.bottom, 1))
+               : nullptr);
+    if (!bitmap) {
+        PaintListOn(dc, client, background);
+    } else {
+        const win::SelectedObject selected(buffer.Get(), bitmap.Get());
+        PaintListOn(buffer.Get(), client, background);
         const RECT& r = ps.rcPaint;
-        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, buffer, r.left, r.top,
+        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, buffer.Get(), r.left, r.top,
                SRCCOPY);
-        SelectObject(buffer, previous);
-        DeleteObject(bitmap);
-    }
-    if (buffer != nullptr) {
-        DeleteDC(buffer);
     }
     EndPaint(m_list, &ps);
 }
@@ -312,8 +291,8 @@ int TfmDomList::PressedBand() const {
 }
 
 void TfmDomList::DestroyAllOwnedBy(const TfmMainForm& owner) {
-    // Destroying one removes it from s_live: work on a copy.
-    const std::vector<TfmDomList*> live = s_live;
+    // Destroying one takes it off the list: work on a copy.
+    const std::vector<TfmDomList*> live = LiveForms();
     for (TfmDomList* form : live) {
         if (form->m_owner == &owner && form->Handle() != nullptr) {
             DestroyWindow(form->Handle());
@@ -346,8 +325,8 @@ void TfmDomList::Panel2Resize() {
 void TfmDomList::LayOut() {
     RECT client{};
     GetClientRect(Handle(), &client);
-    const int panelHeight = std::min<int>(ui::Scale(kPanelHeight, m_dpi), client.bottom);
-    const int splitter = ui::Scale(kSplitterHeight, m_dpi);
+    const int panelHeight = std::min<int>(Scaled(kPanelHeight), client.bottom);
+    const int splitter = Scaled(kSplitterHeight);
     Place(m_panel, {0, 0, client.right, panelHeight});
     const int splitterTop = std::max(panelHeight, static_cast<int>(client.bottom) - splitter);
     Place(m_list, {0, panelHeight, client.right, splitterTop});
@@ -380,7 +359,7 @@ LRESULT TfmDomList::LV1CustomDrawItem(NMLVCUSTOMDRAW& draw) {
             return CDRF_NEWFONT;
         case ui::ItemLook::Highlighted:
             draw.clrText = kWorkedColour;
-            SelectObject(draw.nmcd.hdc, m_highlightFont.get());
+            SelectObject(draw.nmcd.hdc, m_highlightFont.Get());
             return CDRF_NEWFONT;
         }
         return CDRF_DODEFAULT;
@@ -393,23 +372,14 @@ LRESULT TfmDomList::LV1CustomDrawItem(NMLVCUSTOMDRAW& draw) {
 void TfmDomList::FormClose() {
     m_storage.Save(Handle(), false);
     ShowWindow(Handle(), SW_HIDE);
-    PostMessageA(Handle(), kReleaseMessage, 0, 0);
-    if (DomWindow == this) {
-        DomWindow = nullptr;
-    }
+    PostRelease();
+    m_closed = true;
 }
 
 void TfmDomList::OnCommand(int id, int code) {
     if (code == BN_CLICKED && id >= ui::kFirstBandButtonId && id < ui::kFirstBandButtonId + 9) {
         RzBitBtn1Click(id - ui::kFirstBandButtonId + 1);
     }
-}
-
-void TfmDomList::OnDpiChanged(int dpi, const RECT& suggested) {
-    m_dpi = dpi > 0 ? dpi : ui::kDesignDpi;
-    MakeFonts();
-    MoveToSuggested(suggested);
-    LayOut();
 }
 
 // The splitter shows the up-and-down cursor; true when it was set.
@@ -423,12 +393,13 @@ bool TfmDomList::OnSetCursor(HWND over) {
 
 void TfmDomList::OnDestroy() {
     m_storage.Save(Handle(), true);
-    if (DomWindow == this) {
-        DomWindow = nullptr;
-    }
+    m_closed = true;
 }
 
 LRESULT TfmDomList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (FollowDpi(message, wParam, lParam)) {
+        return 0;
+    }
     switch (message) {
     case WM_SIZE:
         if (m_list != nullptr) {
@@ -444,9 +415,6 @@ LRESULT TfmDomList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return LV1CustomDrawItem(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
         }
         break;
-    case kDpiChangedMessage:
-        OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
-        return 0;
     case WM_SETCURSOR:
         if (OnSetCursor(reinterpret_cast<HWND>(wParam))) {
             return TRUE;

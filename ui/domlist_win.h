@@ -3,10 +3,10 @@
 #pragma once
 
 #include "ui/domlist_logic.h"
-#include "ui/settings_win.h"
+#include "ui/form_storage_win.h"
+#include "ui/form_win.h"
 #include "ui/win/handles.h"
 #include "ui/win/subclass_win.h"
-#include "ui/win/window_base.h"
 
 #include <commctrl.h>
 
@@ -17,8 +17,13 @@
 namespace morvel {
 
 class TfmMainForm;
+class TfmDomList;
 
-class TfmDomList final : public win::WindowBase, private win::SubclassHandler {
+// The open multipliers window, or nothing: at most one is open. (A closed one
+// may still wait for its destruction; then it is not the open one.)
+TfmDomList* DomWindow();
+
+class TfmDomList final : public TForm, private win::SubclassHandler {
 public:
     // btnOBL1Click: opens the window unless one is open (which is then left
     // where it is).
@@ -37,20 +42,24 @@ public:
     static void DestroyAllOwnedBy(const TfmMainForm& owner);
 
     const TfmMainForm* Owner() const { return m_owner; }
+    // Closed by its close button (or destroyed), waiting for its destruction.
+    bool Closed() const { return m_closed; }
 
 private:
     explicit TfmDomList(TfmMainForm& owner);
     ~TfmDomList() override;
 
-    void Create();
+    // TForm
+    void MakeFonts() override;
+    void MakeControls() override;
+    void LayOut() override;
+
     void MakeBandButtons();
     void MakeList();
-    void MakeFonts();
     void FormCreate();
     void FormShow();
     void FormClose();
     void Panel2Resize();
-    void LayOut();
     void RzBitBtn1Click(int tag);
     LRESULT LV1CustomDrawItem(NMLVCUSTOMDRAW& draw);
     // The pressed button follows the band when the thread next handles its
@@ -64,18 +73,17 @@ private:
     std::optional<LRESULT> OnSubclassMessage(UINT_PTR id, HWND hwnd, UINT message, WPARAM wParam,
                                              LPARAM lParam) override;
     void PaintList();
+    void PaintListOn(HDC target, const RECT& client, COLORREF background);
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnCommand(int id, int code);
-    void OnDpiChanged(int dpi, const RECT& suggested);
     bool OnSetCursor(HWND over);
     void OnDestroy();
     void OnFinalDestroy() override { delete this; }
 
     TfmMainForm* m_owner;
-    static std::vector<TfmDomList*> s_live;
     ui::FormStorage m_storage{"TfmDomList", false};
-    int m_dpi = 96;
+    bool m_closed = false;
     HWND m_panel = nullptr;
     std::array<HWND, 9> m_bandButtons{};
     int m_pressed = 0;        // the band whose button shows pressed

@@ -2,7 +2,7 @@
 // screen, and the anchoring of the controls when the window is resized.
 #pragma once
 
-#include "ui/form_storage.h"
+#include "ui/placement.h"
 
 namespace morvel::ui {
 

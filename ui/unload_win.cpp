@@ -1,6 +1,8 @@
 #include "ui/unload_win.h"
 
 #include "ui/control_ids.h"
+#include "ui/plugin_state_win.h"
+#include "ui/win/look_win.h"
 #include "ui/win/entry_win.h"
 #include "ui/win/module_win.h"
 #include "ui/win/window_base.h"
@@ -87,8 +89,7 @@ void UnloadModule() {
     }
     win::UnregisterWindowClasses();
     MainWindow = nullptr;
-    DomWindow = nullptr;
-    ReleaseActivationContext();
+    win::ReleaseActivationContext();
     if (ownThread) {
         // On another thread the windows' thread may still be returning
         // through the exit code: it stays for the process.

@@ -1,48 +1,16 @@
-// One small move-only owner for Windows handles.
+// Owners of the Windows handles the plug-in's windows hold.
 #pragma once
+
+#include "contract/unique_handle.h"
 
 #include <windows.h>
 
-#include <utility>
-
 namespace morvel::win {
 
-template <class T, auto Close, T Invalid = T{}>
-class UniqueHandle {
-public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(T handle) : m_handle(handle) {}
-    ~UniqueHandle() { reset(); }
-    UniqueHandle(UniqueHandle&& other) noexcept : m_handle(std::exchange(other.m_handle, Invalid)) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) {
-            reset(std::exchange(other.m_handle, Invalid));
-        }
-        return *this;
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-
-    T get() const { return m_handle; }
-    explicit operator bool() const { return m_handle != Invalid; }
-    T release() { return std::exchange(m_handle, Invalid); }
-    void reset(T handle = Invalid) {
-        if (m_handle != Invalid) {
-            Close(m_handle);
-        }
-        m_handle = handle;
-    }
-
-private:
-    T m_handle = Invalid;
-};
-
-inline void DeleteFont(HFONT font) {
-    DeleteObject(font);
-}
-
-using UniqueFont = UniqueHandle<HFONT, &DeleteFont>;
-using UniqueKey = UniqueHandle<HKEY, &RegCloseKey>;
+using UniqueFont = UniqueHandle<HFONT, CloseWith<&DeleteObject>>;
+using UniqueBitmap = UniqueHandle<HBITMAP, CloseWith<&DeleteObject>>;
+using UniqueMemoryDC = UniqueHandle<HDC, CloseWith<&DeleteDC>>;
+using UniqueKey = UniqueHandle<HKEY, CloseWith<&RegCloseKey>>;
 
 // A screen or window DC that remembers its window.
 class WindowDC {
@@ -55,11 +23,24 @@ public:
     }
     WindowDC(const WindowDC&) = delete;
     WindowDC& operator=(const WindowDC&) = delete;
-    HDC get() const { return m_dc; }
+    HDC Get() const { return m_dc; }
 
 private:
     HWND m_window;
     HDC m_dc;
+};
+
+// Selects an object into a DC while it lives, and the one before back after.
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) : m_dc(dc), m_previous(SelectObject(dc, object)) {}
+    ~SelectedObject() { SelectObject(m_dc, m_previous); }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC m_dc;
+    HGDIOBJ m_previous;
 };
 
 } // namespace morvel::win

@@ -4,15 +4,7 @@
 #include "oblast/oblast_win.h"
 #include "ui/win/entry_win.h"
 
-#include <commctrl.h>
-
 namespace morvel {
-
-TQSOData WorkingRecord;
-TfmMainForm* MainWindow = nullptr;
-TfmDomList* DomWindow = nullptr;
-HWND SavedAppHandle = nullptr;
-HWND ApplicationHandle = nullptr;
 
 namespace {
 
@@ -60,113 +52,6 @@ bool ProcessExiting() {
 
 void SetProcessExiting() {
     g_processExiting = true;
-}
-
-namespace {
-
-HANDLE g_activationContext = INVALID_HANDLE_VALUE;
-bool g_activationContextMade = false;
-bool g_commonControlsPinned = false;
-
-HANDLE PluginActivationContext() {
-    if (g_activationContextMade) {
-        return g_activationContext;
-    }
-    g_activationContextMade = true;
-    g_activationContext = [] {
-        char path[MAX_PATH] = {};
-        GetModuleFileNameA(ModuleInstance(), path, MAX_PATH);
-        ACTCTXA actctx{};
-        actctx.cbSize = sizeof actctx;
-        actctx.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
-        actctx.lpSource = path;
-        actctx.hModule = ModuleInstance();
-        actctx.lpResourceName = MAKEINTRESOURCEA(2);
-        return CreateActCtxA(&actctx);
-    }();
-    return g_activationContext;
-}
-
-} // namespace
-
-void ReleaseActivationContext() {
-    if (g_activationContextMade && g_activationContext != INVALID_HANDLE_VALUE) {
-        ReleaseActCtx(g_activationContext);
-    }
-    g_activationContext = INVALID_HANDLE_VALUE;
-    g_activationContextMade = false;
-}
-
-ActivationScope::ActivationScope() {
-    const HANDLE context = PluginActivationContext();
-    if (context != INVALID_HANDLE_VALUE) {
-        m_active = ActivateActCtx(context, &m_cookie) != FALSE;
-    }
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
-    InitCommonControlsEx(&icc);
-    if (!g_commonControlsPinned) {
-        HMODULE library = nullptr;
-        g_commonControlsPinned =
-            GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                               reinterpret_cast<LPCSTR>(&InitCommonControlsEx), &library) != FALSE;
-    }
-}
-
-ActivationScope::~ActivationScope() {
-    if (m_active) {
-        DeactivateActCtx(0, m_cookie);
-    }
-}
-
-namespace {
-
-using SetThreadDpiContext = void*(WINAPI*)(void*);
-using GetWindowDpi = UINT(WINAPI*)(HWND);
-
-template <class Proc>
-Proc User32Proc(const char* name) {
-    HMODULE user32 = GetModuleHandleA("user32.dll");
-    return user32 != nullptr
-               ? reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(user32, name)))
-               : nullptr;
-}
-
-// DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 and _PER_MONITOR_AWARE.
-void* const kPerMonitorV2 = reinterpret_cast<void*>(static_cast<INT_PTR>(-4));
-void* const kPerMonitor = reinterpret_cast<void*>(static_cast<INT_PTR>(-3));
-
-} // namespace
-
-DpiAwarenessScope::DpiAwarenessScope() {
-    static const auto set = User32Proc<SetThreadDpiContext>("SetThreadDpiAwarenessContext");
-    if (set != nullptr) {
-        m_previous = set(kPerMonitorV2);
-        if (m_previous == nullptr) {
-            m_previous = set(kPerMonitor);
-        }
-    }
-}
-
-DpiAwarenessScope::~DpiAwarenessScope() {
-    static const auto set = User32Proc<SetThreadDpiContext>("SetThreadDpiAwarenessContext");
-    if (set != nullptr && m_previous != nullptr) {
-        set(m_previous);
-    }
-}
-
-int WindowDpi(HWND window) {
-    static const auto forWindow = User32Proc<GetWindowDpi>("GetDpiForWindow");
-    if (forWindow != nullptr && window != nullptr) {
-        if (const UINT dpi = forWindow(window); dpi > 0) {
-            return static_cast<int>(dpi);
-        }
-    }
-    HDC dc = GetDC(nullptr);
-    const int dpi = dc != nullptr ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc != nullptr) {
-        ReleaseDC(nullptr, dc);
-    }
-    return dpi > 0 ? dpi : 96;
 }
 
 void ProcessMessages() {

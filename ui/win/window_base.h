@@ -33,14 +33,6 @@ protected:
     // A failure that escaped a handler: shown to the operator.
     virtual void OnHandlerFailure(const char* message);
 
-    // Moves and sizes the window to the rectangle Windows suggests with
-    // WM_DPICHANGED, without activating it.
-    void MoveToSuggested(const RECT& suggested) {
-        SetWindowPos(m_hwnd, nullptr, suggested.left, suggested.top,
-                     suggested.right - suggested.left, suggested.bottom - suggested.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-
     LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam) {
         return DefWindowProcA(m_hwnd, message, wParam, lParam);
     }

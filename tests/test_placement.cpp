@@ -1,4 +1,4 @@
-#include "ui/form_storage.h"
+#include "ui/placement.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ui/settings_win.h"
+#include "ui/form_storage_win.h"
 
 #include "contract/text.h"
 #include "ui/win/handles.h"
@@ -113,7 +113,7 @@ void KeepOnMonitor(HWND window) {
 Screen CurrentScreen() {
     win::WindowDC dc(nullptr);
     return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-            dc.get() != nullptr ? GetDeviceCaps(dc.get(), LOGPIXELSY) : 96};
+            dc.Get() != nullptr ? GetDeviceCaps(dc.Get(), LOGPIXELSY) : 96};
 }
 
 FormStorage::FormStorage(std::string section, bool mainWindow)
@@ -125,7 +125,7 @@ int FormStorage::Restore(HWND window) {
     try {
         win::UniqueKey key = OpenSection(m_section);
         const ValueReader read = [&key](const std::string& name) {
-            return ReadText(key.get(), name);
+            return ReadText(key.Get(), name);
         };
         WINDOWPLACEMENT wp{};
         wp.length = sizeof wp;
@@ -213,7 +213,7 @@ void FormStorage::WriteValues(HWND window, bool destroying, bool changedOnly) {
     for (std::size_t i = 0; i < values.size(); ++i) {
         const bool same = i < m_written.size() && m_written[i] == values[i];
         if (!changedOnly || !same) {
-            WriteText(key.get(), values[i].first, values[i].second);
+            WriteText(key.Get(), values[i].first, values[i].second);
         }
     }
     m_written = values;

@@ -1,6 +1,6 @@
 // The persistent window settings: what is written, in which order and form,
 // and how stored texts are read back. Pure logic; the registry access lives in
-// settings_win.cpp.
+// form_storage_win.cpp.
 #pragma once
 
 #include <array>

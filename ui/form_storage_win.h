@@ -2,7 +2,7 @@
 // name>\<window class>", every value a text.
 #pragma once
 
-#include "ui/form_storage.h"
+#include "ui/placement.h"
 
 #include <windows.h>
 

@@ -1,0 +1,89 @@
+#include "ui/form_win.h"
+
+#include "ui/main_layout.h"
+#include "ui/form_storage_win.h"
+#include "ui/win/handles.h"
+#include "ui/win/look_win.h"
+
+namespace morvel {
+
+namespace {
+
+constexpr DWORD kStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_TOPMOST;
+
+int ScreenDpi() {
+    win::WindowDC dc(nullptr);
+    const int dpi = dc.Get() != nullptr ? GetDeviceCaps(dc.Get(), LOGPIXELSY) : ui::kDesignDpi;
+    return dpi > 0 ? dpi : ui::kDesignDpi;
+}
+
+// The outer size of a window whose client area has the design size at dpi.
+SIZE OuterSize(int clientWidth, int clientHeight, int dpi) {
+    RECT outer{0, 0, ui::Scale(clientWidth, dpi), ui::Scale(clientHeight, dpi)};
+    AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
+    return {outer.right - outer.left, outer.bottom - outer.top};
+}
+
+} // namespace
+
+void TForm::CreateForm(const Design& design) {
+    // Per-monitor DPI aware and with the current look, both for this window
+    // only: the host's thread gets its own awareness and context back.
+    win::ActivationScope look;
+    win::DpiAwarenessScope dpiAware;
+    m_dpi = ScreenDpi();
+    RegisterWindowClass(design.className, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+    // The design position stands as it is; the size follows the screen.
+    const SIZE outer = OuterSize(design.clientWidth, design.clientHeight, m_dpi);
+    CreateHandle(kExStyle, design.className, design.caption, kStyle, design.left, design.top,
+                 outer.cx, outer.cy, nullptr);
+    if (const int dpi = win::WindowDpi(Handle()); dpi != m_dpi) {
+        // Its monitor has other pixels per inch than the screen as a whole.
+        m_dpi = dpi;
+        FitClientArea(design);
+    }
+    ui::KeepOnMonitor(Handle());
+    MakeFonts();
+    MakeControls();
+    LayOut();
+}
+
+void TForm::FitClientArea(const Design& design) {
+    const SIZE outer = OuterSize(design.clientWidth, design.clientHeight, m_dpi);
+    SetWindowPos(Handle(), nullptr, 0, 0, outer.cx, outer.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int TForm::Scaled(int designPixels) const {
+    return ui::Scale(designPixels, m_dpi);
+}
+
+void TForm::PostRelease() {
+    if (Handle() != nullptr) {
+        PostMessageA(Handle(), kReleaseMessage, 0, 0);
+    }
+}
+
+void TForm::Place(HWND child, const ui::Rect& r) {
+    MoveWindow(child, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+}
+
+bool TForm::FollowDpi(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != win::kDpiChangedMessage) {
+        return false;
+    }
+    const int dpi = HIWORD(wParam);
+    m_dpi = dpi > 0 ? dpi : ui::kDesignDpi;
+    MakeFonts();
+    // Windows suggests the rectangle for the new pixels per inch.
+    const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+    SetWindowPos(Handle(), nullptr, suggested.left, suggested.top,
+                 suggested.right - suggested.left, suggested.bottom - suggested.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    LayOut();
+    return true;
+}
+
+} // namespace morvel
