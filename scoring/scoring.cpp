@@ -1,5 +1,6 @@
 #include "scoring/scoring.h"
 
+#include "contract/contract.h"
 #include "contract/text.h"
 
 namespace morvel {
@@ -52,8 +53,8 @@ bool TScoring::CheckDupe(const TQSOData& rec) const {
     return m_qsoList.Contains({rec.CallSign.view(), rec.DigiBand.view(), rec.QSOMode.view()});
 }
 
-void TScoring::AddQSOToList(const TQSOData& rec) {
-    m_qsoList.Add(QSOKey{rec.CallSign.view(), rec.DigiBand.view(), rec.QSOMode.view()});
+bool TScoring::AddQSOToList(const TQSOData& rec) {
+    return m_qsoList.Add(QSOKey{rec.CallSign.view(), rec.DigiBand.view(), rec.QSOMode.view()});
 }
 
 TStatistic& TScoring::BandEntry(std::string_view band) {
@@ -74,11 +75,11 @@ std::string_view TScoring::MakeKey(std::string_view band, std::string_view value
 
 int TScoring::CountQSO(const TQSOData& rec, bool add) {
     if (!add) {
-        return CheckDupe(rec) ? -1 : 1;
+        return CheckDupe(rec) ? kDuplicate : kOnePoint;
     }
     // The duplicate test and the booking in one look at the register.
-    if (!m_qsoList.Add(QSOKey{rec.CallSign.view(), rec.DigiBand.view(), rec.QSOMode.view()})) {
-        return -1;
+    if (!AddQSOToList(rec)) {
+        return kDuplicate;
     }
 
     const std::string_view band = rec.DigiBand.view();
@@ -99,7 +100,7 @@ int TScoring::CountQSO(const TQSOData& rec, bool add) {
     if (m_bandFollower) {
         m_bandFollower(rec);
     }
-    return 1;
+    return kOnePoint;
 }
 
 void TScoring::Clear() {

@@ -73,12 +73,12 @@ public:
 
     // True when the contact repeats call sign, band and mode of a counted one.
     bool CheckDupe(const TQSOData& rec) const;
-    // Books the contact into the register.
-    void AddQSOToList(const TQSOData& rec);
-    // The register is kept in order at all times, so there is nothing to sort.
-    void SortQSOList() {}
+    // Books the contact into the register; false when it is there already (a
+    // duplicate), and then nothing changes. The register is a hash index with
+    // its call-sign order at hand at all times, so no SortQSOList follows.
+    bool AddQSOToList(const TQSOData& rec);
 
-    // -1 for a duplicate (nothing changes), 1 otherwise. With add, the contact
+    // kDuplicate (nothing changes) or kOnePoint. With add, the contact
     // joins the register, the statistics and the worked lists, and the band
     // follower (the multipliers window) is told about it.
     int CountQSO(const TQSOData& rec, bool add);

@@ -183,6 +183,8 @@ void TfmMainForm::ShowForm() {
     m_minimisePending = false;
 }
 
+// The show handler, by the name the form's designers gave it: a window going
+// from hidden to shown recalculates from the log.
 void TfmMainForm::FormShow() {
     RunRecalcAction();
 }
@@ -211,9 +213,6 @@ std::int32_t TfmMainForm::AddQSO() {
         return 0;
     }
     const int result = m_state->scoring.CountQSO(WorkingRecord, true);
-    if (result > 0) {
-        m_state->scoring.SortQSOList();
-    }
     MarkStatisticStale();
     return result;
 }
