@@ -56,6 +56,9 @@ enum class Fault {
     InvalidHandle,   // SQL_INVALID_HANDLE, which leaves no record either
     NoData,          // SQL_NO_DATA: the result ends here
     SuccessWithInfo, // the call does its work and reports SQL_SUCCESS_WITH_INFO
+    NoTotal,         // the call does its work, and every length it reports for a value
+                     // (SQLGetData's, or each bound column's at SQLFetch) is SQL_NO_TOTAL;
+                     // with SQL_SUCCESS the whole value is in the buffer, zero-terminated
 };
 
 // Which call fails: the nth of every call through the table, or the nth call
@@ -83,6 +86,8 @@ public:
     int freed = 0;
     std::set<SQLHANDLE> live;
     int strayUses = 0; // calls with a statement handle that is not (or no longer) allocated
+    // The indicators of each statement's bound columns, which SQLFetch writes.
+    std::map<SQLHANDLE, std::vector<SQLLEN*>> boundIndicators;
 
     // Makes the nth call (1-based, as the schedule counts) fail; 0: none.
     void Arm(const Schedule& schedule, int n, std::string message = {}) {
@@ -94,9 +99,11 @@ public:
 
     // One call of a function that works on `handle` (the input handle for
     // SQLAllocHandle). Every call but SQLGetDiagRec replaces the handle's
-    // diagnostics, as a driver's do.
-    template <class Forward>
-    SQLRETURN Call(Function fn, SQLHANDLE handle, Forward forward) {
+    // diagnostics, as a driver's do. `hideLengths` turns the lengths the
+    // call has just reported into SQL_NO_TOTAL.
+    template <class Forward, class HideLengths = void (*)()>
+    SQLRETURN Call(Function fn, SQLHANDLE handle, Forward forward,
+                   HideLengths hideLengths = [] {}) {
         ++calls;
         const int nth = ++callsOf[fn];
         if (fn != kGetDiagRec) {
@@ -131,6 +138,13 @@ public:
                 rc = SQL_SUCCESS_WITH_INFO;
                 m_records[handle] = {"01000", std::string("injected warning in ") +
                                                   kFunctionNames[fn]};
+            }
+            return Count(fn, rc);
+        }
+        case Fault::NoTotal: {
+            const SQLRETURN rc = forward();
+            if (SQL_SUCCEEDED(rc)) {
+                hideLengths();
             }
             return Count(fn, rc);
         }
@@ -226,6 +240,7 @@ SQLRETURN SQL_API FakeFreeHandle(SQLSMALLINT type, SQLHANDLE handle) {
         const SQLRETURN rc = Real().FreeHandle(type, handle);
         if (type == SQL_HANDLE_STMT && SQL_SUCCEEDED(rc) && g_injector.live.erase(handle) > 0) {
             ++g_injector.freed;
+            g_injector.boundIndicators.erase(handle);
         }
         return rc;
     });
@@ -268,20 +283,34 @@ std::function<void(int fetch)> g_beforeFetch;
 
 SQLRETURN SQL_API FakeFetch(SQLHSTMT statement) {
     g_injector.StatementUsed(statement);
-    return g_injector.Call(kFetch, statement, [&] {
-        if (g_beforeFetch) {
-            g_beforeFetch(g_injector.callsOf[kFetch]);
-        }
-        return Real().Fetch(statement);
-    });
+    return g_injector.Call(
+        kFetch, statement,
+        [&] {
+            if (g_beforeFetch) {
+                g_beforeFetch(g_injector.callsOf[kFetch]);
+            }
+            return Real().Fetch(statement);
+        },
+        [&] {
+            for (SQLLEN* indicator : g_injector.boundIndicators[statement]) {
+                if (indicator != nullptr && *indicator != SQL_NULL_DATA) {
+                    *indicator = SQL_NO_TOTAL;
+                }
+            }
+        });
 }
 
 SQLRETURN SQL_API FakeGetData(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLINT type,
                               SQLPOINTER buffer, SQLLEN size, SQLLEN* indicator) {
     g_injector.StatementUsed(statement);
-    return g_injector.Call(kGetData, statement, [&] {
-        return Real().GetData(statement, column, type, buffer, size, indicator);
-    });
+    return g_injector.Call(
+        kGetData, statement,
+        [&] { return Real().GetData(statement, column, type, buffer, size, indicator); },
+        [&] {
+            if (indicator != nullptr && *indicator != SQL_NULL_DATA) {
+                *indicator = SQL_NO_TOTAL;
+            }
+        });
 }
 
 SQLRETURN SQL_API FakeGetDiagRec(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT number,
@@ -299,7 +328,11 @@ SQLRETURN SQL_API FakeBindCol(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLI
                               SQLPOINTER buffer, SQLLEN size, SQLLEN* indicator) {
     g_injector.StatementUsed(statement);
     return g_injector.Call(kBindCol, statement, [&] {
-        return Real().BindCol(statement, column, type, buffer, size, indicator);
+        const SQLRETURN rc = Real().BindCol(statement, column, type, buffer, size, indicator);
+        if (SQL_SUCCEEDED(rc)) {
+            g_injector.boundIndicators[statement].push_back(indicator);
+        }
+        return rc;
     });
 }
 
@@ -476,9 +509,12 @@ public:
 
         // The attributes are advice, the statement is done with when it is
         // freed, a column the driver will not bind is read with SQLGetData,
-        // and a warning is a success.
+        // a warning is a success, and a value reads the same whether or not
+        // the driver tells its length.
         const bool harmless = seen.failed == kSetStmtAttr || seen.failed == kFreeHandle ||
-                              seen.failed == kBindCol || schedule.fault == Fault::SuccessWithInfo;
+                              seen.failed == kBindCol ||
+                              schedule.fault == Fault::SuccessWithInfo ||
+                              schedule.fault == Fault::NoTotal;
         const bool endsEarly = schedule.fault == Fault::NoData;
         // A row counts once all its columns are read, so a failure in
         // SQLGetData loses the row its last successful SQLFetch stood on.
@@ -592,6 +628,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Schedule{"FetchEndsTheResultEarly", kFetch, Fault::NoData},
                       Schedule{"GetDataFails", kGetData, Fault::Error},
                       Schedule{"GetDataFailsWithoutARecord", kGetData, Fault::SilentError},
+                      Schedule{"GetDataLeavesTheLengthOpen", kGetData, Fault::NoTotal},
+                      Schedule{"FetchLeavesTheLengthsOpen", kFetch, Fault::NoTotal},
                       Schedule{"BindColFails", kBindCol, Fault::Error}),
     [](const ::testing::TestParamInfo<Schedule>& s) { return std::string(s.param.name); });
 
