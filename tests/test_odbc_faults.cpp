@@ -59,6 +59,9 @@ enum class Fault {
     NoTotal,         // the call does its work, and every length it reports for a value
                      // (SQLGetData's, or each bound column's at SQLFetch) is SQL_NO_TOTAL;
                      // with SQL_SUCCESS the whole value is in the buffer, zero-terminated
+    WarnsForEver,    // this SQLGetData and every one after it answer the first chunk the
+                     // driver gave for their column again, with SQL_SUCCESS_WITH_INFO and
+                     // SQL_NO_TOTAL, however often they are asked
 };
 
 // Which call fails: the nth of every call through the table, or the nth call
@@ -88,6 +91,8 @@ public:
     int strayUses = 0; // calls with a statement handle that is not (or no longer) allocated
     // The indicators of each statement's bound columns, which SQLFetch writes.
     std::map<SQLHANDLE, std::vector<SQLLEN*>> boundIndicators;
+    // Fault::WarnsForEver has struck: SQLGetData goes to Repeat from now on.
+    bool warnsForEver = false;
 
     // Makes the nth call (1-based, as the schedule counts) fail; 0: none.
     void Arm(const Schedule& schedule, int n, std::string message = {}) {
@@ -141,6 +146,9 @@ public:
             }
             return Count(fn, rc);
         }
+        case Fault::WarnsForEver:
+            warnsForEver = true;
+            return Count(fn, forward());
         case Fault::NoTotal: {
             const SQLRETURN rc = forward();
             if (SQL_SUCCEEDED(rc)) {
@@ -186,6 +194,39 @@ public:
         return n < message.size() ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS;
     }
 
+    // SQLGetData once Fault::WarnsForEver has struck. Past 1000 calls it
+    // fails instead, so that a reader that would go on for ever ends.
+    SQLRETURN Repeat(SQLHSTMT statement, SQLUSMALLINT column, SQLPOINTER buffer, SQLLEN size,
+                     SQLLEN* indicator) {
+        if (++m_repeats > 1000) {
+            m_silent[statement] = SQL_NO_DATA;
+            return SQL_ERROR;
+        }
+        auto chunk = m_chunks.find(column);
+        if (chunk == m_chunks.end()) {
+            std::vector<char> text(static_cast<std::size_t>(std::max<SQLLEN>(size, 1)));
+            SQLLEN length = 0;
+            const SQLRETURN rc = odbc::RealApi().GetData(statement, column, SQL_C_CHAR, text.data(),
+                                                         size, &length);
+            if (!SQL_SUCCEEDED(rc)) {
+                return rc;
+            }
+            text.resize(length == SQL_NULL_DATA ? 0 : std::strlen(text.data()));
+            chunk = m_chunks.emplace(column, std::make_pair(length == SQL_NULL_DATA, text)).first;
+        }
+        const auto& [null, text] = chunk->second;
+        *indicator = null ? SQL_NULL_DATA : SQL_NO_TOTAL;
+        if (!null && size > 0) {
+            const std::size_t n = std::min(text.size(), static_cast<std::size_t>(size) - 1);
+            std::memcpy(buffer, text.data(), n);
+            static_cast<char*>(buffer)[n] = '\0';
+        }
+        return SQL_SUCCESS_WITH_INFO;
+    }
+
+    // A new row: Repeat asks the driver for each column's chunk anew.
+    void RowFetched() { m_chunks.clear(); }
+
     void StatementUsed(SQLHANDLE statement) {
         if (live.count(statement) == 0) {
             ++strayUses;
@@ -210,6 +251,8 @@ private:
     std::string m_message;
     std::map<SQLHANDLE, std::pair<std::string, std::string>> m_records; // state, message
     std::map<SQLHANDLE, SQLRETURN> m_silent; // what SQLGetDiagRec answers instead of a record
+    std::map<SQLUSMALLINT, std::pair<bool, std::vector<char>>> m_chunks; // column: NULL, text
+    int m_repeats = 0;
 };
 
 Injector g_injector;
@@ -289,6 +332,7 @@ SQLRETURN SQL_API FakeFetch(SQLHSTMT statement) {
             if (g_beforeFetch) {
                 g_beforeFetch(g_injector.callsOf[kFetch]);
             }
+            g_injector.RowFetched();
             return Real().Fetch(statement);
         },
         [&] {
@@ -305,7 +349,11 @@ SQLRETURN SQL_API FakeGetData(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLI
     g_injector.StatementUsed(statement);
     return g_injector.Call(
         kGetData, statement,
-        [&] { return Real().GetData(statement, column, type, buffer, size, indicator); },
+        [&] {
+            return g_injector.warnsForEver
+                       ? g_injector.Repeat(statement, column, buffer, size, indicator)
+                       : Real().GetData(statement, column, type, buffer, size, indicator);
+        },
         [&] {
             if (indicator != nullptr && *indicator != SQL_NULL_DATA) {
                 *indicator = SQL_NO_TOTAL;
@@ -510,11 +558,12 @@ public:
         // The attributes are advice, the statement is done with when it is
         // freed, a column the driver will not bind is read with SQLGetData,
         // a warning is a success, and a value reads the same whether or not
-        // the driver tells its length.
+        // the driver tells its length, and however often it warns about it.
         const bool harmless = seen.failed == kSetStmtAttr || seen.failed == kFreeHandle ||
                               seen.failed == kBindCol ||
                               schedule.fault == Fault::SuccessWithInfo ||
-                              schedule.fault == Fault::NoTotal;
+                              schedule.fault == Fault::NoTotal ||
+                              schedule.fault == Fault::WarnsForEver;
         const bool endsEarly = schedule.fault == Fault::NoData;
         // A row counts once all its columns are read, so a failure in
         // SQLGetData loses the row its last successful SQLFetch stood on.
@@ -630,6 +679,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Schedule{"GetDataFailsWithoutARecord", kGetData, Fault::SilentError},
                       Schedule{"GetDataLeavesTheLengthOpen", kGetData, Fault::NoTotal},
                       Schedule{"FetchLeavesTheLengthsOpen", kFetch, Fault::NoTotal},
+                      Schedule{"GetDataWarnsForEver", kGetData, Fault::WarnsForEver},
                       Schedule{"BindColFails", kBindCol, Fault::Error}),
     [](const ::testing::TestParamInfo<Schedule>& s) { return std::string(s.param.name); });
 
