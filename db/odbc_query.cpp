@@ -21,6 +21,30 @@ SQLHSTMT Statement(void* handle) {
     return static_cast<SQLHSTMT>(handle);
 }
 
+// The length of the text a driver wrote into a character buffer of `size`
+// bytes, by one rule for SQLGetData's chunks and bound buffers alike: the bytes
+// up to the zero the driver ends the text with, never past the length the
+// indicator gives when the buffer holds that many, never past the buffer less
+// its zero. SQL_NO_TOTAL (or any other negative answer) says nothing about the
+// length, so only the zero counts then. A NULL has no text.
+std::size_t WrittenLength(const char* buffer, std::size_t size, SQLLEN indicator) {
+    if (indicator == SQL_NULL_DATA || size == 0) {
+        return 0;
+    }
+    std::size_t limit = size - 1;
+    if (indicator >= 0 && static_cast<std::size_t>(indicator) < limit) {
+        limit = static_cast<std::size_t>(indicator);
+    }
+    const void* zero = std::memchr(buffer, '\0', limit);
+    return zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - buffer)
+                           : limit;
+}
+
+// Whether the indicator says the buffer held what was left of the value.
+bool LengthFits(std::size_t size, SQLLEN indicator) {
+    return indicator >= 0 && static_cast<std::size_t>(indicator) < size;
+}
+
 } // namespace
 
 OdbcLogQuery::OdbcLogQuery(void* connection) : OdbcLogQuery(connection, RealApi()) {}
@@ -133,8 +157,10 @@ int OdbcLogQuery::FieldIndex(std::string_view name) const {
 
 void OdbcLogQuery::ReadText(int column, std::string& value) {
     value.clear();
-    char buffer[kChunk];
-    for (;;) {
+    char buffer[kChunk] = {};
+    // Only a full chunk goes on, so a driver that warns for ever still ends
+    // the read once 255 bytes are held.
+    while (value.size() < ShortString::kCapacity) {
         SQLLEN indicator = 0;
         const SQLRETURN rc = m_api->GetData(Statement(m_statement), static_cast<SQLUSMALLINT>(column),
                                             SQL_C_CHAR, buffer, sizeof buffer, &indicator);
@@ -145,17 +171,18 @@ void OdbcLogQuery::ReadText(int column, std::string& value) {
             Fail(rc);
         }
         if (indicator == SQL_NULL_DATA) {
+            value.clear();
             return;
         }
-        // The chunk holds all that is left when the driver says how much is
-        // left and it fits; otherwise it is full (less its zero terminator).
-        const bool last = indicator != SQL_NO_TOTAL && indicator >= 0 &&
-                          static_cast<std::size_t>(indicator) < sizeof buffer;
-        const std::size_t got = last ? static_cast<std::size_t>(indicator) : sizeof buffer - 1;
-        if (value.size() < ShortString::kCapacity) {
-            value.append(buffer, std::min(got, ShortString::kCapacity - value.size()));
-        }
-        if (last || rc == SQL_SUCCESS) {
+        const std::size_t got = WrittenLength(buffer, sizeof buffer, indicator);
+        value.append(buffer, std::min(got, ShortString::kCapacity - value.size()));
+        // SQL_SUCCESS: this was the rest of the value. Only a warning with a
+        // full buffer, and no indicator saying the rest fitted, is a cut chunk
+        // with more to come; a shorter one (one that adds nothing included)
+        // ends the value.
+        const bool cut = rc == SQL_SUCCESS_WITH_INFO && got == sizeof buffer - 1 &&
+                         !LengthFits(sizeof buffer, indicator);
+        if (!cut) {
             return;
         }
     }
@@ -210,14 +237,8 @@ void OdbcLogQuery::ReadRow(const int* columns, std::string* values, std::size_t 
         if (const Bound* b = m_rowBound ? BoundColumn(columns[i]) : nullptr) {
             // A value cut to the buffer arrives as its first 255 bytes, which
             // is all that is kept of any value.
-            if (b->indicator == SQL_NULL_DATA) {
-                values[i].clear();
-            } else {
-                const std::size_t n = b->indicator == SQL_NO_TOTAL || b->indicator < 0
-                                          ? std::strlen(b->text)
-                                          : static_cast<std::size_t>(b->indicator);
-                values[i].assign(b->text, std::min(n, sizeof b->text - 1));
-            }
+            values[i].assign(b->text, WrittenLength(b->text, sizeof b->text,
+                                                    static_cast<SQLLEN>(b->indicator)));
             continue;
         }
         ReadText(columns[i], values[i]);

@@ -56,6 +56,12 @@ enum class Fault {
     InvalidHandle,   // SQL_INVALID_HANDLE, which leaves no record either
     NoData,          // SQL_NO_DATA: the result ends here
     SuccessWithInfo, // the call does its work and reports SQL_SUCCESS_WITH_INFO
+    NoTotal,         // the call does its work, and every length it reports for a value
+                     // (SQLGetData's, or each bound column's at SQLFetch) is SQL_NO_TOTAL;
+                     // with SQL_SUCCESS the whole value is in the buffer, zero-terminated
+    WarnsForEver,    // this SQLGetData and every one after it answer the first chunk the
+                     // driver gave for their column again, with SQL_SUCCESS_WITH_INFO and
+                     // SQL_NO_TOTAL, however often they are asked
 };
 
 // Which call fails: the nth of every call through the table, or the nth call
@@ -83,6 +89,10 @@ public:
     int freed = 0;
     std::set<SQLHANDLE> live;
     int strayUses = 0; // calls with a statement handle that is not (or no longer) allocated
+    // The indicators of each statement's bound columns, which SQLFetch writes.
+    std::map<SQLHANDLE, std::vector<SQLLEN*>> boundIndicators;
+    // Fault::WarnsForEver has struck: SQLGetData goes to Repeat from now on.
+    bool warnsForEver = false;
 
     // Makes the nth call (1-based, as the schedule counts) fail; 0: none.
     void Arm(const Schedule& schedule, int n, std::string message = {}) {
@@ -94,9 +104,11 @@ public:
 
     // One call of a function that works on `handle` (the input handle for
     // SQLAllocHandle). Every call but SQLGetDiagRec replaces the handle's
-    // diagnostics, as a driver's do.
-    template <class Forward>
-    SQLRETURN Call(Function fn, SQLHANDLE handle, Forward forward) {
+    // diagnostics, as a driver's do. `hideLengths` turns the lengths the
+    // call has just reported into SQL_NO_TOTAL.
+    template <class Forward, class HideLengths = void (*)()>
+    SQLRETURN Call(Function fn, SQLHANDLE handle, Forward forward,
+                   HideLengths hideLengths = [] {}) {
         ++calls;
         const int nth = ++callsOf[fn];
         if (fn != kGetDiagRec) {
@@ -131,6 +143,16 @@ public:
                 rc = SQL_SUCCESS_WITH_INFO;
                 m_records[handle] = {"01000", std::string("injected warning in ") +
                                                   kFunctionNames[fn]};
+            }
+            return Count(fn, rc);
+        }
+        case Fault::WarnsForEver:
+            warnsForEver = true;
+            return Count(fn, forward());
+        case Fault::NoTotal: {
+            const SQLRETURN rc = forward();
+            if (SQL_SUCCEEDED(rc)) {
+                hideLengths();
             }
             return Count(fn, rc);
         }
@@ -172,6 +194,39 @@ public:
         return n < message.size() ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS;
     }
 
+    // SQLGetData once Fault::WarnsForEver has struck. Past 1000 calls it
+    // fails instead, so that a reader that would go on for ever ends.
+    SQLRETURN Repeat(SQLHSTMT statement, SQLUSMALLINT column, SQLPOINTER buffer, SQLLEN size,
+                     SQLLEN* indicator) {
+        if (++m_repeats > 1000) {
+            m_silent[statement] = SQL_NO_DATA;
+            return SQL_ERROR;
+        }
+        auto chunk = m_chunks.find(column);
+        if (chunk == m_chunks.end()) {
+            std::vector<char> text(static_cast<std::size_t>(std::max<SQLLEN>(size, 1)));
+            SQLLEN length = 0;
+            const SQLRETURN rc = odbc::RealApi().GetData(statement, column, SQL_C_CHAR, text.data(),
+                                                         size, &length);
+            if (!SQL_SUCCEEDED(rc)) {
+                return rc;
+            }
+            text.resize(length == SQL_NULL_DATA ? 0 : std::strlen(text.data()));
+            chunk = m_chunks.emplace(column, std::make_pair(length == SQL_NULL_DATA, text)).first;
+        }
+        const auto& [null, text] = chunk->second;
+        *indicator = null ? SQL_NULL_DATA : SQL_NO_TOTAL;
+        if (!null && size > 0) {
+            const std::size_t n = std::min(text.size(), static_cast<std::size_t>(size) - 1);
+            std::memcpy(buffer, text.data(), n);
+            static_cast<char*>(buffer)[n] = '\0';
+        }
+        return SQL_SUCCESS_WITH_INFO;
+    }
+
+    // A new row: Repeat asks the driver for each column's chunk anew.
+    void RowFetched() { m_chunks.clear(); }
+
     void StatementUsed(SQLHANDLE statement) {
         if (live.count(statement) == 0) {
             ++strayUses;
@@ -196,6 +251,8 @@ private:
     std::string m_message;
     std::map<SQLHANDLE, std::pair<std::string, std::string>> m_records; // state, message
     std::map<SQLHANDLE, SQLRETURN> m_silent; // what SQLGetDiagRec answers instead of a record
+    std::map<SQLUSMALLINT, std::pair<bool, std::vector<char>>> m_chunks; // column: NULL, text
+    int m_repeats = 0;
 };
 
 Injector g_injector;
@@ -226,6 +283,7 @@ SQLRETURN SQL_API FakeFreeHandle(SQLSMALLINT type, SQLHANDLE handle) {
         const SQLRETURN rc = Real().FreeHandle(type, handle);
         if (type == SQL_HANDLE_STMT && SQL_SUCCEEDED(rc) && g_injector.live.erase(handle) > 0) {
             ++g_injector.freed;
+            g_injector.boundIndicators.erase(handle);
         }
         return rc;
     });
@@ -268,20 +326,39 @@ std::function<void(int fetch)> g_beforeFetch;
 
 SQLRETURN SQL_API FakeFetch(SQLHSTMT statement) {
     g_injector.StatementUsed(statement);
-    return g_injector.Call(kFetch, statement, [&] {
-        if (g_beforeFetch) {
-            g_beforeFetch(g_injector.callsOf[kFetch]);
-        }
-        return Real().Fetch(statement);
-    });
+    return g_injector.Call(
+        kFetch, statement,
+        [&] {
+            if (g_beforeFetch) {
+                g_beforeFetch(g_injector.callsOf[kFetch]);
+            }
+            g_injector.RowFetched();
+            return Real().Fetch(statement);
+        },
+        [&] {
+            for (SQLLEN* indicator : g_injector.boundIndicators[statement]) {
+                if (indicator != nullptr && *indicator != SQL_NULL_DATA) {
+                    *indicator = SQL_NO_TOTAL;
+                }
+            }
+        });
 }
 
 SQLRETURN SQL_API FakeGetData(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLINT type,
                               SQLPOINTER buffer, SQLLEN size, SQLLEN* indicator) {
     g_injector.StatementUsed(statement);
-    return g_injector.Call(kGetData, statement, [&] {
-        return Real().GetData(statement, column, type, buffer, size, indicator);
-    });
+    return g_injector.Call(
+        kGetData, statement,
+        [&] {
+            return g_injector.warnsForEver
+                       ? g_injector.Repeat(statement, column, buffer, size, indicator)
+                       : Real().GetData(statement, column, type, buffer, size, indicator);
+        },
+        [&] {
+            if (indicator != nullptr && *indicator != SQL_NULL_DATA) {
+                *indicator = SQL_NO_TOTAL;
+            }
+        });
 }
 
 SQLRETURN SQL_API FakeGetDiagRec(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT number,
@@ -299,7 +376,11 @@ SQLRETURN SQL_API FakeBindCol(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLI
                               SQLPOINTER buffer, SQLLEN size, SQLLEN* indicator) {
     g_injector.StatementUsed(statement);
     return g_injector.Call(kBindCol, statement, [&] {
-        return Real().BindCol(statement, column, type, buffer, size, indicator);
+        const SQLRETURN rc = Real().BindCol(statement, column, type, buffer, size, indicator);
+        if (SQL_SUCCEEDED(rc)) {
+            g_injector.boundIndicators[statement].push_back(indicator);
+        }
+        return rc;
     });
 }
 
@@ -476,9 +557,13 @@ public:
 
         // The attributes are advice, the statement is done with when it is
         // freed, a column the driver will not bind is read with SQLGetData,
-        // and a warning is a success.
+        // a warning is a success, and a value reads the same whether or not
+        // the driver tells its length, and however often it warns about it.
         const bool harmless = seen.failed == kSetStmtAttr || seen.failed == kFreeHandle ||
-                              seen.failed == kBindCol || schedule.fault == Fault::SuccessWithInfo;
+                              seen.failed == kBindCol ||
+                              schedule.fault == Fault::SuccessWithInfo ||
+                              schedule.fault == Fault::NoTotal ||
+                              schedule.fault == Fault::WarnsForEver;
         const bool endsEarly = schedule.fault == Fault::NoData;
         // A row counts once all its columns are read, so a failure in
         // SQLGetData loses the row its last successful SQLFetch stood on.
@@ -592,6 +677,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Schedule{"FetchEndsTheResultEarly", kFetch, Fault::NoData},
                       Schedule{"GetDataFails", kGetData, Fault::Error},
                       Schedule{"GetDataFailsWithoutARecord", kGetData, Fault::SilentError},
+                      Schedule{"GetDataLeavesTheLengthOpen", kGetData, Fault::NoTotal},
+                      Schedule{"FetchLeavesTheLengthsOpen", kFetch, Fault::NoTotal},
+                      Schedule{"GetDataWarnsForEver", kGetData, Fault::WarnsForEver},
                       Schedule{"BindColFails", kBindCol, Fault::Error}),
     [](const ::testing::TestParamInfo<Schedule>& s) { return std::string(s.param.name); });
 
