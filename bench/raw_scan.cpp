@@ -2,6 +2,7 @@
 
 #include "contract/text.h"
 #include "db/odbc_api.h"
+#include "db/odbc_handle.h"
 #include "scoring/recalc.h"
 
 #include <algorithm>
@@ -11,15 +12,15 @@ namespace morvel::bench {
 
 std::size_t RawScan(void* connection, const std::string& table) {
     const odbc::Api& api = odbc::RealApi();
-    SQLHANDLE statement = SQL_NULL_HANDLE;
-    SQLRETURN rc = api.AllocHandle(SQL_HANDLE_STMT, connection, &statement);
+    SQLHANDLE allocated = SQL_NULL_HANDLE;
+    SQLRETURN rc = api.AllocHandle(SQL_HANDLE_STMT, connection, &allocated);
     if (!SQL_SUCCEEDED(rc)) {
         throw Error(odbc::Diagnostic(api, SQL_HANDLE_DBC, connection, rc));
     }
+    const odbc::Handle owner(allocated, odbc::HandleRelease{&api, SQL_HANDLE_STMT});
+    const SQLHSTMT statement = owner.Get();
     const auto fail = [&](SQLRETURN code) {
-        Error error(odbc::Diagnostic(api, SQL_HANDLE_STMT, statement, code));
-        api.FreeHandle(SQL_HANDLE_STMT, statement);
-        return error;
+        return Error(odbc::Diagnostic(api, SQL_HANDLE_STMT, statement, code));
     };
     std::string sql = LogQueryText(table);
     rc = api.ExecDirect(statement, reinterpret_cast<SQLCHAR*>(sql.data()),
@@ -55,7 +56,6 @@ std::size_t RawScan(void* connection, const std::string& table) {
     if (rc != SQL_NO_DATA) {
         throw fail(rc);
     }
-    api.FreeHandle(SQL_HANDLE_STMT, statement);
     return rows;
 }
 

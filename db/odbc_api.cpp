@@ -1,5 +1,7 @@
 #include "db/odbc_api.h"
 
+#include "db/odbc_handle.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -11,6 +13,12 @@ const Api& RealApi() {
                             &::SQLFetch,       &::SQLGetData,      &::SQLGetDiagRec,
                             &::SQLBindCol};
     return api;
+}
+
+void HandleRelease::operator()(void* handle) const noexcept {
+    if (!SQL_SUCCEEDED(api->FreeHandle(type, handle)) && type == SQL_HANDLE_STMT) {
+        api->FreeHandle(type, handle);
+    }
 }
 
 std::string Diagnostic(const Api& api, SQLSMALLINT handleType, SQLHANDLE handle, SQLRETURN rc) {

@@ -16,16 +16,14 @@ Connection::Connection(const std::string& connectionString) {
     if (!SQL_SUCCEEDED(rc)) {
         throw Error("Cannot start ODBC (return code " + std::to_string(rc) + ")");
     }
-    m_env = env;
+    m_env = odbc::Handle(env, HandleRelease{&api, SQL_HANDLE_ENV});
     SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     SQLHANDLE dbc = SQL_NULL_HANDLE;
     rc = api.AllocHandle(SQL_HANDLE_DBC, env, &dbc);
     if (!SQL_SUCCEEDED(rc)) {
-        std::string message = Diagnostic(api, SQL_HANDLE_ENV, env, rc);
-        api.FreeHandle(SQL_HANDLE_ENV, env);
-        throw Error(message);
+        throw Error(Diagnostic(api, SQL_HANDLE_ENV, env, rc));
     }
-    m_dbc = dbc;
+    m_dbc = odbc::Handle(dbc, HandleRelease{&api, SQL_HANDLE_DBC});
     std::string text = connectionString;
     SQLCHAR out[1024];
     SQLSMALLINT outLength = 0;
@@ -33,36 +31,30 @@ Connection::Connection(const std::string& connectionString) {
                           static_cast<SQLSMALLINT>(std::min<std::size_t>(text.size(), SHRT_MAX)),
                           out, sizeof out, &outLength, SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) {
-        std::string message = Diagnostic(api, SQL_HANDLE_DBC, dbc, rc);
-        api.FreeHandle(SQL_HANDLE_DBC, dbc);
-        api.FreeHandle(SQL_HANDLE_ENV, env);
-        throw Error(message);
+        throw Error(Diagnostic(api, SQL_HANDLE_DBC, dbc, rc));
     }
+    m_connected = true;
 }
 
 Connection::~Connection() {
-    SQLDisconnect(m_dbc);
-    RealApi().FreeHandle(SQL_HANDLE_DBC, m_dbc);
-    RealApi().FreeHandle(SQL_HANDLE_ENV, m_env);
+    if (m_connected) {
+        SQLDisconnect(m_dbc.Get());
+    }
 }
 
 void Connection::Execute(const std::string& sql) {
     const Api& api = RealApi();
-    SQLHANDLE statement = SQL_NULL_HANDLE;
-    SQLRETURN rc = api.AllocHandle(SQL_HANDLE_STMT, m_dbc, &statement);
+    SQLHANDLE allocated = SQL_NULL_HANDLE;
+    SQLRETURN rc = api.AllocHandle(SQL_HANDLE_STMT, m_dbc.Get(), &allocated);
     if (!SQL_SUCCEEDED(rc)) {
-        throw Error(Diagnostic(api, SQL_HANDLE_DBC, m_dbc, rc));
+        throw Error(Diagnostic(api, SQL_HANDLE_DBC, m_dbc.Get(), rc));
     }
+    const odbc::Handle statement(allocated, HandleRelease{&api, SQL_HANDLE_STMT});
     std::string text = sql;
-    rc = api.ExecDirect(statement, reinterpret_cast<SQLCHAR*>(text.data()),
+    rc = api.ExecDirect(statement.Get(), reinterpret_cast<SQLCHAR*>(text.data()),
                         static_cast<SQLINTEGER>(std::min<std::size_t>(text.size(), INT_MAX)));
-    std::string message;
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
-        message = Diagnostic(api, SQL_HANDLE_STMT, statement, rc);
-    }
-    api.FreeHandle(SQL_HANDLE_STMT, statement);
-    if (!message.empty()) {
-        throw Error(message);
+        throw Error(Diagnostic(api, SQL_HANDLE_STMT, statement.Get(), rc));
     }
 }
 

@@ -3,6 +3,8 @@
 // never opens or closes a connection: it works on the host's.
 #pragma once
 
+#include "db/odbc_handle.h"
+
 #include <string>
 
 namespace morvel::odbc {
@@ -17,14 +19,15 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     // The SQLHDBC, as the host hands it to the plug-in.
-    void* Handle() const { return m_dbc; }
+    void* Handle() const { return m_dbc.Get(); }
 
     // Runs one statement that returns no rows; throws Error on failure.
     void Execute(const std::string& sql);
 
 private:
-    void* m_env = nullptr;
-    void* m_dbc = nullptr;
+    odbc::Handle m_env; // freed after the connection
+    odbc::Handle m_dbc;
+    bool m_connected = false;
 };
 
 // The connection string for an existing SQLite database file through the

@@ -17,10 +17,6 @@ constexpr std::size_t kChunk = 4096;
 
 static_assert(sizeof(SQLLEN) == sizeof(std::intptr_t), "the bound indicator is an SQLLEN");
 
-SQLHSTMT Statement(void* handle) {
-    return static_cast<SQLHSTMT>(handle);
-}
-
 // The length of the text a driver wrote into a character buffer of `size`
 // bytes, by one rule for SQLGetData's chunks and bound buffers alike: the bytes
 // up to the zero the driver ends the text with, never past the length the
@@ -57,7 +53,7 @@ OdbcLogQuery::~OdbcLogQuery() {
 }
 
 void OdbcLogQuery::Fail(short rc) {
-    std::string message = Diagnostic(*m_api, SQL_HANDLE_STMT, Statement(m_statement), rc);
+    std::string message = Diagnostic(*m_api, SQL_HANDLE_STMT, m_statement.Get(), rc);
     Close();
     throw Error(message);
 }
@@ -72,25 +68,25 @@ void OdbcLogQuery::Open(const std::string& sql) {
     if (!SQL_SUCCEEDED(allocated) || statement == SQL_NULL_HANDLE) {
         throw Error(Diagnostic(*m_api, SQL_HANDLE_DBC, m_connection, allocated));
     }
-    m_statement = statement;
+    m_statement = Handle(statement, HandleRelease{m_api, SQL_HANDLE_STMT});
 
     // A driver that cannot honour these keeps its defaults, which are the
     // same for a plain SELECT: this is advice, not a condition.
-    m_api->SetStmtAttr(Statement(m_statement), SQL_ATTR_CURSOR_TYPE,
+    m_api->SetStmtAttr(m_statement.Get(), SQL_ATTR_CURSOR_TYPE,
                        reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_CURSOR_FORWARD_ONLY)),
                        0);
-    m_api->SetStmtAttr(Statement(m_statement), SQL_ATTR_CONCURRENCY,
+    m_api->SetStmtAttr(m_statement.Get(), SQL_ATTR_CONCURRENCY,
                        reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_CONCUR_READ_ONLY)), 0);
 
     std::string text = sql;
-    SQLRETURN rc = m_api->ExecDirect(Statement(m_statement), reinterpret_cast<SQLCHAR*>(text.data()),
+    SQLRETURN rc = m_api->ExecDirect(m_statement.Get(), reinterpret_cast<SQLCHAR*>(text.data()),
                                      static_cast<SQLINTEGER>(text.size()));
     if (!SQL_SUCCEEDED(rc)) {
         Fail(rc);
     }
 
     SQLSMALLINT count = 0;
-    rc = m_api->NumResultCols(Statement(m_statement), &count);
+    rc = m_api->NumResultCols(m_statement.Get(), &count);
     if (!SQL_SUCCEEDED(rc)) {
         Fail(rc);
     }
@@ -103,7 +99,7 @@ void OdbcLogQuery::Open(const std::string& sql) {
         SQLULEN size = 0;
         SQLSMALLINT digits = 0;
         SQLSMALLINT nullable = 0;
-        rc = m_api->DescribeCol(Statement(m_statement), column, name, sizeof name, &length, &type,
+        rc = m_api->DescribeCol(m_statement.Get(), column, name, sizeof name, &length, &type,
                                 &size, &digits, &nullable);
         if (!SQL_SUCCEEDED(rc)) {
             Fail(rc);
@@ -116,15 +112,7 @@ void OdbcLogQuery::Open(const std::string& sql) {
 }
 
 void OdbcLogQuery::Close() noexcept {
-    if (m_statement != nullptr) {
-        // A statement the driver manager failed to free is still allocated,
-        // and its cursor may still hold locks on the host's database: one more
-        // try, so that a passing failure leaves nothing behind.
-        if (!SQL_SUCCEEDED(m_api->FreeHandle(SQL_HANDLE_STMT, Statement(m_statement)))) {
-            m_api->FreeHandle(SQL_HANDLE_STMT, Statement(m_statement));
-        }
-        m_statement = nullptr;
-    }
+    m_statement.Reset();
     m_eof = true;
     // The bindings went with the statement.
     m_bound.clear();
@@ -133,7 +121,7 @@ void OdbcLogQuery::Close() noexcept {
 }
 
 void OdbcLogQuery::Fetch() {
-    const SQLRETURN rc = m_api->Fetch(Statement(m_statement));
+    const SQLRETURN rc = m_api->Fetch(m_statement.Get());
     if (rc == SQL_NO_DATA) {
         m_eof = true;
         return;
@@ -145,14 +133,14 @@ void OdbcLogQuery::Fetch() {
     m_rowBound = !m_bound.empty();
 }
 
-int OdbcLogQuery::FieldIndex(std::string_view name) const {
+std::optional<int> OdbcLogQuery::FieldIndex(std::string_view name) const {
     const std::string wanted = UpperAscii(name);
     for (std::size_t i = 0; i < m_columnNames.size(); ++i) {
         if (m_columnNames[i] == wanted) {
             return static_cast<int>(i + 1);
         }
     }
-    return -1;
+    return std::nullopt;
 }
 
 void OdbcLogQuery::ReadText(int column, std::string& value) {
@@ -162,7 +150,7 @@ void OdbcLogQuery::ReadText(int column, std::string& value) {
     // the read once 255 bytes are held.
     while (value.size() < ShortString::kCapacity) {
         SQLLEN indicator = 0;
-        const SQLRETURN rc = m_api->GetData(Statement(m_statement), static_cast<SQLUSMALLINT>(column),
+        const SQLRETURN rc = m_api->GetData(m_statement.Get(), static_cast<SQLUSMALLINT>(column),
                                             SQL_C_CHAR, buffer, sizeof buffer, &indicator);
         if (rc == SQL_NO_DATA) {
             return; // the whole value has been read
@@ -204,7 +192,7 @@ void OdbcLogQuery::Bind(const int* columns, std::size_t count) {
     for (std::size_t i = 0; i < m_bound.size(); ++i) {
         Bound& b = m_bound[i];
         const SQLRETURN rc =
-            m_api->BindCol(Statement(m_statement), static_cast<SQLUSMALLINT>(b.column), SQL_C_CHAR,
+            m_api->BindCol(m_statement.Get(), static_cast<SQLUSMALLINT>(b.column), SQL_C_CHAR,
                            b.text, sizeof b.text, reinterpret_cast<SQLLEN*>(&b.indicator));
         if (!SQL_SUCCEEDED(rc)) {
             m_bound.resize(i); // no reallocation: the bound ones stay where they are

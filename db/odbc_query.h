@@ -1,6 +1,7 @@
 // The log query on the host's ODBC connection.
 #pragma once
 
+#include "db/odbc_handle.h"
 #include "scoring/recalc.h"
 
 #include <cstdint>
@@ -25,9 +26,9 @@ public:
 
     void Open(const std::string& sql) override;
     void Close() noexcept override;
-    bool Active() const override { return m_statement != nullptr; }
+    bool Active() const override { return static_cast<bool>(m_statement); }
     bool Eof() const override { return m_eof; }
-    int FieldIndex(std::string_view name) const override;
+    std::optional<int> FieldIndex(std::string_view name) const override;
     void ReadRow(const int* columns, std::string* values, std::size_t count) override;
     void Next() override;
 
@@ -48,7 +49,7 @@ private:
 
     void* m_connection;
     const Api* m_api;
-    void* m_statement = nullptr;
+    Handle m_statement;
     bool m_eof = true;
     std::vector<std::string> m_columnNames; // capitals, column 1 first
     std::vector<std::size_t> m_order;       // ReadRow's scratch: columns ascending

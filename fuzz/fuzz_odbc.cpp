@@ -588,8 +588,9 @@ int ReadAll(odbc::OdbcLogQuery& query) {
     while (!query.Eof()) {
         if (!mapped) {
             for (std::size_t i = 0; i < kLogColumns.size(); ++i) {
-                columns[i] = query.FieldIndex(kLogColumns[i]);
-                FUZZ_CHECK(columns[i] >= 1);
+                const std::optional<int> column = query.FieldIndex(kLogColumns[i]);
+                FUZZ_CHECK(column && *column >= 1);
+                columns[i] = *column;
                 FUZZ_CHECK(g.columns[static_cast<std::size_t>(columns[i] - 1)].logColumn ==
                            static_cast<int>(i));
             }

@@ -1,5 +1,7 @@
 #include "oblast/oblast_win.h"
 
+#include "contract/unique_handle.h"
+
 #include <windows.h>
 
 #include <vector>
@@ -12,16 +14,18 @@ bool WinFileSystem::FileExists(const std::string& path) const {
 }
 
 std::optional<std::string> WinFileSystem::ReadShared(const std::string& path) const {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const HANDLE opened =
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) {
         return std::nullopt;
     }
+    const UniqueHandle<HANDLE, CloseWith<&CloseHandle>> file(opened);
     std::optional<std::string> bytes{std::string()};
     char buffer[64 * 1024];
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+        if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) {
             bytes.reset();
             break;
         }
@@ -30,7 +34,6 @@ std::optional<std::string> WinFileSystem::ReadShared(const std::string& path) co
         }
         bytes->append(buffer, got);
     }
-    CloseHandle(file);
     return bytes;
 }
 

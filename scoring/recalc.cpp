@@ -34,11 +34,12 @@ void ReadRows(Recalc& r) {
     while (!r.query.Eof()) {
         if (!mapped) {
             for (std::size_t i = 0; i < kLogColumns.size(); ++i) {
-                columns[i] = r.query.FieldIndex(kLogColumns[i]);
-                if (columns[i] < 0) {
+                const std::optional<int> column = r.query.FieldIndex(kLogColumns[i]);
+                if (!column) {
                     throw Error("LogQuery: Field '" + std::string(kLogColumns[i]) +
                                 "' not found");
                 }
+                columns[i] = *column;
             }
             mapped = true;
         }

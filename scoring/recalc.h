@@ -5,6 +5,7 @@
 #include "scoring/scoring.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,8 +25,8 @@ public:
     virtual bool Eof() const = 0;
 
     // The number of the column with this name, compared without regard to
-    // case, or -1 when the result has no such column.
-    virtual int FieldIndex(std::string_view name) const = 0;
+    // case; nothing when the result has no such column.
+    virtual std::optional<int> FieldIndex(std::string_view name) const = 0;
     // Reads the given columns of the current row as text, each cut to 255
     // bytes; a NULL reads as empty.
     virtual void ReadRow(const int* columns, std::string* values, std::size_t count) = 0;

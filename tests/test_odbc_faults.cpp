@@ -475,7 +475,7 @@ public:
         readOrder.clear();
         odbc::OdbcLogQuery reader(db->Handle());
         reader.Open(LogQueryText("Log"));
-        const int id = reader.FieldIndex("ID");
+        const int id = reader.FieldIndex("ID").value();
         while (!reader.Eof()) {
             std::string value;
             reader.ReadRow(&id, &value, 1);
@@ -721,7 +721,7 @@ public:
         db->Execute("CREATE INDEX LogCall ON Log (CallSign)");
         odbc::OdbcLogQuery plan(db->Handle());
         plan.Open("EXPLAIN QUERY PLAN " + LogQueryText("Log"));
-        const int detail = plan.FieldIndex("detail");
+        const int detail = plan.FieldIndex("detail").value();
         std::string text;
         ASSERT_FALSE(plan.Eof());
         plan.ReadRow(&detail, &text, 1);

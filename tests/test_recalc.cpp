@@ -44,13 +44,13 @@ public:
     }
     bool Active() const override { return m_active; }
     bool Eof() const override { return m_row >= rows.size(); }
-    int FieldIndex(std::string_view name) const override {
+    std::optional<int> FieldIndex(std::string_view name) const override {
         for (std::size_t i = 0; i < columns.size(); ++i) {
             if (UpperAscii(columns[i]) == UpperAscii(name)) {
                 return static_cast<int>(i + 1);
             }
         }
-        return -1;
+        return std::nullopt;
     }
     void ReadRow(const int* cols, std::string* values, std::size_t count) override {
         for (std::size_t i = 0; i < count; ++i) {
