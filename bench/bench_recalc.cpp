@@ -75,7 +75,7 @@ void BM_Recalculation(benchmark::State& state) {
     for (auto _ : state) {
         RecalcStatisticExecute(recalc);
     }
-    const auto contacts = static_cast<double>(scoring->QSOList().size());
+    const auto contacts = static_cast<double>(scoring->QSOList().Size());
     // What the rebuilt scoring state holds on the heap: what its release
     // gives back (the driver's page cache stays with the connection).
     const std::size_t heapWith = mallinfo2().uordblks;

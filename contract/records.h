@@ -20,11 +20,11 @@ struct ShortString {
 
     std::uint8_t bytes[256];
 
-    std::size_t length() const { return bytes[0]; }
-    std::string_view view() const {
+    std::size_t Length() const { return bytes[0]; }
+    std::string_view View() const {
         return {reinterpret_cast<const char*>(bytes + 1), bytes[0]};
     }
-    std::string str() const { return std::string(view()); }
+    std::string Str() const { return std::string(View()); }
 
     // Stores min(size, 255) as the length byte and that many characters.
     void Assign(std::string_view text);

@@ -66,7 +66,7 @@ void CheckGrab(const std::vector<std::string>& lines, TQSOData& rec, std::string
         return;
     }
     // A suggestion needs a four-character main prefix that some line holds.
-    const std::string_view stored = rec.MainPrefix.view();
+    const std::string_view stored = rec.MainPrefix.View();
     FUZZ_CHECK(stored.size() == 4);
     FUZZ_CHECK(!HasBreakOrZero(stored));
     bool held = false;

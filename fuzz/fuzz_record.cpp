@@ -47,7 +47,7 @@ struct Snapshot {
 };
 
 Snapshot Take(const TScoring& s) {
-    return {s.QSOList().size(), s.StatList(), s.OblWorked().Keys(), s.DxccWorked().Keys()};
+    return {s.QSOList().Size(), s.StatList(), s.OblWorked().Keys(), s.DxccWorked().Keys()};
 }
 
 // What the harness follows itself: every contact counted (call sign, band and
@@ -136,7 +136,7 @@ bool OrderedBefore(const TQSO& a, const TQSO& b) {
 
 void CheckWorkedList(const WorkedList& list, const std::vector<std::string>& bands,
                      const KeyEquality& equality) {
-    FUZZ_CHECK(list.size() == bands.size());
+    FUZZ_CHECK(list.Size() == bands.size());
     std::unordered_set<std::string> folded;
     for (const std::string& key : list.Keys()) {
         FUZZ_CHECK(folded.insert(equality.Fold(key)).second); // no two keys equal
@@ -161,8 +161,8 @@ void CheckState(const TScoring& scoring, const Model& model, const KeyEquality& 
         FUZZ_CHECK(s.DXCC == count(model.dxccBand));
         FUZZ_CHECK(s.DXCC >= 0 && s.DXCC <= s.QSOs && s.OBL >= 0 && s.OBL <= s.QSOs);
     }
-    FUZZ_CHECK(static_cast<std::size_t>(qsos) == scoring.QSOList().size());
-    FUZZ_CHECK(model.counted.size() == scoring.QSOList().size());
+    FUZZ_CHECK(static_cast<std::size_t>(qsos) == scoring.QSOList().Size());
+    FUZZ_CHECK(model.counted.size() == scoring.QSOList().Size());
 
     // An OBL key is its band, "|", two capitals and "|".
     const std::vector<std::string>& obl = scoring.OblWorked().Keys();
@@ -176,7 +176,7 @@ void CheckState(const TScoring& scoring, const Model& model, const KeyEquality& 
     CheckWorkedList(scoring.DxccWorked(), model.dxccBand, equality);
 
     const std::vector<TQSO> ordered = scoring.QSOList().Ordered();
-    FUZZ_CHECK(ordered.size() == scoring.QSOList().size());
+    FUZZ_CHECK(ordered.size() == scoring.QSOList().Size());
     for (std::size_t i = 0; i < ordered.size(); ++i) {
         FUZZ_CHECK(i == 0 || OrderedBefore(ordered[i - 1], ordered[i]));
         FUZZ_CHECK(scoring.QSOList().Contains(
@@ -191,8 +191,8 @@ void CheckState(const TScoring& scoring, const Model& model, const KeyEquality& 
 void CheckKeyStep(const WorkedList& list, std::size_t sizeBefore, std::int32_t counterBefore,
                   std::int32_t counterAfter, const std::string& key, std::string_view band,
                   std::vector<std::string>& bands) {
-    FUZZ_CHECK(list.size() == sizeBefore || list.size() == sizeBefore + 1);
-    const bool added = list.size() == sizeBefore + 1;
+    FUZZ_CHECK(list.Size() == sizeBefore || list.Size() == sizeBefore + 1);
+    const bool added = list.Size() == sizeBefore + 1;
     FUZZ_CHECK(counterAfter == counterBefore + (added ? 1 : 0));
     if (added) {
         FUZZ_CHECK(list.Keys().back() == key); // the first spelling is kept
@@ -210,7 +210,7 @@ void CheckKeyStep(const WorkedList& list, std::size_t sizeBefore, std::int32_t c
 
 void Step(TScoring& scoring, const TQSOData& rec, int& follows, Model& model) {
     const bool dupe = scoring.CheckDupe(rec);
-    const auto triple = std::make_tuple(rec.CallSign.str(), rec.DigiBand.str(), rec.QSOMode.str());
+    const auto triple = std::make_tuple(rec.CallSign.Str(), rec.DigiBand.Str(), rec.QSOMode.Str());
     // A duplicate repeats call sign, band and mode exactly.
     FUZZ_CHECK(dupe == (model.counted.count(triple) != 0));
     const Snapshot before = Take(scoring);
@@ -233,9 +233,9 @@ void Step(TScoring& scoring, const TQSOData& rec, int& follows, Model& model) {
     model.counted.insert(triple);
     FUZZ_CHECK(scoring.CheckDupe(rec));
     FUZZ_CHECK(scoring.CountQSO(rec, false) == -1);
-    FUZZ_CHECK(scoring.QSOList().size() == before.registered + 1);
+    FUZZ_CHECK(scoring.QSOList().Size() == before.registered + 1);
 
-    const std::string_view band = rec.DigiBand.view();
+    const std::string_view band = rec.DigiBand.View();
     const TStatistic* was = FindBand(before.stats, band);
     const TStatistic* now = FindBand(scoring.StatList(), band);
     FUZZ_CHECK(now != nullptr);
@@ -252,12 +252,12 @@ void Step(TScoring& scoring, const TQSOData& rec, int& follows, Model& model) {
 
     std::string dxccKey(band);
     dxccKey += '|';
-    dxccKey += rec.DXCCPrefix.view();
+    dxccKey += rec.DXCCPrefix.View();
     dxccKey += '|';
     CheckKeyStep(scoring.DxccWorked(), before.dxcc.size(), old.DXCC, now->DXCC, dxccKey, band,
                  model.dxccBand);
 
-    const std::optional<std::string> code = OblastCode(rec.QSOReportRecived.view());
+    const std::optional<std::string> code = OblastCode(rec.QSOReportRecived.View());
     if (code) {
         FUZZ_CHECK(code->size() == 2);
         for (const char c : *code) {
@@ -267,7 +267,7 @@ void Step(TScoring& scoring, const TQSOData& rec, int& follows, Model& model) {
         CheckKeyStep(scoring.OblWorked(), before.obl.size(), old.OBL, now->OBL, oblKey, band,
                      model.oblBand);
     } else {
-        FUZZ_CHECK(scoring.OblWorked().size() == before.obl.size());
+        FUZZ_CHECK(scoring.OblWorked().Size() == before.obl.size());
         FUZZ_CHECK(now->OBL == old.OBL);
     }
 }
@@ -298,8 +298,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // the same state.
     const Snapshot first = Take(scoring);
     scoring.Clear();
-    FUZZ_CHECK(scoring.QSOList().empty() && scoring.StatList().empty() &&
-               scoring.OblWorked().size() == 0 && scoring.DxccWorked().size() == 0);
+    FUZZ_CHECK(scoring.QSOList().Empty() && scoring.StatList().empty() &&
+               scoring.OblWorked().Size() == 0 && scoring.DxccWorked().Size() == 0);
     for (const auto& rec : records) {
         scoring.CountQSO(*rec, true);
     }
@@ -317,7 +317,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t portable = 1; portable <= portables; ++portable) {
         for (const auto& rec : records) {
             std::memcpy(&other, rec.get(), sizeof other);
-            other.CallSign.Assign(rec->CallSign.str() + "/" + std::to_string(portable));
+            other.CallSign.Assign(rec->CallSign.Str() + "/" + std::to_string(portable));
             Step(scoring, other, follows, model);
         }
     }

@@ -28,14 +28,14 @@ std::vector<std::string> SplitDomLines(std::string_view bytes) {
 }
 
 std::string GrabObl(const std::vector<std::string>& domLines, const TQSOData& rec) {
-    const std::string upper = UpperAscii(rec.DXCCPrefix.view());
+    const std::string upper = UpperAscii(rec.DXCCPrefix.View());
     std::string gate(1, ':');
     gate.append(Trim(upper));
     gate.push_back(':');
     if (std::string_view(":UA1:UA2:UA9:").find(gate) == std::string_view::npos) {
         return {};
     }
-    const std::string_view mainPrefix = rec.MainPrefix.view();
+    const std::string_view mainPrefix = rec.MainPrefix.View();
     if (mainPrefix.size() != 4) {
         return {};
     }

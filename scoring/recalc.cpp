@@ -67,12 +67,12 @@ std::string LogQueryText(std::string_view tableName) {
 }
 
 void LoadLog(Recalc& r) {
-    const std::string band = r.workingRecord.DigiBand.str();
+    const std::string band = r.workingRecord.DigiBand.Str();
     r.scoring.Clear();
     r.window.SetStatisticText(std::string());
     r.query.Close();
     {
-        const std::string sql = LogQueryText(r.workingRecord.TableName.view());
+        const std::string sql = LogQueryText(r.workingRecord.TableName.View());
         QueryCloser closer(r.query);
         r.query.Open(sql);
         ReadRows(r);

@@ -42,7 +42,7 @@ std::uint32_t TextTable::Add(std::string_view text) {
     return number;
 }
 
-void TextTable::clear() {
+void TextTable::Clear() {
     m_texts.clear();
     m_numbers.clear();
     m_last = 0;
@@ -133,12 +133,12 @@ bool TQSOList::Contains(const QSOKey& key) const {
     return m_slots[Find(key.CallSign, b, m, Hash(key.CallSign, b, m))].entry != 0;
 }
 
-void TQSOList::clear() {
+void TQSOList::Clear() {
     m_entries.clear();
     m_slots.clear();
     m_calls.clear();
-    m_bands.clear();
-    m_modes.clear();
+    m_bands.Clear();
+    m_modes.Clear();
 }
 
 std::vector<TQSO> TQSOList::Ordered() const {

@@ -39,7 +39,7 @@ public:
     // The number of the text, added when new.
     std::uint32_t Add(std::string_view text);
     std::string_view Text(std::uint32_t number) const { return m_texts[number]; }
-    void clear();
+    void Clear();
 
 private:
     struct Hash {
@@ -69,9 +69,9 @@ public:
     bool Add(const QSOKey& key);
     bool Add(const TQSO& qso) { return Add(QSOKey{qso.CallSign, qso.DigiBand, qso.QSOMode}); }
     bool Contains(const QSOKey& key) const;
-    std::size_t size() const { return m_entries.size(); }
-    bool empty() const { return m_entries.empty(); }
-    void clear();
+    std::size_t Size() const { return m_entries.size(); }
+    bool Empty() const { return m_entries.empty(); }
+    void Clear();
 
     // The entries sorted by call sign (ordinal), then band and mode.
     std::vector<TQSO> Ordered() const;

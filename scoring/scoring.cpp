@@ -21,7 +21,7 @@ bool WorkedList::AddIfAbsent(std::string_view key) {
     return true;
 }
 
-void WorkedList::clear() {
+void WorkedList::Clear() {
     ++m_generation;
     m_keys.clear();
     m_folded.clear();
@@ -50,11 +50,11 @@ TScoring::TScoring(const KeyEquality& keyEquality)
     : m_oblWorked(keyEquality), m_dxccWorked(keyEquality) {}
 
 bool TScoring::CheckDupe(const TQSOData& rec) const {
-    return m_qsoList.Contains({rec.CallSign.view(), rec.DigiBand.view(), rec.QSOMode.view()});
+    return m_qsoList.Contains({rec.CallSign.View(), rec.DigiBand.View(), rec.QSOMode.View()});
 }
 
 bool TScoring::AddQSOToList(const TQSOData& rec) {
-    return m_qsoList.Add(QSOKey{rec.CallSign.view(), rec.DigiBand.view(), rec.QSOMode.view()});
+    return m_qsoList.Add(QSOKey{rec.CallSign.View(), rec.DigiBand.View(), rec.QSOMode.View()});
 }
 
 TStatistic& TScoring::BandEntry(std::string_view band) {
@@ -82,16 +82,16 @@ int TScoring::CountQSO(const TQSOData& rec, bool add) {
         return kDuplicate;
     }
 
-    const std::string_view band = rec.DigiBand.view();
+    const std::string_view band = rec.DigiBand.View();
     TStatistic& stat = BandEntry(band);
     ++stat.QSOs;
     ++stat.Points;
 
-    if (m_dxccWorked.AddIfAbsent(MakeKey(band, rec.DXCCPrefix.view()))) {
+    if (m_dxccWorked.AddIfAbsent(MakeKey(band, rec.DXCCPrefix.View()))) {
         ++stat.DXCC;
     }
 
-    if (const auto code = OblastCode(rec.QSOReportRecived.view())) {
+    if (const auto code = OblastCode(rec.QSOReportRecived.View())) {
         if (m_oblWorked.AddIfAbsent(MakeKey(band, *code))) {
             ++stat.OBL;
         }
@@ -104,11 +104,11 @@ int TScoring::CountQSO(const TQSOData& rec, bool add) {
 }
 
 void TScoring::Clear() {
-    m_qsoList.clear();
+    m_qsoList.Clear();
     m_statList.clear();
-    m_bandIndex.clear();
-    m_oblWorked.clear();
-    m_dxccWorked.clear();
+    m_bandIndex.Clear();
+    m_oblWorked.Clear();
+    m_dxccWorked.Clear();
 }
 
 } // namespace morvel

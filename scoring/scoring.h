@@ -39,10 +39,10 @@ public:
     bool Contains(std::string_view key) const;
     // Appends the key unless an equal one is present; true when appended.
     bool AddIfAbsent(std::string_view key);
-    void clear();
+    void Clear();
 
     const std::vector<std::string>& Keys() const { return m_keys; }
-    std::size_t size() const { return m_keys.size(); }
+    std::size_t Size() const { return m_keys.size(); }
     // Changes whenever the list is emptied: between two equal generations the
     // list has only grown at its end.
     std::uint64_t Generation() const { return m_generation; }

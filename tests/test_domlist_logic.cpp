@@ -113,7 +113,7 @@ TEST_F(HighlighterTest, FollowsAGrowingListAndARebuiltOne) {
     worked.AddIfAbsent("14|MA|");
     EXPECT_EQ(Look("14", "MA"), ItemLook::Highlighted);
 
-    worked.clear();
+    worked.Clear();
     worked.AddIfAbsent("7|MA|");
     worked.AddIfAbsent("7|SP|");
     worked.AddIfAbsent("7|CB|");

@@ -164,9 +164,9 @@ TEST_F(OdbcRecalc, EmptyTableGivesTheZeroScoreAndForgetsAnEarlierOne) {
     EXPECT_EQ(window.text, kEmptyText);
     EXPECT_TRUE(window.enabled);
     EXPECT_TRUE(scoring.StatList().empty());
-    EXPECT_TRUE(scoring.QSOList().empty());
-    EXPECT_EQ(scoring.OblWorked().size(), 0u);
-    EXPECT_EQ(scoring.DxccWorked().size(), 0u);
+    EXPECT_TRUE(scoring.QSOList().Empty());
+    EXPECT_EQ(scoring.OblWorked().Size(), 0u);
+    EXPECT_EQ(scoring.DxccWorked().Size(), 0u);
 }
 
 TEST_F(OdbcRecalc, RepeatedCallBandAndModeCountOnce) {
@@ -183,7 +183,7 @@ TEST_F(OdbcRecalc, RepeatedCallBandAndModeCountOnce) {
     ASSERT_EQ(scoring.StatList().size(), 2u);
     EXPECT_EQ(scoring.StatList()[0], (TStatistic{"14", 3, 3, 1, 2}));
     EXPECT_EQ(scoring.StatList()[1], (TStatistic{"7", 1, 1, 1, 1}));
-    EXPECT_EQ(scoring.QSOList().size(), 4u);
+    EXPECT_EQ(scoring.QSOList().Size(), 4u);
     EXPECT_EQ(window.text, ShowStatistic(scoring.StatList()));
 }
 
@@ -216,7 +216,7 @@ TEST_P(NullColumn, ReadsAsEmpty) {
     EXPECT_EQ(scoring.OblWorked().Keys(), c.obl);
     EXPECT_EQ(scoring.DxccWorked().Keys(), c.dxcc);
     if (c.field != &TQSOData::DigiBand) {
-        EXPECT_EQ(((*record).*c.field).str(), "");
+        EXPECT_EQ(((*record).*c.field).Str(), "");
     }
 }
 
@@ -246,11 +246,11 @@ TEST_F(OdbcRecalc, LongValuesKeepTheirFirst255Bytes) {
     Insert({call, "14", "CW", exchange, dxcc, "UA3A", "EU"});
 
     ASSERT_EQ(Run(), std::nullopt);
-    EXPECT_EQ(record->QSOReportRecived.str(), exchange.substr(0, 255));
-    EXPECT_EQ(record->CallSign.str(), call.substr(0, 255));
-    EXPECT_EQ(record->DXCCPrefix.str(), dxcc.substr(0, 255));
-    EXPECT_EQ(record->MainPrefix.str(), "UA3A");
-    EXPECT_EQ(record->Continent.str(), "EU");
+    EXPECT_EQ(record->QSOReportRecived.Str(), exchange.substr(0, 255));
+    EXPECT_EQ(record->CallSign.Str(), call.substr(0, 255));
+    EXPECT_EQ(record->DXCCPrefix.Str(), dxcc.substr(0, 255));
+    EXPECT_EQ(record->MainPrefix.Str(), "UA3A");
+    EXPECT_EQ(record->Continent.Str(), "EU");
     EXPECT_EQ(scoring.OblWorked().Keys(), Keys{"14|KD|"});
     EXPECT_EQ(scoring.DxccWorked().Keys(), Keys{"14|" + dxcc.substr(0, 255) + "|"});
 }
@@ -324,8 +324,8 @@ TEST_F(OdbcRecalc, ColumnNamesAreFoundWhateverTheirCase) {
     ASSERT_EQ(Run(), std::nullopt);
     ASSERT_EQ(scoring.StatList().size(), 1u);
     EXPECT_EQ(scoring.StatList()[0], (TStatistic{"21", 1, 1, 1, 1}));
-    EXPECT_EQ(record->CallSign.str(), "UA3ABC");
-    EXPECT_EQ(record->MainPrefix.str(), "UA3A");
+    EXPECT_EQ(record->CallSign.Str(), "UA3ABC");
+    EXPECT_EQ(record->MainPrefix.Str(), "UA3A");
 }
 
 struct MissingCase {
@@ -368,7 +368,7 @@ TEST_P(MissingColumn, NamesTheFirstOneInReadingOrderOnceThereIsARow) {
     EXPECT_TRUE(window.enabled);
     EXPECT_EQ(window.text, "");
     EXPECT_TRUE(scoring.StatList().empty());
-    EXPECT_TRUE(scoring.QSOList().empty());
+    EXPECT_TRUE(scoring.QSOList().Empty());
 
     // The host can go on writing on its connection.
     EXPECT_NO_THROW(db.Execute("INSERT INTO Log (" + names + ") VALUES (" + values + ")"));
@@ -450,10 +450,10 @@ TEST_F(OdbcRecalc, ExtraColumnsInAnyOrderAreIgnored) {
     EXPECT_EQ(scoring.StatList()[1], (TStatistic{"7", 1, 1, 1, 1}));
     EXPECT_EQ(scoring.OblWorked().Keys(), (Keys{"14|MA|", "7|CB|"}));
     EXPECT_EQ(scoring.DxccWorked().Keys(), (Keys{"14|UA1|", "7|UA9|"}));
-    EXPECT_EQ(record->CallSign.str(), "UA9ABC");
-    EXPECT_EQ(record->QSOMode.str(), "CW");
-    EXPECT_EQ(record->QSOReportRecived.str(), "599 CB");
-    EXPECT_EQ(record->Continent.str(), "AS");
+    EXPECT_EQ(record->CallSign.Str(), "UA9ABC");
+    EXPECT_EQ(record->QSOMode.Str(), "CW");
+    EXPECT_EQ(record->QSOReportRecived.Str(), "599 CB");
+    EXPECT_EQ(record->Continent.Str(), "AS");
 }
 
 TEST_F(OdbcRecalc, WorkingRecordKeepsItsBandAndHostDataAndTakesTheLastRowsOtherFields) {
@@ -466,14 +466,14 @@ TEST_F(OdbcRecalc, WorkingRecordKeepsItsBandAndHostDataAndTakesTheLastRowsOtherF
     std::memcpy(before.get(), record.get(), sizeof(TQSOData));
 
     ASSERT_EQ(Run(), std::nullopt);
-    EXPECT_EQ(record->DigiBand.str(), "7");
-    EXPECT_EQ(record->CallSign.str(), "UA9ZZZ");
-    EXPECT_EQ(record->QSOMode.str(), "SSB");
-    EXPECT_EQ(record->QSOReportRecived.str(), "59 cb");
-    EXPECT_EQ(record->DXCCPrefix.str(), "UA9");
-    EXPECT_EQ(record->MainPrefix.str(), "UA9A");
-    EXPECT_EQ(record->Continent.str(), "AS");
-    EXPECT_EQ(record->TableName.str(), "Log");
+    EXPECT_EQ(record->DigiBand.Str(), "7");
+    EXPECT_EQ(record->CallSign.Str(), "UA9ZZZ");
+    EXPECT_EQ(record->QSOMode.Str(), "SSB");
+    EXPECT_EQ(record->QSOReportRecived.Str(), "59 cb");
+    EXPECT_EQ(record->DXCCPrefix.Str(), "UA9");
+    EXPECT_EQ(record->MainPrefix.Str(), "UA9A");
+    EXPECT_EQ(record->Continent.Str(), "AS");
+    EXPECT_EQ(record->TableName.Str(), "Log");
     EXPECT_EQ(std::memcmp(record->Connection, before->Connection, 12), 0);
     EXPECT_EQ(std::memcmp(record->reserved524, before->reserved524, 16), 0);
     EXPECT_EQ(std::memcmp(record->reserved1564, before->reserved1564, 768), 0);
@@ -507,7 +507,7 @@ TEST_F(OdbcRecalc, CaseInsensitiveCallSignOrderHidesNoDuplicate) {
 
     ASSERT_EQ(Run(), std::nullopt);
     EXPECT_EQ(TotalQSOs(), distinct.size());
-    EXPECT_EQ(scoring.QSOList().size(), distinct.size());
+    EXPECT_EQ(scoring.QSOList().Size(), distinct.size());
 }
 
 // Statement handles allocated and freed through the query's function table.

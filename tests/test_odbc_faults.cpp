@@ -522,12 +522,12 @@ public:
     // A recalculation on the same connection and query object that must read
     // everything.
     void ExpectCompleteRecalculation() {
-        const std::string band = record->DigiBand.str();
+        const std::string band = record->DigiBand.Str();
         ASSERT_EQ(Run(), std::nullopt);
         EXPECT_EQ(window.text, fullText);
         EXPECT_TRUE(window.enabled);
         EXPECT_FALSE(query->Active());
-        EXPECT_EQ(record->DigiBand.str(), band);
+        EXPECT_EQ(record->DigiBand.Str(), band);
         ExpectCounted(readOrder.size());
     }
 
@@ -580,7 +580,7 @@ public:
             TScoring expected(CLibraryKeyEquality());
             ScoreFirst(expected, rows);
             EXPECT_EQ(window.text, ShowStatistic(expected.StatList()));
-            EXPECT_EQ(record->DigiBand.str(), kHostBand);
+            EXPECT_EQ(record->DigiBand.Str(), kHostBand);
         } else {
             EXPECT_TRUE(failure.has_value()) << "a failure reported as success";
             if (failure) {
@@ -604,8 +604,8 @@ public:
             if (rows == 0) {
                 EXPECT_EQ(std::memcmp(record.get(), hostRecord.get(), sizeof(TQSOData)), 0);
             } else {
-                EXPECT_EQ(record->DigiBand.str(), readOrder[rows - 1].DigiBand);
-                EXPECT_EQ(record->CallSign.str(), readOrder[rows - 1].CallSign);
+                EXPECT_EQ(record->DigiBand.Str(), readOrder[rows - 1].DigiBand);
+                EXPECT_EQ(record->CallSign.Str(), readOrder[rows - 1].CallSign);
             }
         }
         ExpectCounted(rows);
@@ -645,7 +645,7 @@ TEST_P(OdbcFaultEveryCall,
     ASSERT_EQ(bands.count(kHostBand), 0u);
     TScoring all(CLibraryKeyEquality());
     ScoreFirst(all, readOrder.size());
-    ASSERT_LT(all.QSOList().size(), contacts.size()) << "the log holds no duplicate";
+    ASSERT_LT(all.QSOList().Size(), contacts.size()) << "the log holds no duplicate";
 
     const int runs = RunEveryCall(GetParam());
     RecordProperty("runs", runs);

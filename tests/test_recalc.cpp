@@ -144,12 +144,12 @@ TEST_F(RecalcTest, StepsRunInOrderAndTheCursorIsClosedBeforeMessages) {
 
 TEST_F(RecalcTest, BandIsPutBackAndTheRestKeepsTheLastRow) {
     ExecuteRecalcStatistic(recalc);
-    EXPECT_EQ(record->DigiBand.view(), "7");
-    EXPECT_EQ(record->CallSign.view(), "UA9AAA");
-    EXPECT_EQ(record->QSOMode.view(), "SSB");
-    EXPECT_EQ(record->QSOReportRecived.view(), "59 cb");
-    EXPECT_EQ(record->Continent.view(), "AS"); // capitals
-    EXPECT_EQ(record->TableName.view(), "Log");
+    EXPECT_EQ(record->DigiBand.View(), "7");
+    EXPECT_EQ(record->CallSign.View(), "UA9AAA");
+    EXPECT_EQ(record->QSOMode.View(), "SSB");
+    EXPECT_EQ(record->QSOReportRecived.View(), "59 cb");
+    EXPECT_EQ(record->Continent.View(), "AS"); // capitals
+    EXPECT_EQ(record->TableName.View(), "Log");
 }
 
 TEST_F(RecalcTest, IgnoredWhileTheActionIsDisabled) {
@@ -191,7 +191,7 @@ TEST_F(RecalcTest, StateIsRebuiltNotAddedTo) {
     const std::string first = window.text;
     ExecuteRecalcStatistic(recalc);
     EXPECT_EQ(window.text, first);
-    EXPECT_EQ(scoring.QSOList().size(), 2u);
+    EXPECT_EQ(scoring.QSOList().Size(), 2u);
 }
 
 TEST_F(RecalcTest, FailureMidwayLeavesThePartlyRebuiltState) {
@@ -205,7 +205,7 @@ TEST_F(RecalcTest, FailureMidwayLeavesThePartlyRebuiltState) {
     EXPECT_FALSE(query.Active()); // no cursor left holding the host's database
     ASSERT_EQ(scoring.StatList().size(), 1u);
     EXPECT_EQ(scoring.StatList()[0], (TStatistic{"14", 1, 1, 1, 1}));
-    EXPECT_EQ(record->DigiBand.view(), "14"); // not put back after a failure
+    EXPECT_EQ(record->DigiBand.View(), "14"); // not put back after a failure
 }
 
 TEST_F(RecalcTest, FailureToOpenCarriesTheDriversText) {
@@ -217,7 +217,7 @@ TEST_F(RecalcTest, FailureToOpenCarriesTheDriversText) {
         EXPECT_STREQ(e.what(), "no such table: Nope");
     }
     EXPECT_TRUE(window.enabled);
-    EXPECT_TRUE(scoring.QSOList().empty());
+    EXPECT_TRUE(scoring.QSOList().Empty());
 }
 
 TEST_F(RecalcTest, MissingColumnFailsOnTheFirstRowNamingTheFirstInReadingOrder) {
@@ -245,7 +245,7 @@ TEST_F(RecalcTest, EmptyResultLooksUpNoColumn) {
     EXPECT_EQ(window.text, "Band\t  QSOs\tPoints\t   OBL\t  DXCC\t\r\n"
                            "Total\t     0\t     0\t     0\t     0\r\n"
                            " Score: 0*(0+0)=0");
-    EXPECT_EQ(record->CallSign.view(), "LAST");
+    EXPECT_EQ(record->CallSign.View(), "LAST");
 }
 
 TEST_F(RecalcTest, TableNameIsInsertedVerbatimButNeverWithASecondStatement) {
@@ -267,7 +267,7 @@ TEST_F(RecalcTest, TableNameIsInsertedVerbatimButNeverWithASecondStatement) {
 
 TEST_F(RecalcTest, EveryRowPassesThroughTheBandFollower) {
     std::vector<std::string> bands;
-    scoring.SetBandFollower([&](const TQSOData& rec) { bands.push_back(rec.DigiBand.str()); });
+    scoring.SetBandFollower([&](const TQSOData& rec) { bands.push_back(rec.DigiBand.Str()); });
     query.rows.push_back(Contact("ZZ1", "28", "CW", "", "DL"));
     LoadLog(recalc);
     EXPECT_EQ(bands, (std::vector<std::string>{"14", "14", "28"}));

@@ -13,11 +13,11 @@ TEST(ShortString, ReadsLengthByteWorthOfCharacters) {
     ShortString s;
     std::memset(s.bytes, 'x', sizeof s.bytes);
     s.bytes[0] = 3;
-    EXPECT_EQ(s.view(), "xxx");
+    EXPECT_EQ(s.View(), "xxx");
     s.bytes[0] = 0;
-    EXPECT_EQ(s.view(), "");
+    EXPECT_EQ(s.View(), "");
     s.bytes[0] = 255;
-    EXPECT_EQ(s.view().size(), 255u);
+    EXPECT_EQ(s.View().size(), 255u);
 }
 
 TEST(ShortString, AssignCutsAt255AndLeavesTheRestAlone) {
@@ -25,14 +25,14 @@ TEST(ShortString, AssignCutsAt255AndLeavesTheRestAlone) {
     std::memset(s.bytes, 0xEE, sizeof s.bytes);
     s.Assign("abc");
     EXPECT_EQ(s.bytes[0], 3);
-    EXPECT_EQ(s.view(), "abc");
+    EXPECT_EQ(s.View(), "abc");
     for (int i = 4; i < 256; ++i) {
         ASSERT_EQ(s.bytes[i], 0xEE) << "byte " << i;
     }
 
     s.Assign(std::string(300, 'q'));
     EXPECT_EQ(s.bytes[0], 255);
-    EXPECT_EQ(s.view(), std::string(255, 'q'));
+    EXPECT_EQ(s.View(), std::string(255, 'q'));
 
     s.Assign("");
     EXPECT_EQ(s.bytes[0], 0);
@@ -43,7 +43,7 @@ TEST(ShortString, KeepsZeroAndHighBytes) {
     ShortString s;
     const std::string value("a\0\xff\x80 ", 5);
     s.Assign(value);
-    EXPECT_EQ(s.str(), value);
+    EXPECT_EQ(s.Str(), value);
 }
 
 TEST(TQSOData, FieldsSitAtTheHostOffsets) {
@@ -69,15 +69,15 @@ TEST(TQSOData, FieldsSitAtTheHostOffsets) {
     TQSOData rec;
     CopyRecord(rec, raw.data());
     EXPECT_EQ(rec.ConnectionValue(), 0x12345678u);
-    EXPECT_EQ(rec.TableName.view(), "Log");
-    EXPECT_EQ(rec.CallSign.view(), "UA3AAA");
-    EXPECT_EQ(rec.DigiBand.view(), "14");
-    EXPECT_EQ(rec.QSOMode.view(), "CW");
-    EXPECT_EQ(rec.Continent.view(), "EU");
-    EXPECT_EQ(rec.QSOReportRecived.view(), "599 MA");
-    EXPECT_EQ(rec.MainPrefix.view(), "UA3A");
-    EXPECT_EQ(rec.DXCCPrefix.view(), "UA1");
-    EXPECT_EQ(rec.CaptionPrefix.view(), "RZ3A");
+    EXPECT_EQ(rec.TableName.View(), "Log");
+    EXPECT_EQ(rec.CallSign.View(), "UA3AAA");
+    EXPECT_EQ(rec.DigiBand.View(), "14");
+    EXPECT_EQ(rec.QSOMode.View(), "CW");
+    EXPECT_EQ(rec.Continent.View(), "EU");
+    EXPECT_EQ(rec.QSOReportRecived.View(), "599 MA");
+    EXPECT_EQ(rec.MainPrefix.View(), "UA3A");
+    EXPECT_EQ(rec.DXCCPrefix.View(), "UA1");
+    EXPECT_EQ(rec.CaptionPrefix.View(), "RZ3A");
 }
 
 TEST(TQSOData, CopyCarriesHostDataAndReadsFromAnyAddress) {

@@ -73,7 +73,7 @@ TEST_F(DupeCheck, TextsWhoseJoinedBytesCoincideAreDifferentContacts) {
     Count("UA1", "CW", "14");
     EXPECT_TRUE(Dupe("UA1", "CW", "14"));
     EXPECT_TRUE(Dupe("UA1", "14", "CW"));
-    EXPECT_EQ(scoring.QSOList().size(), 2u);
+    EXPECT_EQ(scoring.QSOList().Size(), 2u);
 }
 
 TEST_F(DupeCheck, AskingAboutAnUnknownBandOrModeBooksNothing) {
@@ -95,7 +95,7 @@ TEST_F(DupeCheck, ClearForgetsContactsBandsAndModes) {
         Count("UA3" + std::to_string(i), std::to_string(i % 9), i % 2 ? "CW" : "SSB");
     }
     scoring.Clear();
-    EXPECT_TRUE(scoring.QSOList().empty());
+    EXPECT_TRUE(scoring.QSOList().Empty());
     for (int i = 0; i < 50; ++i) {
         EXPECT_FALSE(Dupe("UA3" + std::to_string(i), std::to_string(i % 9), i % 2 ? "CW" : "SSB"));
     }
@@ -155,7 +155,7 @@ TEST_F(DupeCheck, FindsDuplicatesWhateverTheArrivalOrder) {
     for (const auto& call : nocaseOrder) {
         EXPECT_TRUE(Dupe(call, "14", "CW")) << call;
     }
-    EXPECT_EQ(scoring.QSOList().size(), nocaseOrder.size());
+    EXPECT_EQ(scoring.QSOList().Size(), nocaseOrder.size());
 }
 
 TEST_F(DupeCheck, RegisterIsInOrdinalCallSignOrder) {

@@ -26,7 +26,7 @@ TEST_F(CountQSOTest, FirstContactBooksPointAndBothMultipliers) {
     EXPECT_EQ(scoring.StatList()[0], (TStatistic{"14", 1, 1, 1, 1}));
     EXPECT_EQ(scoring.OblWorked().Keys(), Keys{"14|MA|"});
     EXPECT_EQ(scoring.DxccWorked().Keys(), Keys{"14|DL|"});
-    EXPECT_EQ(scoring.QSOList().size(), 1u);
+    EXPECT_EQ(scoring.QSOList().Size(), 1u);
 }
 
 TEST_F(CountQSOTest, KnownKeysMatchWithoutRegardToCase) {
@@ -43,9 +43,9 @@ TEST_F(CountQSOTest, DuplicateChangesNothing) {
     scoring.SetBandFollower([&follows](const TQSOData&) { ++follows; });
     EXPECT_EQ(Count({"UA3AAA", "14", "CW", "599 SP", "F"}), -1);
     EXPECT_EQ(scoring.StatList()[0], (TStatistic{"14", 1, 1, 1, 1}));
-    EXPECT_EQ(scoring.OblWorked().size(), 1u);
-    EXPECT_EQ(scoring.DxccWorked().size(), 1u);
-    EXPECT_EQ(scoring.QSOList().size(), 1u);
+    EXPECT_EQ(scoring.OblWorked().Size(), 1u);
+    EXPECT_EQ(scoring.DxccWorked().Size(), 1u);
+    EXPECT_EQ(scoring.QSOList().Size(), 1u);
     EXPECT_EQ(follows, 0);
 }
 
@@ -53,9 +53,9 @@ TEST_F(CountQSOTest, WithoutAddOnlyAnswers) {
     int follows = 0;
     scoring.SetBandFollower([&follows](const TQSOData&) { ++follows; });
     EXPECT_EQ(Count({"UA3AAA", "14", "CW", "599 MA", "DL"}, false), 1);
-    EXPECT_TRUE(scoring.QSOList().empty());
+    EXPECT_TRUE(scoring.QSOList().Empty());
     EXPECT_TRUE(scoring.StatList().empty());
-    EXPECT_EQ(scoring.OblWorked().size(), 0u);
+    EXPECT_EQ(scoring.OblWorked().Size(), 0u);
     EXPECT_EQ(follows, 0);
 
     Count({"UA3AAA", "14", "CW", "599 MA", "DL"});
@@ -106,7 +106,7 @@ TEST_F(CountQSOTest, EmptyPrefixCountsOncePerBand) {
 TEST_F(CountQSOTest, BandFollowerSeesEveryCountedContact) {
     std::vector<std::string> seen;
     scoring.SetBandFollower(
-        [&seen](const TQSOData& rec) { seen.push_back(rec.DigiBand.str()); });
+        [&seen](const TQSOData& rec) { seen.push_back(rec.DigiBand.Str()); });
     Count({"A1", "14", "CW"});
     Count({"A1", "14", "CW"});
     Count({"A1", "50", "CW"});
@@ -116,10 +116,10 @@ TEST_F(CountQSOTest, BandFollowerSeesEveryCountedContact) {
 TEST_F(CountQSOTest, ClearEmptiesEverything) {
     Count({"A1", "14", "CW", "599 MA", "DL"});
     scoring.Clear();
-    EXPECT_TRUE(scoring.QSOList().empty());
+    EXPECT_TRUE(scoring.QSOList().Empty());
     EXPECT_TRUE(scoring.StatList().empty());
-    EXPECT_EQ(scoring.OblWorked().size(), 0u);
-    EXPECT_EQ(scoring.DxccWorked().size(), 0u);
+    EXPECT_EQ(scoring.OblWorked().Size(), 0u);
+    EXPECT_EQ(scoring.DxccWorked().Size(), 0u);
     EXPECT_EQ(Count({"A1", "14", "CW", "599 MA", "DL"}), 1);
     EXPECT_EQ(scoring.StatList()[0], (TStatistic{"14", 1, 1, 1, 1}));
 }
@@ -201,9 +201,9 @@ TEST(WorkedList, FoldsEachDistinctTextOnce) {
     // mere question.
     EXPECT_TRUE(list.Contains("14|Ma|"));
     EXPECT_FALSE(list.Contains("14|MB|"));
-    EXPECT_EQ(list.size(), 1u);
+    EXPECT_EQ(list.Size(), 1u);
 
-    list.clear();
+    list.Clear();
     EXPECT_FALSE(list.Contains("14|MA|"));
     EXPECT_TRUE(list.AddIfAbsent("14|ma|")); // a text met before the clear counts again
     EXPECT_EQ(list.Keys(), (Keys{"14|ma|"}));

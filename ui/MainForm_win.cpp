@@ -107,7 +107,7 @@ void TfmMainForm::Construct(const TQSOData* data) {
     // From here on the exports and the window read the contact from the
     // module's copy of the record, never from the host's.
     CopyRecord(WorkingRecord, data);
-    const std::string caption = WorkingRecord.CaptionPrefix.str() + " in Morvel Russia";
+    const std::string caption = WorkingRecord.CaptionPrefix.Str() + " in Morvel Russia";
     SetWindowTextA(Handle(), caption.c_str());
     // The scoring state queries the log on the host's own connection; every
     // contact counted takes the multipliers window to its band.
@@ -253,7 +253,7 @@ void TfmMainForm::StoreCurrentBand(int band) {
 
 void TfmMainForm::ShowDXList(const TQSOData& rec) {
     // The multipliers window follows the band of every counted contact.
-    if (const auto band = ui::FollowedBand(rec.DigiBand.view()); band && DomWindow() != nullptr) {
+    if (const auto band = ui::FollowedBand(rec.DigiBand.View()); band && DomWindow() != nullptr) {
         DomWindow()->SetBand(*band);
     }
 }

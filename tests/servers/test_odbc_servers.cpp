@@ -341,7 +341,7 @@ TEST_F(PostgresFaults, ErrorInTheMiddleOfTheResultKeepsTheRowsBefore) {
     const std::optional<std::string> failure = position.Recalculate();
     ASSERT_NE(failure, std::nullopt);
     EXPECT_NE(failure->find("log row UA0301 is damaged"), std::string::npos) << *failure;
-    EXPECT_EQ(position.scoring.QSOList().size(), 300u);
+    EXPECT_EQ(position.scoring.QSOList().Size(), 300u);
     EXPECT_EQ(position.window.text, "");
     EXPECT_TRUE(position.window.enabled);
     EXPECT_FALSE(position.query.Active());
@@ -349,7 +349,7 @@ TEST_F(PostgresFaults, ErrorInTheMiddleOfTheResultKeepsTheRowsBefore) {
     // The connection survives a server error: the intact table recalculates.
     position.record->TableName.Assign("Calls");
     ASSERT_EQ(position.Recalculate(), std::nullopt);
-    EXPECT_EQ(position.scoring.QSOList().size(), 1000u);
+    EXPECT_EQ(position.scoring.QSOList().Size(), 1000u);
 }
 
 // The server ends the connection at row 301: the rows before are counted, and
@@ -361,7 +361,7 @@ TEST_F(PostgresFaults, ConnectionKilledInTheMiddleOfTheResult) {
     const std::optional<std::string> failure = position.Recalculate();
     ASSERT_NE(failure, std::nullopt);
     EXPECT_NE(failure->find("terminating connection"), std::string::npos) << *failure;
-    EXPECT_EQ(position.scoring.QSOList().size(), 300u);
+    EXPECT_EQ(position.scoring.QSOList().Size(), 300u);
 
     position.record->TableName.Assign("Calls");
     for (int i = 0; i < 3; ++i) {
@@ -374,7 +374,7 @@ TEST_F(PostgresFaults, ConnectionKilledInTheMiddleOfTheResult) {
     db = std::make_unique<odbc::Connection>(server.Get("FAULTS_ODBC"));
     Position fresh(db->Handle(), "Calls");
     ASSERT_EQ(fresh.Recalculate(), std::nullopt);
-    EXPECT_EQ(fresh.scoring.QSOList().size(), 1000u);
+    EXPECT_EQ(fresh.scoring.QSOList().Size(), 1000u);
 }
 
 // The server stops between two recalculations: the driver's message, on that

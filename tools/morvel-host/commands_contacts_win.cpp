@@ -56,7 +56,7 @@ std::string GrabCommand(Host& host, const Command& command, std::size_t) {
     std::memset(&code, 0xFF, sizeof code);
     host.Dll().GrabNumber(*host.MakeRecord(command.contact), code);
     host.Pump().Settle();
-    return "grab\t" + HexEscape(code.view()) + "\n";
+    return "grab\t" + HexEscape(code.View()) + "\n";
 }
 
 std::string LogCommand(Host& host, const Command& command, std::size_t) {

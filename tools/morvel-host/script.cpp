@@ -753,8 +753,8 @@ std::string MarkLines(std::string_view text, std::string_view mark) {
 }
 
 std::string InfoLine(const TPluginInfo& info) {
-    return "info\t" + OneLine(info.ContestName.view()) + "\t" +
-           std::to_string(info.InfoWord1.get()) + "\t" + OneLine(info.PluginTag.view()) + "\t" +
+    return "info\t" + OneLine(info.ContestName.View()) + "\t" +
+           std::to_string(info.InfoWord1.get()) + "\t" + OneLine(info.PluginTag.View()) + "\t" +
            std::to_string(info.InfoWord2.get());
 }
 

@@ -175,7 +175,7 @@ MORVEL_REGISTER std::uintptr_t StubRun(std::int32_t, const TQSOData* data) {
     if (!RegisterClasses()) {
         return 0;
     }
-    const std::string caption = data->CaptionPrefix.str() + "Stub";
+    const std::string caption = data->CaptionPrefix.Str() + "Stub";
     g_main = CreateWindowExA(WS_EX_TOPMOST, "StubMainForm", caption.c_str(),
                              WS_OVERLAPPEDWINDOW, 10, 10, 320, 240, nullptr, nullptr, g_instance,
                              nullptr);
@@ -189,26 +189,26 @@ MORVEL_REGISTER std::uintptr_t StubRun(std::int32_t, const TQSOData* data) {
                                        g_main, Id(kPanelId), g_instance, nullptr);
     CreateWindowExA(0, "BUTTON", "Recalc Statistic", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 0, 0,
                     140, 30, panel, Id(kRecalcId), g_instance, nullptr);
-    g_text = "Table: " + data->TableName.str() +
+    g_text = "Table: " + data->TableName.Str() +
              "\r\nConnection: " + ConnectionState(data->ConnectionValue()) +
-             "\r\nRun by: " + data->CallSign.str();
+             "\r\nRun by: " + data->CallSign.Str();
     g_recalcs = 0;
     ShowStatistic();
     ShowWindow(g_main, SW_SHOWNOACTIVATE);
-    if (data->CaptionPrefix.view() == "box") {
+    if (data->CaptionPrefix.View() == "box") {
         MessageBoxA(nullptr, "hello", "caption", MB_OK | MB_ICONSTOP | MB_TASKMODAL);
     }
     return reinterpret_cast<std::uintptr_t>(g_main);
 }
 
 MORVEL_REGISTER std::int32_t StubGetScore(const TQSOData* data) {
-    if (data->CallSign.view() == "CRASH") {
+    if (data->CallSign.View() == "CRASH") {
         RaiseException(EXCEPTION_ACCESS_VIOLATION, EXCEPTION_NONCONTINUABLE, 0, nullptr);
     }
-    if (data->CallSign.view() == "OPEN") {
-        return OpenBesideHost(data->MainPrefix.str());
+    if (data->CallSign.View() == "OPEN") {
+        return OpenBesideHost(data->MainPrefix.Str());
     }
-    return static_cast<std::int32_t>(data->CallSign.length());
+    return static_cast<std::int32_t>(data->CallSign.Length());
 }
 
 MORVEL_REGISTER std::int32_t StubAddQSO(const TQSOData*) {
@@ -216,8 +216,8 @@ MORVEL_REGISTER std::int32_t StubAddQSO(const TQSOData*) {
 }
 
 MORVEL_REGISTER void StubGrabNumber(const TQSOData* data, ShortString* number) {
-    number->Assign(data->MainPrefix.str() + " \xC0\\");
-    if (data->CallSign.view() == "QUIT") {
+    number->Assign(data->MainPrefix.Str() + " \xC0\\");
+    if (data->CallSign.View() == "QUIT") {
         PostQuitMessage(0);
     }
 }
