@@ -55,11 +55,12 @@ struct Figures {
 
 Figures Measure(const Exports& e, void* connection, std::size_t registerSize, int batches,
                 int batch) {
-    const auto log = loggen::Generate({registerSize + static_cast<std::size_t>(batches * batch),
-                                       registerSize + 11, 0.0});
+    const auto log = loggen::Generate(
+        {registerSize + static_cast<std::size_t>(batches * batch), registerSize + 11, 0.0});
     auto rec = std::make_unique<TQSOData>();
     std::memset(rec.get(), 0, sizeof(TQSOData));
-    rec->SetConnectionValue(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(connection)));
+    rec->SetConnectionValue(
+        static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(connection)));
     rec->TableName.Assign("Log");
     e.run(0, rec.get());
     Pump();
@@ -96,21 +97,19 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot load MorvelRussia.dll\n");
         return 1;
     }
-    const Exports e{reinterpret_cast<RunProc>(reinterpret_cast<void*>(GetProcAddress(dll, "_Run"))),
-                    reinterpret_cast<AddQSOProc>(
-                        reinterpret_cast<void*>(GetProcAddress(dll, "_AddQSO"))),
-                    reinterpret_cast<GetScoreProc>(
-                        reinterpret_cast<void*>(GetProcAddress(dll, "_GetScore"))),
-                    reinterpret_cast<GrabNumberProc>(
-                        reinterpret_cast<void*>(GetProcAddress(dll, "_GrabNumber"))),
-                    reinterpret_cast<ReleaseProc>(
-                        reinterpret_cast<void*>(GetProcAddress(dll, "_Release")))};
+    const Exports e{
+        reinterpret_cast<RunProc>(reinterpret_cast<void*>(GetProcAddress(dll, "_Run"))),
+        reinterpret_cast<AddQSOProc>(reinterpret_cast<void*>(GetProcAddress(dll, "_AddQSO"))),
+        reinterpret_cast<GetScoreProc>(reinterpret_cast<void*>(GetProcAddress(dll, "_GetScore"))),
+        reinterpret_cast<GrabNumberProc>(
+            reinterpret_cast<void*>(GetProcAddress(dll, "_GrabNumber"))),
+        reinterpret_cast<ReleaseProc>(reinterpret_cast<void*>(GetProcAddress(dll, "_Release")))};
     // An empty log in a fresh SQLite file, so that _Run's recalculation is
     // quick and the register holds only what is added here.
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
-    const std::string file = std::string(temp) + "morvel-bench-" +
-                             std::to_string(GetCurrentProcessId()) + ".db";
+    const std::string file =
+        std::string(temp) + "morvel-bench-" + std::to_string(GetCurrentProcessId()) + ".db";
     {
         std::FILE* f = std::fopen(file.c_str(), "wb");
         if (f != nullptr) {

@@ -67,14 +67,15 @@ int main(int argc, char** argv) {
     }
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
-    const std::string made = std::string(temp) + "morvel-bench-mult-" +
-                             std::to_string(GetCurrentProcessId()) + ".db";
+    const std::string made =
+        std::string(temp) + "morvel-bench-mult-" + std::to_string(GetCurrentProcessId()) + ".db";
     HMODULE dll = LoadLibraryA("MorvelRussia.dll");
     if (dll == nullptr) {
         std::fprintf(stderr, "cannot load MorvelRussia.dll\n");
         return 1;
     }
-    const auto run = reinterpret_cast<RunProc>(reinterpret_cast<void*>(GetProcAddress(dll, "_Run")));
+    const auto run =
+        reinterpret_cast<RunProc>(reinterpret_cast<void*>(GetProcAddress(dll, "_Run")));
     const auto release =
         reinterpret_cast<ReleaseProc>(reinterpret_cast<void*>(GetProcAddress(dll, "_Release")));
     try {

@@ -65,7 +65,8 @@ long PeakRssKiB() {
 }
 
 void BM_Recalculation(benchmark::State& state) {
-    odbc::Connection db(odbc::SqliteConnectionString(LogFile(static_cast<std::size_t>(state.range(0)))));
+    odbc::Connection db(
+        odbc::SqliteConnectionString(LogFile(static_cast<std::size_t>(state.range(0)))));
     odbc::OdbcLogQuery query(db.Handle());
     auto record = std::make_unique<TQSOData>();
     record->TableName.Assign("Log");
@@ -90,7 +91,8 @@ void BM_Recalculation(benchmark::State& state) {
 BENCHMARK(BM_Recalculation)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 void BM_RawScan(benchmark::State& state) {
-    odbc::Connection db(odbc::SqliteConnectionString(LogFile(static_cast<std::size_t>(state.range(0)))));
+    odbc::Connection db(
+        odbc::SqliteConnectionString(LogFile(static_cast<std::size_t>(state.range(0)))));
     for (auto _ : state) {
         benchmark::DoNotOptimize(bench::RawScan(db.Handle()));
     }

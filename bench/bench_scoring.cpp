@@ -48,9 +48,9 @@ void BM_CountQSOAdd(benchmark::State& state) {
         state.ResumeTiming();
     }
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kBatch));
-    state.counters["per_contact"] = benchmark::Counter(
-        static_cast<double>(state.iterations() * kBatch),
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_contact"] =
+        benchmark::Counter(static_cast<double>(state.iterations() * kBatch),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_CountQSOAdd)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
@@ -66,9 +66,9 @@ void BM_CountQSOCheck(benchmark::State& state) {
         i = i + 1 == Log().size() ? 0 : i + 1;
     }
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
-    state.counters["per_contact"] = benchmark::Counter(
-        static_cast<double>(state.iterations()),
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_contact"] =
+        benchmark::Counter(static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_CountQSOCheck)->Arg(1000)->Arg(100000);
 

@@ -96,8 +96,8 @@ int main(int argc, char** argv) {
     warmup = std::min(warmup, cycles - 1);
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
-    const std::string made = std::string(temp) + "morvel-bench-unload-" +
-                             std::to_string(GetCurrentProcessId()) + ".db";
+    const std::string made =
+        std::string(temp) + "morvel-bench-unload-" + std::to_string(GetCurrentProcessId()) + ".db";
     int status = 0;
     try {
         bench::MakeSqliteLog(made, 200, 5);

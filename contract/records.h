@@ -21,9 +21,7 @@ struct ShortString {
     std::uint8_t bytes[256];
 
     std::size_t Length() const { return bytes[0]; }
-    std::string_view View() const {
-        return {reinterpret_cast<const char*>(bytes + 1), bytes[0]};
-    }
+    std::string_view View() const { return {reinterpret_cast<const char*>(bytes + 1), bytes[0]}; }
     std::string Str() const { return std::string(View()); }
 
     // Stores min(size, 255) as the length byte and that many characters.

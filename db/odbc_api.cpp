@@ -8,9 +8,9 @@
 namespace morvel::odbc {
 
 const Api& RealApi() {
-    static const Api api = {&::SQLAllocHandle, &::SQLFreeHandle, &::SQLSetStmtAttr,
+    static const Api api = {&::SQLAllocHandle, &::SQLFreeHandle,    &::SQLSetStmtAttr,
                             &::SQLExecDirect,  &::SQLNumResultCols, &::SQLDescribeCol,
-                            &::SQLFetch,       &::SQLGetData,      &::SQLGetDiagRec,
+                            &::SQLFetch,       &::SQLGetData,       &::SQLGetDiagRec,
                             &::SQLBindCol};
     return api;
 }
@@ -28,15 +28,14 @@ std::string Diagnostic(const Api& api, SQLSMALLINT handleType, SQLHANDLE handle,
             SQLCHAR state[6] = {};
             SQLINTEGER native = 0;
             SQLSMALLINT length = 0;
-            const SQLRETURN got =
-                api.GetDiagRec(handleType, handle, 1, state, &native, text.data(),
-                               static_cast<SQLSMALLINT>(text.size()), &length);
+            const SQLRETURN got = api.GetDiagRec(handleType, handle, 1, state, &native, text.data(),
+                                                 static_cast<SQLSMALLINT>(text.size()), &length);
             if (!SQL_SUCCEEDED(got) || length < 0) {
                 break;
             }
             if (static_cast<std::size_t>(length) < text.size() || attempt == 1) {
-                const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(length),
-                                                            text.size() - 1);
+                const std::size_t n =
+                    std::min<std::size_t>(static_cast<std::size_t>(length), text.size() - 1);
                 if (n > 0) {
                     return std::string(reinterpret_cast<const char*>(text.data()), n);
                 }

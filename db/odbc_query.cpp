@@ -91,21 +91,21 @@ void OdbcLogQuery::Open(const std::string& sql) {
         Fail(rc);
     }
     m_columnNames.clear();
-    for (SQLUSMALLINT column = 1; column <= static_cast<SQLUSMALLINT>(std::max<SQLSMALLINT>(count, 0));
-         ++column) {
+    for (SQLUSMALLINT column = 1;
+         column <= static_cast<SQLUSMALLINT>(std::max<SQLSMALLINT>(count, 0)); ++column) {
         SQLCHAR name[256] = {};
         SQLSMALLINT length = 0;
         SQLSMALLINT type = 0;
         SQLULEN size = 0;
         SQLSMALLINT digits = 0;
         SQLSMALLINT nullable = 0;
-        rc = m_api->DescribeCol(m_statement.Get(), column, name, sizeof name, &length, &type,
-                                &size, &digits, &nullable);
+        rc = m_api->DescribeCol(m_statement.Get(), column, name, sizeof name, &length, &type, &size,
+                                &digits, &nullable);
         if (!SQL_SUCCEEDED(rc)) {
             Fail(rc);
         }
-        const std::size_t n = std::min<std::size_t>(std::max<SQLSMALLINT>(length, 0),
-                                                    sizeof name - 1);
+        const std::size_t n =
+            std::min<std::size_t>(std::max<SQLSMALLINT>(length, 0), sizeof name - 1);
         m_columnNames.push_back(UpperAscii(std::string_view(reinterpret_cast<char*>(name), n)));
     }
     Fetch();
@@ -225,8 +225,8 @@ void OdbcLogQuery::ReadRow(const int* columns, std::string* values, std::size_t 
         if (const Bound* b = m_rowBound ? BoundColumn(columns[i]) : nullptr) {
             // A value cut to the buffer arrives as its first 255 bytes, which
             // is all that is kept of any value.
-            values[i].assign(b->text, WrittenLength(b->text, sizeof b->text,
-                                                    static_cast<SQLLEN>(b->indicator)));
+            values[i].assign(
+                b->text, WrittenLength(b->text, sizeof b->text, static_cast<SQLLEN>(b->indicator)));
             continue;
         }
         ReadText(columns[i], values[i]);

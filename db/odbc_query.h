@@ -37,7 +37,7 @@ private:
     struct Bound {
         int column;
         std::intptr_t indicator; // an SQLLEN: as wide as a pointer
-        char text[256];      // 255 bytes and the driver's zero
+        char text[256];          // 255 bytes and the driver's zero
     };
 
     [[noreturn]] void Fail(short rc);

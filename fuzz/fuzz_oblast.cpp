@@ -102,8 +102,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     rec->CallSign.Assign("UA3AAA");
 
     static constexpr std::pair<std::string_view, std::string_view> kFixed[] = {
-        {"UA1", "UA3A"}, {"UA9", "UA9A"}, {"UA2", "UA2F"}, {" ua1 ", "UA1A"},
-        {"UA1:UA2", "UA3A"}, {"DL", "UA3A"}, {"UA1", "UA3"}, {"UA9", "UA0ZZ"},
+        {"UA1", "UA3A"},     {"UA9", "UA9A"}, {"UA2", "UA2F"}, {" ua1 ", "UA1A"},
+        {"UA1:UA2", "UA3A"}, {"DL", "UA3A"},  {"UA1", "UA3"},  {"UA9", "UA0ZZ"},
     };
     for (const auto& [dxcc, mainPrefix] : kFixed) {
         CheckGrab(lines, *rec, dxcc, mainPrefix);

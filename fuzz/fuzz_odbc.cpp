@@ -126,7 +126,7 @@ Value MakeValue(Bytes& in) {
 struct Driver {
     Bytes* in = nullptr;
     std::vector<Column> columns;
-    std::vector<std::vector<Value>> rows; // by result column, 0-based
+    std::vector<std::vector<Value>> rows;  // by result column, 0-based
     std::vector<std::vector<bool>> honest; // no lie told about the value
 
     // The statement.
@@ -293,8 +293,7 @@ SQLRETURN SQL_API FakeNumResultCols(SQLHSTMT statement, SQLSMALLINT* count) {
 
 SQLRETURN SQL_API FakeDescribeCol(SQLHSTMT statement, SQLUSMALLINT column, SQLCHAR* name,
                                   SQLSMALLINT size, SQLSMALLINT* length, SQLSMALLINT* type,
-                                  SQLULEN* columnSize, SQLSMALLINT* digits,
-                                  SQLSMALLINT* nullable) {
+                                  SQLULEN* columnSize, SQLSMALLINT* digits, SQLSMALLINT* nullable) {
     StatementCall(statement);
     FUZZ_CHECK(column >= 1 && column <= g.columns.size());
     const std::uint8_t d = g.in->Next();
@@ -516,10 +515,9 @@ SQLRETURN SQL_API FakeBindCol(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLI
     return SQL_SUCCESS;
 }
 
-const odbc::Api kFakeApi = {&FakeAllocHandle, &FakeFreeHandle,    &FakeSetStmtAttr,
-                            &FakeExecDirect,  &FakeNumResultCols, &FakeDescribeCol,
-                            &FakeFetch,       &FakeGetData,       &FakeGetDiagRec,
-                            &FakeBindCol};
+const odbc::Api kFakeApi = {&FakeAllocHandle,   &FakeFreeHandle,  &FakeSetStmtAttr, &FakeExecDirect,
+                            &FakeNumResultCols, &FakeDescribeCol, &FakeFetch,       &FakeGetData,
+                            &FakeGetDiagRec,    &FakeBindCol};
 
 // The result's columns: the seven and up to two others, in an order and a
 // spelling of the input's choosing.
@@ -537,8 +535,9 @@ void MakeColumns(Bytes& in) {
     for (std::size_t i = 0; i < order.size(); ++i) {
         const int k = order[i];
         const bool log = k < static_cast<int>(kLogColumns.size());
-        std::string name = log ? std::string(kLogColumns[static_cast<std::size_t>(k)])
-                               : std::string(kOthers[static_cast<std::size_t>(k) - kLogColumns.size()]);
+        std::string name =
+            log ? std::string(kLogColumns[static_cast<std::size_t>(k)])
+                : std::string(kOthers[static_cast<std::size_t>(k) - kLogColumns.size()]);
         if (((spelling >> (i % 8)) & 1) != 0) {
             name = UpperAscii(name);
         }
@@ -565,8 +564,7 @@ void CheckRow(const std::array<int, kLogColumns.size()>& columns,
     for (std::size_t i = 0; i < values.size(); ++i) {
         const auto col = static_cast<std::size_t>(columns[i] - 1);
         const Value& value = g.rows[r][col];
-        const std::string meant =
-            value ? value->substr(0, ShortString::kCapacity) : std::string();
+        const std::string meant = value ? value->substr(0, ShortString::kCapacity) : std::string();
         const std::string& read = values[i];
         FUZZ_CHECK(read.find(kPoison) == std::string::npos);
         FUZZ_CHECK(read.size() <= ShortString::kCapacity);

@@ -124,9 +124,10 @@ void CheckText(const std::vector<TStatistic>& stats) {
 }
 
 bool OrderedBefore(const TQSO& a, const TQSO& b) {
-    for (const auto& [x, y] : {std::pair<std::string_view, std::string_view>{a.CallSign, b.CallSign},
-                               {a.DigiBand, b.DigiBand},
-                               {a.QSOMode, b.QSOMode}}) {
+    for (const auto& [x, y] :
+         {std::pair<std::string_view, std::string_view>{a.CallSign, b.CallSign},
+          {a.DigiBand, b.DigiBand},
+          {a.QSOMode, b.QSOMode}}) {
         if (const int c = CompareOrdinal(x, y); c != 0) {
             return c < 0;
         }

@@ -29,8 +29,8 @@ using namespace morvel;
 using namespace morvel::ui;
 
 constexpr std::array<const char*, 8> kNames = {
-    "NormPos",       "MinMaxPos", "NormPos(1920x1080)", "MinMaxPos(1920x1080)",
-    "PixelsPerInch", "ShowCmd",   "Flags",              "CurrentBand",
+    "NormPos", "MinMaxPos", "NormPos(1920x1080)", "MinMaxPos(1920x1080)", "PixelsPerInch",
+    "ShowCmd", "Flags",     "CurrentBand",
 };
 
 using Stored = std::map<std::string, std::string>;
@@ -119,8 +119,8 @@ void CheckStored(const Stored& stored, const Screen& screen, const Placement& cu
         return text(plain) || text(sized);
     };
     for (const bool withState : {false, true}) {
-        const std::optional<Placement> p = StoredPlacement(From(stored), screen, current,
-                                                           withState);
+        const std::optional<Placement> p =
+            StoredPlacement(From(stored), screen, current, withState);
         if (!p) {
             continue;
         }
@@ -184,9 +184,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::array<int, 4> defaults{1, 2, 3, 4};
         const std::array<int, 4> four = ParsePositions(t, defaults);
         // Four numbers written as the settings write them read back the same.
-        const std::string written = std::to_string(four[0]) + "," + std::to_string(four[1]) +
-                                    "," + std::to_string(four[2]) + "," +
-                                    std::to_string(four[3]);
+        const std::string written = std::to_string(four[0]) + "," + std::to_string(four[1]) + "," +
+                                    std::to_string(four[2]) + "," + std::to_string(four[3]);
         FUZZ_CHECK(ParsePositions(written, {0, 0, 0, 0}) == four);
     }
     // Any 32-bit number, written as decimal, reads back.
@@ -214,8 +213,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const auto a = ParsePositions(text(8).value_or(""), {0, 0, 1920, 1040});
     std::vector<Rect> workAreas = {
-        {0, 0, 1920, 1040},         {1920, 0, 3200, 1024},          {-1280, -200, 0, 824},
-        {0, 0, 1, 1},               {INT_MIN, INT_MIN, INT_MAX, INT_MAX}, {5, 5, 5, 5},
+        {0, 0, 1920, 1040},
+        {1920, 0, 3200, 1024},
+        {-1280, -200, 0, 824},
+        {0, 0, 1, 1},
+        {INT_MIN, INT_MIN, INT_MAX, INT_MAX},
+        {5, 5, 5, 5},
         {a[0], a[1], a[2], a[3]},
     };
 

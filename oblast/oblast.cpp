@@ -47,8 +47,8 @@ std::string GrabObl(const std::vector<std::string>& domLines, const TQSOData& re
         }
         // The code follows the four prefix characters and one separator.
         const std::size_t codeAt = p + 5;
-        result = codeAt < line.size() ? std::string_view(line).substr(codeAt, 2)
-                                      : std::string_view();
+        result =
+            codeAt < line.size() ? std::string_view(line).substr(codeAt, 2) : std::string_view();
         result = Trim(result);
     }
     return std::string(result);

@@ -40,7 +40,8 @@ std::optional<std::string> WinFileSystem::ReadShared(const std::string& path) co
 std::string HostProgramPath() {
     std::vector<char> buffer(MAX_PATH);
     for (;;) {
-        const DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD n =
+            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0) {
             return {};
         }

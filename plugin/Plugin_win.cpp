@@ -45,7 +45,8 @@ MORVEL_REGISTER void MorvelGetInfoBody(TPluginInfo* info) noexcept {
     Boundary([&] { FillPluginInfo(*info); });
 }
 
-MORVEL_REGISTER std::uintptr_t MorvelRunBody(std::int32_t /*ignored*/, const TQSOData* data) noexcept {
+MORVEL_REGISTER std::uintptr_t MorvelRunBody(std::int32_t /*ignored*/,
+                                             const TQSOData* data) noexcept {
     return Boundary(std::uintptr_t{0}, [&]() -> std::uintptr_t {
         SavedAppHandle = ApplicationHandle;
         if (MainWindow == nullptr) {

@@ -8,9 +8,8 @@ namespace morvel {
 namespace {
 
 ShortString& FieldFor(TQSOData& rec, std::size_t column) {
-    ShortString* fields[] = {&rec.QSOReportRecived, &rec.DXCCPrefix, &rec.MainPrefix,
-                             &rec.CallSign,         &rec.DigiBand,   &rec.QSOMode,
-                             &rec.Continent};
+    ShortString* fields[] = {&rec.QSOReportRecived, &rec.DXCCPrefix, &rec.MainPrefix, &rec.CallSign,
+                             &rec.DigiBand,         &rec.QSOMode,    &rec.Continent};
     return *fields[column];
 }
 
@@ -36,8 +35,7 @@ void ReadRows(Recalc& r) {
             for (std::size_t i = 0; i < kLogColumns.size(); ++i) {
                 const std::optional<int> column = r.query.FieldIndex(kLogColumns[i]);
                 if (!column) {
-                    throw Error("LogQuery: Field '" + std::string(kLogColumns[i]) +
-                                "' not found");
+                    throw Error("LogQuery: Field '" + std::string(kLogColumns[i]) + "' not found");
                 }
                 columns[i] = *column;
             }
@@ -45,8 +43,8 @@ void ReadRows(Recalc& r) {
         }
         r.query.ReadRow(columns.data(), values.data(), columns.size());
         for (std::size_t i = 0; i < values.size(); ++i) {
-            FieldFor(r.workingRecord, i).Assign(i + 1 == values.size() ? UpperAscii(values[i])
-                                                                      : values[i]);
+            FieldFor(r.workingRecord, i)
+                .Assign(i + 1 == values.size() ? UpperAscii(values[i]) : values[i]);
         }
         r.scoring.CountQSO(r.workingRecord, true);
         r.query.Next();

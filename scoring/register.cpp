@@ -113,8 +113,7 @@ bool TQSOList::Add(const QSOKey& key) {
     }
     const auto offset = static_cast<std::uint32_t>(m_calls.size());
     m_calls.insert(m_calls.end(), key.CallSign.begin(), key.CallSign.end());
-    m_entries.push_back(
-        Entry{offset, band, mode, static_cast<std::uint32_t>(key.CallSign.size())});
+    m_entries.push_back(Entry{offset, band, mode, static_cast<std::uint32_t>(key.CallSign.size())});
     slot = Slot{hash, static_cast<std::uint32_t>(m_entries.size())};
     return true;
 }

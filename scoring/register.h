@@ -2,10 +2,10 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
-#include <string_view>
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -88,7 +88,9 @@ private:
         std::uint32_t entry = 0; // index into m_entries plus one; 0 for a free slot
     };
 
-    std::string_view Call(const Entry& e) const { return {m_calls.data() + e.callOffset, e.callLength}; }
+    std::string_view Call(const Entry& e) const {
+        return {m_calls.data() + e.callOffset, e.callLength};
+    }
     static std::uint32_t Hash(std::string_view call, std::uint32_t band, std::uint32_t mode);
     // The slot holding the contact, or the free slot where it would go.
     std::size_t Find(std::string_view call, std::uint32_t band, std::uint32_t mode,

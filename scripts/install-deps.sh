@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
     googletest libgtest-dev libbenchmark-dev
     g++-mingw-w64-i686
     wine wine32:i386 xvfb xauth

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds every preset and runs every test:
 #   layers       every #include goes down the layer order (scripts/check-layers.py)
+#   format       every C++ file as .clang-format lays it out (scripts/check-format.sh)
 #   native       unit tests and a benchmark smoke run
 #   native-asan  the same tests under AddressSanitizer and UndefinedBehaviorSanitizer
 #   win32        the 32-bit Windows release build and its tests under Wine
@@ -11,8 +12,9 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
-echo "== layers =="
+echo "== layers and format =="
 python3 scripts/check-layers.py
+bash scripts/check-format.sh
 
 jobs=$(nproc)
 for preset in native native-asan win32 win32-unit; do

@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <system_error>
-#include <vector>
 #include <sys/wait.h>
+#include <system_error>
 #include <unistd.h>
+#include <vector>
 
 namespace morvel::test {
 

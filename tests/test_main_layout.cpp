@@ -8,9 +8,9 @@ namespace {
 TEST(Scale, RoundsToNearest) {
     EXPECT_EQ(Scale(362, 96), 362);
     EXPECT_EQ(Scale(362, 144), 543);
-    EXPECT_EQ(Scale(23, 120), 29); // 28.75
+    EXPECT_EQ(Scale(23, 120), 29);   // 28.75
     EXPECT_EQ(Scale(-11, 144), -17); // -16.5 rounds away from zero
-    EXPECT_EQ(Scale(1, 48), 1);  // 0.5
+    EXPECT_EQ(Scale(1, 48), 1);      // 0.5
     EXPECT_EQ(Scale(0, 192), 0);
 }
 

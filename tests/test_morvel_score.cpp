@@ -41,8 +41,8 @@ std::string ReadFile(const std::string& path) {
 
 Outcome Run(const char* program, const Args& args) {
     test::TempFile errors(".txt");
-    const std::string command = test::CommandLine(program, args) + " 2>" +
-                                test::ShellQuoted(errors.path()) + " </dev/null";
+    const std::string command =
+        test::CommandLine(program, args) + " 2>" + test::ShellQuoted(errors.path()) + " </dev/null";
     const test::CommandOutput done = test::RunCommand(command);
     Outcome result{done.status, done.out, {}};
     result.err = ReadFile(errors.path());

@@ -285,15 +285,20 @@ TEST_F(OdbcRecalc, EveryRowReadsAlikeWhateverItsPlaceInTheResult) {
     // through buffers the driver fills: NULLs, empty texts and values around
     // the cut must come out the same from both, and in any mix of columns.
     CreateLog();
-    const std::vector<std::optional<std::string>> samples = {
-        std::nullopt, "", "x", std::string(254, 'a'), std::string(255, 'b'),
-        std::string(256, 'c'), std::string(300, 'd'), std::string(5000, 'e')};
+    const std::vector<std::optional<std::string>> samples = {std::nullopt,
+                                                             "",
+                                                             "x",
+                                                             std::string(254, 'a'),
+                                                             std::string(255, 'b'),
+                                                             std::string(256, 'c'),
+                                                             std::string(300, 'd'),
+                                                             std::string(5000, 'e')};
     std::vector<Row> rows;
     for (std::size_t r = 0; r < 3 * samples.size(); ++r) {
         // "C00", "C01", ...: fixes the order of the rows.
         Row row{std::string("C") + char('0' + r / 10) + char('0' + r % 10)};
-        Value* columns[] = {&row.band, &row.mode, &row.exchange, &row.dxcc, &row.mainPrefix,
-                            &row.continent};
+        Value* columns[] = {&row.band, &row.mode,       &row.exchange,
+                            &row.dxcc, &row.mainPrefix, &row.continent};
         for (std::size_t c = 0; c < std::size(columns); ++c) {
             *columns[c] = samples[(r + c * 3) % samples.size()];
         }
@@ -309,8 +314,8 @@ TEST_F(OdbcRecalc, EveryRowReadsAlikeWhateverItsPlaceInTheResult) {
     for (std::size_t r = 0; r < rows.size(); ++r) {
         SCOPED_TRACE("row " + std::to_string(r));
         const Row& row = rows[r];
-        const Value* columns[] = {&row.call,     &row.band,       &row.mode,     &row.exchange,
-                                  &row.dxcc,     &row.mainPrefix, &row.continent};
+        const Value* columns[] = {&row.call, &row.band,       &row.mode,     &row.exchange,
+                                  &row.dxcc, &row.mainPrefix, &row.continent};
         for (std::size_t c = 0; c < std::size(columns); ++c) {
             EXPECT_EQ(read[r][c], expected(*columns[c])) << "column " << c;
         }

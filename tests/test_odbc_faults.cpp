@@ -107,8 +107,8 @@ public:
     // diagnostics, as a driver's do. `hideLengths` turns the lengths the
     // call has just reported into SQL_NO_TOTAL.
     template <class Forward, class HideLengths = void (*)()>
-    SQLRETURN Call(Function fn, SQLHANDLE handle, Forward forward,
-                   HideLengths hideLengths = [] {}) {
+    SQLRETURN Call(
+        Function fn, SQLHANDLE handle, Forward forward, HideLengths hideLengths = [] {}) {
         ++calls;
         const int nth = ++callsOf[fn];
         if (fn != kGetDiagRec) {
@@ -126,8 +126,8 @@ public:
         failedCall = counted;
         switch (m_schedule.fault) {
         case Fault::Error:
-            m_records[handle] = {"08S01", m_message.empty() ? InjectedText(fn, counted)
-                                                            : m_message};
+            m_records[handle] = {"08S01",
+                                 m_message.empty() ? InjectedText(fn, counted) : m_message};
             return SQL_ERROR;
         case Fault::SilentError:
             m_silent[handle] = SQL_NO_DATA;
@@ -141,8 +141,8 @@ public:
             SQLRETURN rc = forward();
             if (rc == SQL_SUCCESS) {
                 rc = SQL_SUCCESS_WITH_INFO;
-                m_records[handle] = {"01000", std::string("injected warning in ") +
-                                                  kFunctionNames[fn]};
+                m_records[handle] = {"01000",
+                                     std::string("injected warning in ") + kFunctionNames[fn]};
             }
             return Count(fn, rc);
         }
@@ -206,8 +206,8 @@ public:
         if (chunk == m_chunks.end()) {
             std::vector<char> text(static_cast<std::size_t>(std::max<SQLLEN>(size, 1)));
             SQLLEN length = 0;
-            const SQLRETURN rc = odbc::RealApi().GetData(statement, column, SQL_C_CHAR, text.data(),
-                                                         size, &length);
+            const SQLRETURN rc =
+                odbc::RealApi().GetData(statement, column, SQL_C_CHAR, text.data(), size, &length);
             if (!SQL_SUCCEEDED(rc)) {
                 return rc;
             }
@@ -292,9 +292,8 @@ SQLRETURN SQL_API FakeFreeHandle(SQLSMALLINT type, SQLHANDLE handle) {
 SQLRETURN SQL_API FakeSetStmtAttr(SQLHSTMT statement, SQLINTEGER attribute, SQLPOINTER value,
                                   SQLINTEGER length) {
     g_injector.StatementUsed(statement);
-    return g_injector.Call(kSetStmtAttr, statement, [&] {
-        return Real().SetStmtAttr(statement, attribute, value, length);
-    });
+    return g_injector.Call(kSetStmtAttr, statement,
+                           [&] { return Real().SetStmtAttr(statement, attribute, value, length); });
 }
 
 SQLRETURN SQL_API FakeExecDirect(SQLHSTMT statement, SQLCHAR* text, SQLINTEGER length) {
@@ -311,8 +310,7 @@ SQLRETURN SQL_API FakeNumResultCols(SQLHSTMT statement, SQLSMALLINT* count) {
 
 SQLRETURN SQL_API FakeDescribeCol(SQLHSTMT statement, SQLUSMALLINT column, SQLCHAR* name,
                                   SQLSMALLINT size, SQLSMALLINT* length, SQLSMALLINT* type,
-                                  SQLULEN* columnSize, SQLSMALLINT* digits,
-                                  SQLSMALLINT* nullable) {
+                                  SQLULEN* columnSize, SQLSMALLINT* digits, SQLSMALLINT* nullable) {
     g_injector.StatementUsed(statement);
     return g_injector.Call(kDescribeCol, statement, [&] {
         return Real().DescribeCol(statement, column, name, size, length, type, columnSize, digits,
@@ -385,10 +383,9 @@ SQLRETURN SQL_API FakeBindCol(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLI
 }
 
 odbc::Api FaultApi() {
-    return {&FakeAllocHandle, &FakeFreeHandle, &FakeSetStmtAttr,
-            &FakeExecDirect,  &FakeNumResultCols, &FakeDescribeCol,
-            &FakeFetch,       &FakeGetData,    &FakeGetDiagRec,
-            &FakeBindCol};
+    return {&FakeAllocHandle,   &FakeFreeHandle,  &FakeSetStmtAttr, &FakeExecDirect,
+            &FakeNumResultCols, &FakeDescribeCol, &FakeFetch,       &FakeGetData,
+            &FakeGetDiagRec,    &FakeBindCol};
 }
 
 // The band the host's record holds when the action runs; no row has it.
@@ -560,8 +557,7 @@ public:
         // a warning is a success, and a value reads the same whether or not
         // the driver tells its length, and however often it warns about it.
         const bool harmless = seen.failed == kSetStmtAttr || seen.failed == kFreeHandle ||
-                              seen.failed == kBindCol ||
-                              schedule.fault == Fault::SuccessWithInfo ||
+                              seen.failed == kBindCol || schedule.fault == Fault::SuccessWithInfo ||
                               schedule.fault == Fault::NoTotal ||
                               schedule.fault == Fault::WarnsForEver;
         const bool endsEarly = schedule.fault == Fault::NoData;
@@ -654,8 +650,8 @@ TEST_P(OdbcFaultEveryCall,
     g_injector.Arm(GetParam(), 0);
     api = FaultApi();
     ASSERT_EQ(Run(), std::nullopt);
-    const int counted = GetParam().function ? g_injector.callsOf[*GetParam().function]
-                                            : g_injector.calls;
+    const int counted =
+        GetParam().function ? g_injector.callsOf[*GetParam().function] : g_injector.calls;
     EXPECT_EQ(runs, counted + 1);
 }
 
@@ -696,9 +692,8 @@ TEST_F(OdbcFaults, DriverMessagesOfEveryLengthArriveWhole) {
         ASSERT_TRUE(failure.has_value()) << length;
         // A message's length is an SQLSMALLINT, so that is as much as arrives.
         const std::string expected = message.substr(0, std::min<std::size_t>(length, SHRT_MAX - 1));
-        EXPECT_TRUE(*failure == expected)
-            << length << " bytes sent, " << failure->size() << " arrived, beginning "
-            << failure->substr(0, 40);
+        EXPECT_TRUE(*failure == expected) << length << " bytes sent, " << failure->size()
+                                          << " arrived, beginning " << failure->substr(0, 40);
         EXPECT_EQ(g_injector.freed, g_injector.allocated);
     }
 }

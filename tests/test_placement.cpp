@@ -74,8 +74,7 @@ TEST(StoredPlacement, NothingStoredNothingApplied) {
 
 TEST(StoredPlacement, ScreenSizeNameFirstThenPlainName) {
     const Stored both = {{"NormPos(1920x1080)", "1,2,300,400"}, {"NormPos", "5,6,700,800"}};
-    EXPECT_EQ(StoredPlacement(From(both), kScreen, kCurrent, true)->normal,
-              (Rect{1, 2, 300, 400}));
+    EXPECT_EQ(StoredPlacement(From(both), kScreen, kCurrent, true)->normal, (Rect{1, 2, 300, 400}));
     const Stored plain = {{"NormPos(1024x768)", "1,2,300,400"}, {"NormPos", "5,6,700,800"}};
     EXPECT_EQ(StoredPlacement(From(plain), kScreen, kCurrent, true)->normal,
               (Rect{5, 6, 700, 800}));
@@ -92,8 +91,8 @@ TEST(StoredPlacement, MissingNumbersTakeTheirDefaults) {
     EXPECT_EQ(p->minPosition, (Point{7, 0}));
     EXPECT_EQ(p->maxPosition, (Point{0, 0}));
 
-    const auto onlyMinMax = StoredPlacement(From({{"MinMaxPos", "1,2,3,4"}}), kScreen, kCurrent,
-                                            true);
+    const auto onlyMinMax =
+        StoredPlacement(From({{"MinMaxPos", "1,2,3,4"}}), kScreen, kCurrent, true);
     ASSERT_TRUE(onlyMinMax);
     EXPECT_EQ(onlyMinMax->normal, kCurrent.normal);
     EXPECT_EQ(onlyMinMax->maxPosition, (Point{3, 4}));

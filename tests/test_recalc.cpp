@@ -18,8 +18,8 @@ using Row = std::map<std::string, std::string>; // column name -> value
 // A query over rows held in memory that logs what is done to it.
 class FakeQuery final : public LogQuery {
 public:
-    std::vector<std::string> columns = {"ID",      "QSOReportRecived", "DXCCPrefix", "MainPrefix",
-                                        "CallSign", "DigiBand",        "QSOMode",    "Continent"};
+    std::vector<std::string> columns = {"ID",       "QSOReportRecived", "DXCCPrefix", "MainPrefix",
+                                        "CallSign", "DigiBand",         "QSOMode",    "Continent"};
     std::vector<Row> rows;
     Events* events = nullptr;
     std::string openedSql;
@@ -107,8 +107,9 @@ public:
 
 Row Contact(std::string call, std::string band, std::string mode, std::string exchange,
             std::string dxcc, std::string continent = "EU") {
-    return {{"CallSign", call}, {"DigiBand", band},   {"QSOMode", mode},
-            {"QSOReportRecived", exchange}, {"DXCCPrefix", dxcc}, {"MainPrefix", ""},
+    return {{"CallSign", call},      {"DigiBand", band},
+            {"QSOMode", mode},       {"QSOReportRecived", exchange},
+            {"DXCCPrefix", dxcc},    {"MainPrefix", ""},
             {"Continent", continent}};
 }
 

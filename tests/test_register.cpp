@@ -21,9 +21,9 @@ TEST(CompareOrdinal, ComparesUnsignedBytesThenLength) {
     EXPECT_EQ(CompareOrdinal("ABC", "AB"), 1);
     EXPECT_EQ(CompareOrdinal("", ""), 0);
     EXPECT_EQ(CompareOrdinal("", "A"), -1);
-    EXPECT_EQ(CompareOrdinal("Z", "a"), -1);          // upper case sorts first
-    EXPECT_EQ(CompareOrdinal("\x80", "\x7f"), 1);     // bytes are unsigned
-    EXPECT_EQ(CompareOrdinal("UA3/P", "UA3A"), -1);   // '/' before letters
+    EXPECT_EQ(CompareOrdinal("Z", "a"), -1);        // upper case sorts first
+    EXPECT_EQ(CompareOrdinal("\x80", "\x7f"), 1);   // bytes are unsigned
+    EXPECT_EQ(CompareOrdinal("UA3/P", "UA3A"), -1); // '/' before letters
     EXPECT_EQ(CompareOrdinal(std::string_view("A\0B", 3), std::string_view("A\0C", 3)), -1);
 }
 
@@ -147,8 +147,8 @@ TEST_F(DupeCheck, RunMayBeginAtTheStartOfTheRegister) {
 // Contacts arrive in a database's own collation order (case-insensitive, '/'
 // placed elsewhere); the duplicate test must not depend on that order.
 TEST_F(DupeCheck, FindsDuplicatesWhateverTheArrivalOrder) {
-    const std::vector<std::string> nocaseOrder = {"ua3abc", "UA3ABC", "UA3ABC/P", "Ua3Abd",
-                                                   "UA3ABD", "ua3abd/m", "UA3ABE"};
+    const std::vector<std::string> nocaseOrder = {"ua3abc", "UA3ABC",   "UA3ABC/P", "Ua3Abd",
+                                                  "UA3ABD", "ua3abd/m", "UA3ABE"};
     for (const auto& call : nocaseOrder) {
         Count(call, "14", "CW");
     }

@@ -32,9 +32,8 @@ TEST(ShowStatistic, NoBands) {
 }
 
 TEST(ShowStatistic, BandTextsOfOtherLengthsAndWideNumbers) {
-    const std::string text = ShowStatistic({{"1.8", 1000000, 1000000, 0, 1},
-                                            {"1296", 1, 1, 1, 1},
-                                            {"10368", 2, 2, 0, 0}});
+    const std::string text = ShowStatistic(
+        {{"1.8", 1000000, 1000000, 0, 1}, {"1296", 1, 1, 1, 1}, {"10368", 2, 2, 0, 0}});
     EXPECT_EQ(text, "Band\t  QSOs\tPoints\t   OBL\t  DXCC\t\r\n"
                     " 1.8\t1000000\t1000000\t     0\t     1\t\r\n"
                     "1296\t     1\t     1\t     1\t     1\t\r\n"

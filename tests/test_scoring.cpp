@@ -105,8 +105,7 @@ TEST_F(CountQSOTest, EmptyPrefixCountsOncePerBand) {
 
 TEST_F(CountQSOTest, BandFollowerSeesEveryCountedContact) {
     std::vector<std::string> seen;
-    scoring.SetBandFollower(
-        [&seen](const TQSOData& rec) { seen.push_back(rec.DigiBand.Str()); });
+    scoring.SetBandFollower([&seen](const TQSOData& rec) { seen.push_back(rec.DigiBand.Str()); });
     Count({"A1", "14", "CW"});
     Count({"A1", "14", "CW"});
     Count({"A1", "50", "CW"});

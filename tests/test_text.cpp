@@ -21,7 +21,7 @@ TEST(UpperAscii, TurnsOnlyLatinSmallLetters) {
 TEST(FailureText, AddsAPeriodAfterCharactersThatSortAfterIt) {
     EXPECT_EQ(FailureText("no such table: Log"), "no such table: Log.");
     EXPECT_EQ(FailureText("done."), "done.");
-    EXPECT_EQ(FailureText("error (1)"), "error (1)");  // ')' sorts before '.'
+    EXPECT_EQ(FailureText("error (1)"), "error (1)"); // ')' sorts before '.'
     EXPECT_EQ(FailureText("path C:\\x\\"), "path C:\\x\\.");
     EXPECT_EQ(FailureText("x/"), "x/.");
     EXPECT_EQ(FailureText("x-"), "x-");

@@ -121,10 +121,9 @@ void TfmMainForm::Construct(const TQSOData* data) {
 }
 
 void TfmMainForm::MakeControls() {
-    m_statistic = MakeControl("EDIT", "",
-                              ES_MULTILINE | ES_WANTRETURN | ES_AUTOHSCROLL | ES_AUTOVSCROLL |
-                                  WS_TABSTOP,
-                              WS_EX_CLIENTEDGE, Handle(), ui::kStatisticTextId, m_memoFont.Get());
+    m_statistic = MakeControl(
+        "EDIT", "", ES_MULTILINE | ES_WANTRETURN | ES_AUTOHSCROLL | ES_AUTOVSCROLL | WS_TABSTOP,
+        WS_EX_CLIENTEDGE, Handle(), ui::kStatisticTextId, m_memoFont.Get());
     Subclass(m_statistic, 1);
     m_panel = win::CreatePanel(Handle(), ui::kPanel1Id, ui::kPanelClass);
     m_recalcButton = MakeControl("BUTTON", "Recalc Statistic", BS_PUSHBUTTON | WS_TABSTOP, 0,
@@ -315,7 +314,7 @@ void TfmMainForm::FlushStatisticText() {
 }
 
 std::optional<LRESULT> TfmMainForm::OnSubclassMessage(UINT_PTR, HWND, UINT message, WPARAM,
-                                                     LPARAM) {
+                                                      LPARAM) {
     switch (message) {
     case WM_GETTEXT:
     case WM_GETTEXTLENGTH:

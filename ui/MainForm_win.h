@@ -16,9 +16,7 @@
 
 namespace morvel {
 
-class TfmMainForm final : public TForm,
-                          private win::SubclassHandler,
-                          private RecalcWindow {
+class TfmMainForm final : public TForm, private win::SubclassHandler, private RecalcWindow {
 public:
     // Builds the (hidden) window from the host's record; the record is copied
     // into WorkingRecord on the way. A failure (the oblast file exists but

@@ -11,8 +11,8 @@ inline constexpr const char* kPanelClass = "MorvelPanel"; // Panel1 and Panel2
 
 // Main window.
 inline constexpr int kPanel1Id = 100;
-inline constexpr int kStatisticTextId = 101; // myStatisticM, a multi-line EDIT
-inline constexpr int kRecalcButtonId = 102;  // BitBtn1, "Recalc Statistic"
+inline constexpr int kStatisticTextId = 101;     // myStatisticM, a multi-line EDIT
+inline constexpr int kRecalcButtonId = 102;      // BitBtn1, "Recalc Statistic"
 inline constexpr int kMultipliersButtonId = 103; // btnOBL1, "Multipliers"
 
 // Multipliers window.

@@ -73,8 +73,8 @@ void TfmDomList::btnOBL1Click(TfmMainForm& owner) {
     }
     auto* form = new TfmDomList(owner);
     try {
-        form->CreateForm({ui::kDomListClass, "Multipliers", kLeft, kTop, kClientWidth,
-                          kClientHeight});
+        form->CreateForm(
+            {ui::kDomListClass, "Multipliers", kLeft, kTop, kClientWidth, kClientHeight});
     } catch (...) {
         if (form->Handle() != nullptr) {
             DestroyWindow(form->Handle());
@@ -109,8 +109,8 @@ void TfmDomList::MakeBandButtons() {
         // Push-like radio buttons: one exclusive group, one stays pressed; no
         // tab stop.
         HWND button = CreateWindowExA(
-            0, "BUTTON", caption.c_str(), WS_CHILD | WS_VISIBLE | BS_RADIOBUTTON | BS_PUSHLIKE,
-            0, 0, 0, 0, m_panel,
+            0, "BUTTON", caption.c_str(), WS_CHILD | WS_VISIBLE | BS_RADIOBUTTON | BS_PUSHLIKE, 0,
+            0, 0, 0, m_panel,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(ui::kFirstBandButtonId + k)),
             ModuleInstance(), nullptr);
         if (button == nullptr) {
@@ -164,8 +164,8 @@ void TfmDomList::FormCreate() {
     ListView_SetExtendedListViewStyle(m_list, LVS_EX_FLATSB);
     ListView_DeleteAllItems(m_list);
     const std::vector<std::string>* lines = m_owner->DomLines();
-    std::vector<std::string> codes = ui::DomListCodes(lines != nullptr ? *lines
-                                                                       : std::vector<std::string>());
+    std::vector<std::string> codes =
+        ui::DomListCodes(lines != nullptr ? *lines : std::vector<std::string>());
     std::stable_sort(codes.begin(), codes.end(), LocaleLess);
     int index = 0;
     for (std::string& code : codes) {
@@ -176,10 +176,10 @@ void TfmDomList::FormCreate() {
         SendMessageA(m_list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
     }
     // Lay the items out afresh.
-    SetWindowLongPtrA(m_list, GWL_STYLE, (GetWindowLongPtrA(m_list, GWL_STYLE) & ~LVS_TYPEMASK) |
-                                             LVS_ICON);
-    SetWindowLongPtrA(m_list, GWL_STYLE, (GetWindowLongPtrA(m_list, GWL_STYLE) & ~LVS_TYPEMASK) |
-                                             LVS_LIST);
+    SetWindowLongPtrA(m_list, GWL_STYLE,
+                      (GetWindowLongPtrA(m_list, GWL_STYLE) & ~LVS_TYPEMASK) | LVS_ICON);
+    SetWindowLongPtrA(m_list, GWL_STYLE,
+                      (GetWindowLongPtrA(m_list, GWL_STYLE) & ~LVS_TYPEMASK) | LVS_LIST);
 }
 
 void TfmDomList::FormShow() {
@@ -227,8 +227,8 @@ void TfmDomList::ApplyPressedButton() {
     }
 }
 
-std::optional<LRESULT> TfmDomList::OnSubclassMessage(UINT_PTR id, HWND, UINT message,
-                                                    WPARAM wParam, LPARAM) {
+std::optional<LRESULT> TfmDomList::OnSubclassMessage(UINT_PTR id, HWND, UINT message, WPARAM wParam,
+                                                     LPARAM) {
     if (id == kBandButtonSubclass) {
         if (message == BM_GETCHECK || message == BM_GETSTATE || message == WM_PAINT) {
             ApplyPressedButton();
@@ -265,10 +265,10 @@ void TfmDomList::PaintList() {
     }
     // Without a buffer the list is painted straight onto the screen.
     const win::UniqueMemoryDC buffer(CreateCompatibleDC(dc));
-    const win::UniqueBitmap bitmap(
-        buffer ? CreateCompatibleBitmap(dc, std::max<LONG>(client.right, 1),
-                                        std::max<LONG>(client.bottom, 1))
-               : nullptr);
+    const win::UniqueBitmap bitmap(buffer
+                                       ? CreateCompatibleBitmap(dc, std::max<LONG>(client.right, 1),
+                                                                std::max<LONG>(client.bottom, 1))
+                                       : nullptr);
     if (!bitmap) {
         PaintListOn(dc, client, background);
     } else {

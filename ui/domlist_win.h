@@ -86,8 +86,8 @@ private:
     bool m_closed = false;
     HWND m_panel = nullptr;
     std::array<HWND, 9> m_bandButtons{};
-    int m_pressed = 0;        // the band whose button shows pressed
-    int m_pressedWanted = 0;  // the band whose button is to be pressed
+    int m_pressed = 0;       // the band whose button shows pressed
+    int m_pressedWanted = 0; // the band whose button is to be pressed
     bool m_applyPosted = false;
     bool m_repaintPending = false; // LV1 invalidated, not yet painted
     HWND m_list = nullptr;

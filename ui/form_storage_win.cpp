@@ -43,8 +43,8 @@ std::optional<std::string> ReadText(HKEY key, const std::string& name) {
     }
     std::vector<char> buffer(size + 1, '\0');
     DWORD got = size;
-    rc = RegQueryValueExA(key, name.c_str(), nullptr, &type,
-                          reinterpret_cast<BYTE*>(buffer.data()), &got);
+    rc = RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
+                          &got);
     if (rc != ERROR_SUCCESS) {
         throw Error("Failed to get data for '" + name + "'");
     }
@@ -57,9 +57,9 @@ std::optional<std::string> ReadText(HKEY key, const std::string& name) {
 }
 
 void WriteText(HKEY key, const std::string& name, const std::string& value) {
-    const LONG rc = RegSetValueExA(key, name.c_str(), 0, REG_SZ,
-                                   reinterpret_cast<const BYTE*>(value.c_str()),
-                                   static_cast<DWORD>(value.size() + 1));
+    const LONG rc =
+        RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>(value.size() + 1));
     if (rc != ERROR_SUCCESS) {
         throw Error("Failed to set data for '" + name + "'");
     }
@@ -103,7 +103,8 @@ void KeepOnMonitor(HWND window) {
         return;
     }
     const RECT& w = info.rcWork;
-    const Rect fitted = FitInto({r.left, r.top, r.right, r.bottom}, {w.left, w.top, w.right, w.bottom});
+    const Rect fitted =
+        FitInto({r.left, r.top, r.right, r.bottom}, {w.left, w.top, w.right, w.bottom});
     if (fitted != Rect{r.left, r.top, r.right, r.bottom}) {
         SetWindowPos(window, nullptr, fitted.left, fitted.top, fitted.right - fitted.left,
                      fitted.bottom - fitted.top, SWP_NOZORDER | SWP_NOACTIVATE);

@@ -1,7 +1,7 @@
 #include "ui/form_win.h"
 
-#include "ui/main_layout.h"
 #include "ui/form_storage_win.h"
+#include "ui/main_layout.h"
 #include "ui/win/handles.h"
 #include "ui/win/look_win.h"
 
@@ -79,9 +79,8 @@ bool TForm::FollowDpi(UINT message, WPARAM wParam, LPARAM lParam) {
     MakeFonts();
     // Windows suggests the rectangle for the new pixels per inch.
     const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
-    SetWindowPos(Handle(), nullptr, suggested.left, suggested.top,
-                 suggested.right - suggested.left, suggested.bottom - suggested.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     LayOut();
     return true;
 }

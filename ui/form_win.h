@@ -24,7 +24,7 @@ protected:
         const char* caption;
         int left;
         int top;
-        int clientWidth;  // at 96 pixels per inch
+        int clientWidth; // at 96 pixels per inch
         int clientHeight;
     };
 

@@ -21,9 +21,9 @@ inline constexpr int kFormFontHeight = -11;
 inline constexpr int kMemoFontHeight = -11;
 
 struct MainLayout {
-    Rect statistic; // myStatisticM, in the client area
-    Rect panel;     // Panel1, in the client area
-    Rect recalc;    // BitBtn1, in Panel1
+    Rect statistic;   // myStatisticM, in the client area
+    Rect panel;       // Panel1, in the client area
+    Rect recalc;      // BitBtn1, in Panel1
     Rect multipliers; // btnOBL1, in Panel1
 };
 

@@ -41,8 +41,8 @@ std::optional<std::string> Positions(const ValueReader& read, const std::string&
 Values PlacementValues(const Placement& p, const Screen& screen, bool destroying,
                        const std::optional<std::string>& currentBand) {
     const std::string suffix = ScreenSuffix(screen);
-    const std::string minMax = Four(p.minPosition.x, p.minPosition.y, p.maxPosition.x,
-                                    p.maxPosition.y);
+    const std::string minMax =
+        Four(p.minPosition.x, p.minPosition.y, p.maxPosition.x, p.maxPosition.y);
     const std::string normal = Four(p.normal.left, p.normal.top, p.normal.right, p.normal.bottom);
     Values values = {
         {"FormVersion", "0"},
@@ -127,9 +127,9 @@ std::optional<Placement> StoredPlacement(const ValueReader& read, const Screen& 
     const auto mm = ParsePositions(minMax.value_or(""), {0, 0, 0, 0});
     p.minPosition = {mm[0], mm[1]};
     p.maxPosition = {mm[2], mm[3]};
-    const auto r = ParsePositions(normal.value_or(""), {current.normal.left, current.normal.top,
-                                                        current.normal.right,
-                                                        current.normal.bottom});
+    const auto r =
+        ParsePositions(normal.value_or(""), {current.normal.left, current.normal.top,
+                                             current.normal.right, current.normal.bottom});
     p.normal = {r[0], r[1], r[2], r[3]};
     if (p.normal.right <= p.normal.left) {
         return std::nullopt;
@@ -150,7 +150,8 @@ Rect FitInto(const Rect& window, const Rect& workArea) {
     const Wide areaHeight = std::max<Wide>(Wide{workArea.bottom} - workArea.top, 0);
     const Wide width = std::clamp<Wide>(Wide{window.right} - window.left, 0, areaWidth);
     const Wide height = std::clamp<Wide>(Wide{window.bottom} - window.top, 0, areaHeight);
-    const Wide left = std::clamp<Wide>(window.left, workArea.left, workArea.left + areaWidth - width);
+    const Wide left =
+        std::clamp<Wide>(window.left, workArea.left, workArea.left + areaWidth - width);
     const Wide top = std::clamp<Wide>(window.top, workArea.top, workArea.top + areaHeight - height);
     return {static_cast<int>(left), static_cast<int>(top), static_cast<int>(left + width),
             static_cast<int>(top + height)};

@@ -2,8 +2,8 @@
 
 #include "ui/control_ids.h"
 #include "ui/plugin_state_win.h"
-#include "ui/win/look_win.h"
 #include "ui/win/entry_win.h"
+#include "ui/win/look_win.h"
 #include "ui/win/module_win.h"
 #include "ui/win/window_base.h"
 
@@ -18,8 +18,7 @@ namespace morvel {
 namespace {
 
 bool OwnClass(HWND window) {
-    return reinterpret_cast<HINSTANCE>(GetClassLongPtrA(window, GCLP_HMODULE)) ==
-           ModuleInstance();
+    return reinterpret_cast<HINSTANCE>(GetClassLongPtrA(window, GCLP_HMODULE)) == ModuleInstance();
 }
 
 bool IsClass(HWND window, const char* name) {

@@ -109,7 +109,8 @@ Fault FaultFromEnvironment() {
     Die(std::string("unknown MORVEL_FAULT \"") + value + "\"");
 }
 
-template <typename Proc> Proc Find(HMODULE module, const char* name) {
+template <typename Proc>
+Proc Find(HMODULE module, const char* name) {
     FARPROC address = GetProcAddress(module, name);
     if (address == nullptr) {
         Die(std::string("the real DLL has no export ") + name);

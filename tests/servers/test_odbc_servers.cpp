@@ -44,7 +44,7 @@ Outcome RunTool(const char* program, const Args& args) {
 
 // The instance the fixture started: the assignments server.sh wrote.
 class Server {
-  public:
+public:
     Server() {
         std::ifstream in(std::string(MORVEL_PG_STATE) + "/env");
         std::string line;
@@ -92,7 +92,7 @@ class Server {
         ASSERT_EQ(done.status, 0) << line << "\n" << done.out;
     }
 
-  private:
+private:
     std::map<std::string, std::string> m_values;
 };
 
@@ -146,7 +146,7 @@ std::string Normalised(const std::string& text) {
 }
 
 class PostgresLog : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         if (!server.Running()) {
             GTEST_SKIP() << "no PostgreSQL instance in " << MORVEL_PG_STATE;
@@ -317,7 +317,7 @@ TEST_F(PostgresLog, ReadOnlyUserReadsTheSameAndNeverWrites) {
 }
 
 class PostgresFaults : public PostgresLog {
-  protected:
+protected:
     void SetUp() override {
         PostgresLog::SetUp();
         if (!IsSkipped()) {

@@ -92,15 +92,15 @@ TEST_F(Dll, ImportsOnlySystemLibraries) {
         EXPECT_TRUE(allowed.count(name) != 0) << "imports " << name;
         if (name == "ODBC32.DLL") {
             // Only undecorated ANSI entry points: Wine's "...A" ones are stubs.
-            auto* thunk = reinterpret_cast<const IMAGE_THUNK_DATA32*>(
-                base + imports->OriginalFirstThunk);
+            auto* thunk =
+                reinterpret_cast<const IMAGE_THUNK_DATA32*>(base + imports->OriginalFirstThunk);
             for (; thunk->u1.AddressOfData != 0; ++thunk) {
                 if (IMAGE_SNAP_BY_ORDINAL32(thunk->u1.Ordinal)) {
                     continue;
                 }
-                const std::string fn = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(
-                                           base + thunk->u1.AddressOfData)
-                                           ->Name;
+                const std::string fn =
+                    reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + thunk->u1.AddressOfData)
+                        ->Name;
                 EXPECT_NE(fn.back(), 'A') << fn;
                 EXPECT_NE(fn.back(), 'W') << fn;
             }

@@ -51,14 +51,14 @@ private:
 std::vector<std::string> MakeDxccPrefixes() {
     // Real DXCC prefixes first, then more in the same shapes up to 300.
     std::vector<std::string> out = {
-        "DL", "F", "G", "I", "SP", "OK", "OM", "HA", "YO", "LZ", "UR", "EU", "ES", "YL",
-        "LY", "OH", "SM", "LA", "OZ", "PA", "ON", "LX", "HB", "OE", "S5", "9A", "E7", "Z3",
-        "YU", "4O", "ZA", "SV", "TA", "4X", "EA", "CT", "EI", "GM", "GW", "GI", "GD", "GJ",
-        "GU", "TF", "OY", "JW", "JX", "ER", "4L", "EK", "4J", "UN", "EX", "EY", "EZ", "UK",
-        "JA", "BY", "HL", "VU", "VK", "ZL", "K", "VE", "XE", "PY", "LU", "CE", "ZS", "5B",
-        "9H", "HV", "T7", "3A", "C3", "ZB", "OD", "YK", "A4", "A6", "A7", "A9", "9K", "HZ",
+        "DL", "F",  "G",  "I",  "SP",  "OK", "OM", "HA", "YO", "LZ",  "UR",  "EU",  "ES", "YL",
+        "LY", "OH", "SM", "LA", "OZ",  "PA", "ON", "LX", "HB", "OE",  "S5",  "9A",  "E7", "Z3",
+        "YU", "4O", "ZA", "SV", "TA",  "4X", "EA", "CT", "EI", "GM",  "GW",  "GI",  "GD", "GJ",
+        "GU", "TF", "OY", "JW", "JX",  "ER", "4L", "EK", "4J", "UN",  "EX",  "EY",  "EZ", "UK",
+        "JA", "BY", "HL", "VU", "VK",  "ZL", "K",  "VE", "XE", "PY",  "LU",  "CE",  "ZS", "5B",
+        "9H", "HV", "T7", "3A", "C3",  "ZB", "OD", "YK", "A4", "A6",  "A7",  "A9",  "9K", "HZ",
         "EP", "AP", "4S", "9V", "9M2", "HS", "XV", "DU", "YB", "KH6", "KL7", "KP4", "CO", "HI",
-        "YV", "HK", "HC", "OA", "CX", "ZP", "CP", "SU", "CN", "7X", "3V", "5A", "ST", "ET",
+        "YV", "HK", "HC", "OA", "CX",  "ZP", "CP", "SU", "CN", "7X",  "3V",  "5A",  "ST", "ET",
     };
     Random random(300);
     std::unordered_set<std::string> seen(out.begin(), out.end());
@@ -78,15 +78,14 @@ std::vector<std::string> MakeDxccPrefixes() {
 
 const char* Continent(std::string_view dxcc) {
     static const std::unordered_set<std::string_view> asia = {
-        "4L", "EK", "4J", "UN", "EX", "EY", "EZ", "UK", "JA", "BY", "HL", "VU", "OD", "YK", "A4",
+        "4L", "EK", "4J", "UN", "EX", "EY", "EZ", "UK", "JA", "BY",  "HL", "VU", "OD", "YK", "A4",
         "A6", "A7", "A9", "9K", "HZ", "EP", "AP", "4S", "9V", "9M2", "HS", "XV", "DU", "4X"};
-    static const std::unordered_set<std::string_view> northAmerica = {"K", "VE", "XE", "KL7",
+    static const std::unordered_set<std::string_view> northAmerica = {"K",   "VE", "XE", "KL7",
                                                                       "KP4", "CO", "HI"};
-    static const std::unordered_set<std::string_view> southAmerica = {"PY", "LU", "CE", "YV",
-                                                                      "HK", "HC", "OA", "CX",
-                                                                      "ZP", "CP"};
-    static const std::unordered_set<std::string_view> africa = {"ZS", "SU", "CN", "7X", "3V",
-                                                                "5A", "ST", "ET"};
+    static const std::unordered_set<std::string_view> southAmerica = {"PY", "LU", "CE", "YV", "HK",
+                                                                      "HC", "OA", "CX", "ZP", "CP"};
+    static const std::unordered_set<std::string_view> africa = {"ZS", "SU", "CN", "7X",
+                                                                "3V", "5A", "ST", "ET"};
     static const std::unordered_set<std::string_view> oceania = {"VK", "ZL", "YB", "KH6"};
     if (asia.count(dxcc) != 0) {
         return "AS";
@@ -184,8 +183,9 @@ void Stamp(Random& random, std::size_t index, const Band& band, Contact& c) {
     const std::size_t minutes = 12 * 60 + index * 1440 / 100000 % 1440;
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "2027-01-%02u %02u:%02u:%02u",
-                  static_cast<unsigned>(2 + minutes / 1440), static_cast<unsigned>(minutes / 60 % 24),
-                  static_cast<unsigned>(minutes % 60), static_cast<unsigned>(random.Below(60)));
+                  static_cast<unsigned>(2 + minutes / 1440),
+                  static_cast<unsigned>(minutes / 60 % 24), static_cast<unsigned>(minutes % 60),
+                  static_cast<unsigned>(random.Below(60)));
     c.QSODateTime = buffer;
     const int kHz = band.lowKHz + static_cast<int>(random.Below(c.QSOMode == "CW" ? 60 : 200)) +
                     (c.QSOMode == "CW" ? 0 : 100);

@@ -54,9 +54,8 @@ std::string ItemText(HWND list, int index) {
         item.iSubItem = 0;
         item.pszText = buffer.data();
         item.cchTextMax = static_cast<int>(buffer.size());
-        const auto length = static_cast<std::size_t>(
-            SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(index),
-                         reinterpret_cast<LPARAM>(&item)));
+        const auto length = static_cast<std::size_t>(SendMessageA(
+            list, LVM_GETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)));
         // A text that filled the buffer may have been cut: try a larger one.
         if (length + 1 < buffer.size() || buffer.size() >= kMaxItemText) {
             return std::string(buffer.data(), std::min(length, buffer.size() - 1));

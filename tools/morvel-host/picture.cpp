@@ -16,18 +16,18 @@ constexpr std::uint64_t kMaxFileBytes = 0x7FFFFFFF;
 
 // The byte count of a picture of the size; throws when it is beyond memory.
 std::size_t PixelBytes(int width, int height) {
-    const std::uint64_t bytes = static_cast<std::uint64_t>(width) *
-                                static_cast<std::uint64_t>(height) * kBytesPerPixel;
+    const std::uint64_t bytes =
+        static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) * kBytesPerPixel;
     if (bytes > kMaxFileBytes) {
-        throw ScriptError("a picture of " + std::to_string(width) + " x " +
-                          std::to_string(height) + " pixels is too large");
+        throw ScriptError("a picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                          " pixels is too large");
     }
     return static_cast<std::size_t>(bytes);
 }
 
 void Check(const Picture& picture) {
-    const bool sized = picture.width >= 0 && picture.height >= 0 &&
-                       (picture.width == 0) == (picture.height == 0);
+    const bool sized =
+        picture.width >= 0 && picture.height >= 0 && (picture.width == 0) == (picture.height == 0);
     if (!sized || picture.pixels.size() != PixelBytes(picture.width, picture.height)) {
         throw ScriptError("a picture of " + std::to_string(picture.width) + " x " +
                           std::to_string(picture.height) + " pixels has " +
@@ -64,8 +64,8 @@ Picture SideBySide(const Picture& left, const Picture& right, std::uint8_t fill)
     Check(left);
     Check(right);
     // Each is at most kMaxFileBytes / 3 pixels wide, so the sum fits an int.
-    Picture out = Picture::Filled(left.width + right.width, std::max(left.height, right.height),
-                                  fill);
+    Picture out =
+        Picture::Filled(left.width + right.width, std::max(left.height, right.height), fill);
     const std::size_t outRow = static_cast<std::size_t>(out.width) * kBytesPerPixel;
     const std::size_t leftRow = static_cast<std::size_t>(left.width) * kBytesPerPixel;
     const std::size_t rightRow = static_cast<std::size_t>(right.width) * kBytesPerPixel;

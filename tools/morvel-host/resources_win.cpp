@@ -102,8 +102,7 @@ Resources MeasureResources() {
     memory.cb = sizeof memory;
     if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
                               sizeof memory)) {
-        throw Error("resources: cannot read the memory counters: " +
-                    SystemMessage(GetLastError()));
+        throw Error("resources: cannot read the memory counters: " + SystemMessage(GetLastError()));
     }
     r.privateBytes = memory.PrivateUsage;
     if (r.privateBytes == 0) {
@@ -114,10 +113,21 @@ Resources MeasureResources() {
 }
 
 std::string GdiTypes(const Resources& resources) {
-    static constexpr const char* kNames[] = {
-        "other", "pen",      "brush",  "DC",         "metafile DC", "palette", "font",
-        "bitmap", "region", "metafile", "memory DC", "extended pen", "enhanced metafile DC",
-        "enhanced metafile", "colour space"};
+    static constexpr const char* kNames[] = {"other",
+                                             "pen",
+                                             "brush",
+                                             "DC",
+                                             "metafile DC",
+                                             "palette",
+                                             "font",
+                                             "bitmap",
+                                             "region",
+                                             "metafile",
+                                             "memory DC",
+                                             "extended pen",
+                                             "enhanced metafile DC",
+                                             "enhanced metafile",
+                                             "colour space"};
     std::string text;
     for (std::size_t type = 0; type < resources.gdiByType.size(); ++type) {
         if (resources.gdiByType[type] != 0) {

@@ -59,15 +59,14 @@ void DrawChildren(HDC dc, HWND parent, POINT origin, const RECT& shown) {
             continue;
         }
         MemoryDC own(CreateCompatibleDC(dc));
-        GdiObject bitmap(own ? CreateCompatibleBitmap(dc, client.right - client.left,
-                                                      client.bottom - client.top)
-                             : nullptr);
+        GdiObject bitmap(
+            own ? CreateCompatibleBitmap(dc, client.right - client.left, client.bottom - client.top)
+                : nullptr);
         if (!bitmap) {
             continue;
         }
         const HGDIOBJ original = SelectObject(own.Get(), bitmap.Get());
-        PatBlt(own.Get(), 0, 0, client.right - client.left, client.bottom - client.top,
-               WHITENESS);
+        PatBlt(own.Get(), 0, 0, client.right - client.left, client.bottom - client.top, WHITENESS);
         PrintWindow(*child, own.Get(), PW_CLIENTONLY);
         GdiFlush();
         BitBlt(dc, visible.left, visible.top, visible.right - visible.left,
@@ -125,8 +124,8 @@ Picture PrintedWindow(HWND window) {
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     MemoryDC dc(CreateCompatibleDC(nullptr));
-    GdiObject bitmap(
-        dc ? CreateDIBSection(dc.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr);
+    GdiObject bitmap(dc ? CreateDIBSection(dc.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0)
+                        : nullptr);
     if (!bitmap || bits == nullptr) {
         throw Error("cannot make a picture of " + std::to_string(width) + " x " +
                     std::to_string(height) + " pixels: " + SystemMessage(GetLastError()));

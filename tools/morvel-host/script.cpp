@@ -116,8 +116,7 @@ std::string Quoted(std::string_view text) {
 void CheckRecordText(std::string_view what, const std::string& value) {
     if (value.size() > kMaxFieldBytes) {
         throw ScriptError(std::string(what) + " is " + std::to_string(value.size()) +
-                          " bytes long; a record holds at most " +
-                          std::to_string(kMaxFieldBytes));
+                          " bytes long; a record holds at most " + std::to_string(kMaxFieldBytes));
     }
 }
 
@@ -307,8 +306,8 @@ std::vector<std::string> DecodedFields(const VerbEntry& entry,
         try {
             fields.push_back(DecodeField(raw[i]));
         } catch (const ScriptError& e) {
-            throw ScriptError(std::string(entry.name) + ", field " + std::to_string(i + 1) +
-                              ": " + e.what());
+            throw ScriptError(std::string(entry.name) + ", field " + std::to_string(i + 1) + ": " +
+                              e.what());
         }
     }
     return fields;

@@ -146,10 +146,10 @@ struct Command {
     std::uint64_t seed = 0;         // stress, addmany
     std::uint32_t count = 0;        // addmany
     ResourcesMode resources = ResourcesMode::Show;
-    std::uint64_t growthBytes = 0; // resources check: private bytes may grow by less
+    std::uint64_t growthBytes = 0;            // resources check: private bytes may grow by less
     std::optional<std::string> captionPrefix; // load: for the records from now on
     bool otherThread = false;                 // unload: FreeLibrary on another thread
-    bool noWait = false; // recalc: no message handled before the next command
+    bool noWait = false;                      // recalc: no message handled before the next command
     int x = 0;                                // move
     int y = 0;
 };
@@ -173,9 +173,9 @@ inline constexpr int kMaxPostNesting = 32;
 // resources nothing, "mark", or "check" and the growth of private bytes
 // allowed, in bytes.
 //
-// unload takes nothing or "thread"; recalc nothing or "nowait"; load takes an optional caption prefix (at
-// most 255 bytes) for the records from then on; move takes x and y, whole
-// numbers of pixels up to 100000.
+// unload takes nothing or "thread"; recalc nothing or "nowait"; load takes an optional caption
+// prefix (at most 255 bytes) for the records from then on; move takes x and y, whole numbers of
+// pixels up to 100000.
 //
 // band takes one digit 1-9. hold and screenshot take a path, neither empty
 // nor holding a NUL byte. post takes the rest of the line after its TAB, as it

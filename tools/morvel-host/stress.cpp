@@ -96,8 +96,8 @@ StressStep StressPlan::Next(bool running) {
         step.pick = m_random.Next();
     }
     // A _Run recalculates only when it makes the main window.
-    const bool recalculates = step.action == StressAction::Recalc ||
-                              (step.action == StressAction::Run && !running);
+    const bool recalculates =
+        step.action == StressAction::Recalc || (step.action == StressAction::Run && !running);
     m_sinceRecalc = recalculates ? 0 : m_sinceRecalc + 1;
     return step;
 }

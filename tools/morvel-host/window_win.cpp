@@ -203,8 +203,7 @@ void EventWindow::StopTimer() {
     }
 }
 
-LRESULT CALLBACK EventWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
-                                         LPARAM lParam) {
+LRESULT CALLBACK EventWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<EventWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     const bool timer = message == WM_TIMER && wParam == kEventTimerId;
     if (self != nullptr && (message == self->m_message || timer)) {

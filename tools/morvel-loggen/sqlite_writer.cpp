@@ -9,7 +9,7 @@ namespace morvel::loggen {
 namespace {
 
 class Db {
-  public:
+public:
     explicit Db(const std::string& file) {
         if (sqlite3_open(file.c_str(), &m_db) != SQLITE_OK) {
             const std::string message = m_db ? sqlite3_errmsg(m_db) : "out of memory";
@@ -31,7 +31,7 @@ class Db {
     }
     sqlite3* get() const { return m_db; }
 
-  private:
+private:
     sqlite3* m_db = nullptr;
 };
 

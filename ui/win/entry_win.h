@@ -48,26 +48,26 @@ void FreeExitThunk() noexcept;
 // when MorvelLeaveEntry names a reference to drop, it removes its own frame
 // and the arguments and jumps to the exit code, which calls FreeLibrary on
 // that reference and returns the result to the caller.
-#define MORVEL_ENTRY(entry, body, bytes)                                                          \
-    asm(".text\n"                                                                                 \
-        ".globl " entry "\n"                                                                      \
-        ".def " entry "; .scl 2; .type 32; .endef\n" entry ":\n"                                  \
-        "    lock incl _MorvelEntryDepth\n"                                                       \
-        "    .rept " #bytes " / 4\n"                                                              \
-        "    pushl " #bytes "(%esp)\n"                                                            \
-        "    .endr\n"                                                                             \
-        "    call " body "\n"                                                                     \
-        "    pushl %eax\n"                                                                        \
-        "    call _MorvelLeaveEntry\n"                                                            \
-        "    testl %eax, %eax\n"                                                                  \
-        "    jnz 1f\n"                                                                            \
-        "    popl %eax\n"                                                                         \
-        "    ret $" #bytes "\n"                                                                   \
-        "1:\n"                                                                                    \
-        "    popl %ecx\n"                                                                         \
-        "    popl %edx\n"                                                                         \
-        "    addl $" #bytes ", %esp\n"                                                            \
-        "    pushl %edx\n"                                                                        \
-        "    pushl %ecx\n"                                                                        \
-        "    pushl %eax\n"                                                                        \
+#define MORVEL_ENTRY(entry, body, bytes)                                                           \
+    asm(".text\n"                                                                                  \
+        ".globl " entry "\n"                                                                       \
+        ".def " entry "; .scl 2; .type 32; .endef\n" entry ":\n"                                   \
+        "    lock incl _MorvelEntryDepth\n"                                                        \
+        "    .rept " #bytes " / 4\n"                                                               \
+        "    pushl " #bytes "(%esp)\n"                                                             \
+        "    .endr\n"                                                                              \
+        "    call " body "\n"                                                                      \
+        "    pushl %eax\n"                                                                         \
+        "    call _MorvelLeaveEntry\n"                                                             \
+        "    testl %eax, %eax\n"                                                                   \
+        "    jnz 1f\n"                                                                             \
+        "    popl %eax\n"                                                                          \
+        "    ret $" #bytes "\n"                                                                    \
+        "1:\n"                                                                                     \
+        "    popl %ecx\n"                                                                          \
+        "    popl %edx\n"                                                                          \
+        "    addl $" #bytes ", %esp\n"                                                             \
+        "    pushl %edx\n"                                                                         \
+        "    pushl %ecx\n"                                                                         \
+        "    pushl %eax\n"                                                                         \
         "    jmp *_MorvelExitThunk\n")

@@ -52,7 +52,8 @@ ActivationScope::ActivationScope() {
     if (!g_commonControlsPinned) {
         HMODULE library = nullptr;
         g_commonControlsPinned =
-            GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+            GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                   GET_MODULE_HANDLE_EX_FLAG_PIN,
                                reinterpret_cast<LPCSTR>(&InitCommonControlsEx), &library) != FALSE;
     }
 }

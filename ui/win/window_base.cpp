@@ -117,8 +117,8 @@ void UnregisterWindowClasses() {
     RegisteredClasses().clear();
 }
 
-void WindowBase::CreateHandle(DWORD exStyle, const char* className, const char* title,
-                              DWORD style, int x, int y, int width, int height, HWND parent) {
+void WindowBase::CreateHandle(DWORD exStyle, const char* className, const char* title, DWORD style,
+                              int x, int y, int width, int height, HWND parent) {
     HWND hwnd = CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent,
                                 nullptr, ModuleInstance(), this);
     if (hwnd == nullptr) {
@@ -189,10 +189,9 @@ HWND CreatePanel(HWND parent, int id, const char* className) {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = className;
     RegisterOnce(wc);
-    HWND panel = CreateWindowExA(WS_EX_CONTROLPARENT, className, "",
-                                 WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                 ModuleInstance(), nullptr);
+    HWND panel = CreateWindowExA(
+        WS_EX_CONTROLPARENT, className, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0,
+        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ModuleInstance(), nullptr);
     if (panel == nullptr) {
         throw Error("Cannot create panel");
     }

@@ -42,7 +42,6 @@ public:
     static LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 
 private:
-
     HWND m_hwnd = nullptr;
     bool m_created = false;
 };

@@ -176,9 +176,8 @@ MORVEL_REGISTER std::uintptr_t StubRun(std::int32_t, const TQSOData* data) {
         return 0;
     }
     const std::string caption = data->CaptionPrefix.Str() + "Stub";
-    g_main = CreateWindowExA(WS_EX_TOPMOST, "StubMainForm", caption.c_str(),
-                             WS_OVERLAPPEDWINDOW, 10, 10, 320, 240, nullptr, nullptr, g_instance,
-                             nullptr);
+    g_main = CreateWindowExA(WS_EX_TOPMOST, "StubMainForm", caption.c_str(), WS_OVERLAPPEDWINDOW,
+                             10, 10, 320, 240, nullptr, nullptr, g_instance, nullptr);
     if (g_main == nullptr) {
         return 0;
     }

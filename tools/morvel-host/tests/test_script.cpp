@@ -202,10 +202,11 @@ TEST(HostScript, ModuleAndWindowStateCommandsParse) {
     EXPECT_FALSE(ParseLine("recalc")->noWait);
     EXPECT_TRUE(ParseLine("recalc\tnowait")->noWait);
     EXPECT_THROW(ParseLine("recalc\tlater"), ScriptError);
-    const auto verbs = {std::pair{"loaded", Verb::Loaded},   std::pair{"windows", Verb::Windows},
-                        std::pair{"state", Verb::State},     std::pair{"reconnect", Verb::Reconnect},
-                        std::pair{"exit", Verb::Exit},       std::pair{"hover", Verb::Hover},
-                        std::pair{"repaint", Verb::Repaint}, std::pair{"classes", Verb::Classes}};
+    const auto verbs = {
+        std::pair{"loaded", Verb::Loaded},   std::pair{"windows", Verb::Windows},
+        std::pair{"state", Verb::State},     std::pair{"reconnect", Verb::Reconnect},
+        std::pair{"exit", Verb::Exit},       std::pair{"hover", Verb::Hover},
+        std::pair{"repaint", Verb::Repaint}, std::pair{"classes", Verb::Classes}};
     for (const auto& [name, verb] : verbs) {
         const auto parsed = ParseLine(name);
         ASSERT_TRUE(parsed.has_value()) << name;
@@ -399,8 +400,8 @@ TEST(HostScript, RelativePathsStartInTheGivenDirectory) {
     EXPECT_EQ(ResolvePath(dir, "../up.txt"), R"(C:\Logger\../up.txt)");
     EXPECT_EQ(ResolvePath(dir, "1:x"), R"(C:\Logger\1:x)"); // not a drive
     EXPECT_EQ(ResolvePath("", "held.txt"), "held.txt");
-    for (const char* absolute : {R"(D:\shots\a.bmp)", "d:/a.bmp", "Z:a.bmp",
-                                 R"(\\server\share\a)", R"(\root.txt)", "/tmp/a.bmp"}) {
+    for (const char* absolute : {R"(D:\shots\a.bmp)", "d:/a.bmp", "Z:a.bmp", R"(\\server\share\a)",
+                                 R"(\root.txt)", "/tmp/a.bmp"}) {
         EXPECT_EQ(ResolvePath(dir, absolute), absolute);
     }
 }
@@ -511,7 +512,7 @@ TEST(HostScript, RecordsCarryTheContactAtTheHostsOffsets) {
         std::string value;
     };
     const Expected fields[] = {
-        {12, "Log"},     {268, "UA3ABC"}, {540, "20M"},  {796, "CW"},   {1052, "EU"},
+        {12, "Log"},     {268, "UA3ABC"}, {540, "20M"}, {796, "CW"},   {1052, "EU"},
         {1308, "599MO"}, {2332, "UA3"},   {2588, "UA"}, {3868, "box"},
     };
     std::vector<bool> covered(sizeof(TQSOData), false);
