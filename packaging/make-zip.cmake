@@ -38,7 +38,8 @@ elseif(EXISTS "${SOURCE_DIR}/.git")
     if(GIT)
         execute_process(COMMAND "${GIT}" -C "${SOURCE_DIR}" log -1 --format=%ct
                         OUTPUT_VARIABLE epoch ERROR_VARIABLE git_error
-                        RESULT_VARIABLE result OUTPUT_STRIP_TRAILING_WHITESPACE)
+                        RESULT_VARIABLE result OUTPUT_STRIP_TRAILING_WHITESPACE
+                        ERROR_STRIP_TRAILING_WHITESPACE)
     else()
         set(result "git is not installed")
     endif()
