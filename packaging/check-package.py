@@ -2,21 +2,30 @@
 """Unpacks the release ZIP into an empty folder and checks what it holds.
 
     check-package.py ZIP VERSION DEST DOM_FILE SCRIPT_OUT
+                     DEBUG_FILE SOURCE_DIR OBJDUMP NM ADDR2LINE
 
 ZIP must hold exactly the files of the package under MorvelRussia-VERSION/;
 they are unpacked into DEST, which must be empty. Checked: SHA256SUMS names
 every other file once and with the right sum; the text files for Windows users
 have CR LF line ends; LICENSE.txt is the MIT licence; the oblast file is the
 build's; the programs are 32-bit x86 PE files and the DLL's VERSIONINFO
-carries VERSION and a description. The example script INSTALL.txt gives is
-written to SCRIPT_OUT, for the caller to run. Every failure is printed; the
-exit status is 1 when there was any.
+carries VERSION and a description. The DLL's debug information DEBUG_FILE
+(beside the ZIP, not in it) belongs to the packed DLL: the DLL carries no debug
+information of its own, its debug link names the file with the file's CRC, both
+carry the same build id, and addr2line maps the address of a known function in
+the file's symbol table to the source line (in SOURCE_DIR) that defines it;
+OBJDUMP, NM and ADDR2LINE are the cross binutils. The example script
+INSTALL.txt gives is written to SCRIPT_OUT, for the caller to run. Every
+failure is printed; the exit status is 1 when there was any.
 """
 import hashlib
 import os
+import re
 import struct
+import subprocess
 import sys
 import zipfile
+import zlib
 
 EXPECTED_FILES = {
     'MorvelRussia.dll',
@@ -292,12 +301,106 @@ def check_programs(package, version):
                 fail(f'{path} VERSIONINFO: cannot be read: {e}')
 
 
+# ---- debug information ---------------------------------------------------
+
+# A function of the DLL's own, found by name in the debug information's symbol
+# table and by its definition in the source.
+KNOWN_FUNCTION = 'MorvelGetInfoBody'
+KNOWN_FUNCTION_SOURCE = 'plugin/Plugin_win.cpp'
+
+
+def tool(*command):
+    """The output of a binutils program; a failure to run it is a failure."""
+    result = subprocess.run(command, capture_output=True, text=True)
+    if result.returncode != 0:
+        fail(f'{os.path.basename(command[0])} {" ".join(command[1:-1])} failed on '
+             f'{command[-1]}: {result.stderr.strip()}')
+        return None
+    return result.stdout
+
+
+def build_id(objdump, path):
+    """The build id of the CodeView record in the PE debug directory."""
+    text = tool(objdump, '-p', path)
+    if text is None:
+        return None
+    ids = re.findall(r'\(format RSDS signature ([0-9a-f]+) age (\d+)', text)
+    if len(ids) != 1:
+        fail(f'{os.path.basename(path)}: {len(ids)} build ids in the debug directory, '
+             'expected one')
+        return None
+    return ids[0]
+
+
+def definition_line(source_dir, path, function):
+    """The line of SOURCE_DIR/path where function is defined (its name at the
+    start of a declaration, followed by its parameters)."""
+    with open(os.path.join(source_dir, path), encoding='utf-8') as f:
+        lines = [n for n, line in enumerate(f, 1)
+                 if re.match(rf'\S.*\b{function}\(', line) and not line.rstrip().endswith(';')]
+    if len(lines) != 1:
+        fail(f'{path}: {function} is defined on lines {lines}, expected one line')
+        return None
+    return lines[0]
+
+
+def check_debug_info(package, debug_file, source_dir, objdump, nm, addr2line):
+    dll = os.path.join(package, 'MorvelRussia.dll')
+    sections = tool(objdump, '-h', dll)
+    if sections is not None and re.search(r'\s\.debug_\w+\s', sections):
+        fail('MorvelRussia.dll: carries debug information; it is shipped stripped')
+
+    links = tool(objdump, '--dwarf=links', dll)
+    if links is not None:
+        name = re.search(r'Separate debug info file: (\S+)', links)
+        crc = re.search(r'CRC value: 0x([0-9a-f]+)', links)
+        if not name or not crc:
+            fail('MorvelRussia.dll: no debug link')
+        else:
+            with open(debug_file, 'rb') as f:
+                actual = zlib.crc32(f.read())
+            if name.group(1) != os.path.basename(debug_file):
+                fail(f'MorvelRussia.dll: the debug link names {name.group(1)}, '
+                     f'not {os.path.basename(debug_file)}')
+            if int(crc.group(1), 16) != actual:
+                fail(f'MorvelRussia.dll: the debug link has CRC {crc.group(1)}, '
+                     f'{os.path.basename(debug_file)} has {actual:08x}')
+
+    shipped, kept = build_id(objdump, dll), build_id(objdump, debug_file)
+    if shipped and kept and shipped != kept:
+        fail(f'build ids differ: MorvelRussia.dll {shipped[0]} age {shipped[1]}, '
+             f'{os.path.basename(debug_file)} {kept[0]} age {kept[1]}')
+
+    symbols = tool(nm, debug_file)
+    line = definition_line(source_dir, KNOWN_FUNCTION_SOURCE, KNOWN_FUNCTION)
+    if symbols is None or line is None:
+        return
+    # i386 C names carry a leading underscore.
+    address = [fields[0] for fields in (entry.split() for entry in symbols.splitlines())
+               if len(fields) == 3 and fields[1] == 'T' and fields[2] == '_' + KNOWN_FUNCTION]
+    if len(address) != 1:
+        fail(f'{os.path.basename(debug_file)}: {len(address)} symbols {KNOWN_FUNCTION}, '
+             'expected one')
+        return
+    found = tool(addr2line, '-f', '-C', '-i', '-e', debug_file, '0x' + address[0])
+    if found is None:
+        return
+    # With -i, the function and its place come last, after any inlined calls.
+    answer = found.splitlines()[-2:]
+    expected = [KNOWN_FUNCTION, f'./{KNOWN_FUNCTION_SOURCE}:{line}']
+    if answer != expected:
+        fail(f'addr2line maps {KNOWN_FUNCTION} at 0x{address[0]} to {answer}, '
+             f'the source defines it at {expected}')
+
+
 def main():
-    zip_path, version, dest, dom_file, script_out = sys.argv[1:6]
+    (zip_path, version, dest, dom_file, script_out, debug_file, source_dir, objdump, nm,
+     addr2line) = sys.argv[1:11]
     package = unpack(zip_path, f'MorvelRussia-{version}', dest)
     check_sums(package)
     check_texts(package, version, dom_file)
     check_programs(package, version)
+    check_debug_info(package, debug_file, source_dir, objdump, nm, addr2line)
     with open(script_out, 'w', newline='\n') as f:
         f.write(example_script(package))
     for message in failures:

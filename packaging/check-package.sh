@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The release package as a user gets it: builds the ZIP, unpacks it into an
-# empty folder, checks its files (check-package.py) and runs the unpacked
+# empty folder, checks its files and the plug-in's debug information beside
+# the ZIP (check-package.py) and runs the unpacked
 # programs there under Wine and Xvfb against a small log: morvel-host.exe with
 # the example script of INSTALL.txt (the plug-in starts, suggests MA for main
 # prefix UA3A from the shipped oblast file and shows the log's statistics), and
 # morvel-score.exe, which must count the same.
 #
-#   check-package.sh CMAKE BINARY_DIR ZIP VERSION DOM_FILE
+#   check-package.sh CMAKE BINARY_DIR ZIP VERSION DOM_FILE DEBUG_FILE OBJDUMP NM ADDR2LINE
 set -euo pipefail
 
 cmake_exe=$1
@@ -14,6 +15,10 @@ binary_dir=$2
 zip=$3
 version=$4
 dom_file=$5
+debug_file=$6
+objdump=$7
+nm=$8
+addr2line=$9
 here=$(cd "$(dirname "$0")" && pwd)
 
 "$cmake_exe" --build "$binary_dir" --target package_zip
@@ -29,7 +34,8 @@ trap cleanup EXIT
 # Unpacked where Windows users often put programs: a folder name with a space.
 unpacked="$tmp/Program Files"
 mkdir "$unpacked"
-python3 "$here/check-package.py" "$zip" "$version" "$unpacked" "$dom_file" "$tmp/check.txt"
+python3 "$here/check-package.py" "$zip" "$version" "$unpacked" "$dom_file" "$tmp/check.txt" \
+    "$debug_file" "$here/.." "$objdump" "$nm" "$addr2line"
 app="$unpacked/MorvelRussia-$version"
 # sha256sum itself reads the sums file.
 (cd "$app" && sha256sum --check --strict --quiet SHA256SUMS)

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config git
     clang libclang-rt-14-dev clang-format
     googletest libgtest-dev libbenchmark-dev
     g++-mingw-w64-i686

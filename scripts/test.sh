@@ -4,7 +4,9 @@
 #   format       every C++ file as .clang-format lays it out (scripts/check-format.sh)
 #   native       unit tests and a benchmark smoke run
 #   native-asan  the same tests under AddressSanitizer and UndefinedBehaviorSanitizer
-#   win32        the 32-bit Windows release build and its tests under Wine
+#   win32        the 32-bit Windows release build and its tests under Wine;
+#                then two more builds of the committed release, which must give
+#                the same bytes (scripts/check-reproducible.sh)
 #   win32-unit   the GoogleTest programs under Wine, against that build's DLL
 #   fuzz         a short libFuzzer run of every fuzz target (scripts/fuzz.sh)
 set -euo pipefail
@@ -22,6 +24,10 @@ for preset in native native-asan win32 win32-unit; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j "$jobs"
     ctest --preset "$preset" -j "$jobs"
+    if [ "$preset" = win32 ]; then
+        echo "== reproducible release =="
+        bash scripts/check-reproducible.sh
+    fi
 done
 
 echo "== fuzz =="

@@ -21,5 +21,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_C_FLAGS_INIT "-mincoming-stack-boundary=2 -D_WIN32_WINNT=0x0501 -DWINVER=0x0501")
 set(CMAKE_CXX_FLAGS_INIT "-mincoming-stack-boundary=2 -D_WIN32_WINNT=0x0501 -DWINVER=0x0501")
 
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# No link time in the PE headers (the linker writes one by default): the same
+# sources give the same bytes on every build.
+set(CMAKE_EXE_LINKER_FLAGS_INIT
+    "-static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT
+    "-static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp")

@@ -4,3 +4,10 @@
 # DLL is unloaded.
 set(MORVEL_MINGW_THREADS win32)
 include(${CMAKE_CURRENT_LIST_DIR}/i686-w64-mingw32-common.cmake)
+
+# With debug information: the package keeps the plug-in's beside the ZIP
+# (MorvelRussia.dll.debug) and ships the programs stripped; -g changes no
+# generated code. DWARF 4, because Debian 12's addr2line (binutils 2.40) names
+# the wrong file for code inlined from a header in DWARF 5's line tables.
+string(APPEND CMAKE_C_FLAGS_INIT " -gdwarf-4")
+string(APPEND CMAKE_CXX_FLAGS_INIT " -gdwarf-4")

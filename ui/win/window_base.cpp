@@ -31,14 +31,33 @@ struct ClassWindows {
     std::vector<HWND> found;
 };
 
+// Whether a class registered under classInstance is this module's: registered
+// by this mapping, or by an earlier one that is gone. A module loaded again
+// need not be mapped where it was before (its place may be taken, or it is
+// relocated on every load), so the classes of windows an unload left can have
+// an instance that no module holds any more; one that another module holds
+// now is not this module's.
+bool OwnClassInstance(HINSTANCE classInstance, HINSTANCE instance) {
+    if (classInstance == instance) {
+        return true;
+    }
+    HMODULE holder = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCSTR>(classInstance), &holder)) {
+        return true;
+    }
+    return holder == instance;
+}
+
 BOOL CALLBACK CollectInertWindow(HWND window, LPARAM param) {
     auto* search = reinterpret_cast<ClassWindows*>(param);
     char name[64] = {};
     if (GetWindowLongPtrA(window, GWLP_USERDATA) == 0 &&
         GetClassNameA(window, name, sizeof name) > 0 &&
         lstrcmpiA(name, search->wc->lpszClassName) == 0 &&
-        reinterpret_cast<HINSTANCE>(GetClassLongPtrA(window, GCLP_HMODULE)) ==
-            search->wc->hInstance) {
+        OwnClassInstance(reinterpret_cast<HINSTANCE>(GetClassLongPtrA(window, GCLP_HMODULE)),
+                         search->wc->hInstance)) {
         try {
             search->found.push_back(window);
         } catch (...) {
@@ -51,8 +70,9 @@ BOOL CALLBACK CollectInertWindow(HWND window, LPARAM param) {
 // Registers wc unless its class is registered already with this very window
 // procedure. When another thread unloaded the module, the windows of its
 // classes were made inert (no object behind them) and stayed; they are
-// destroyed now, and a class whose procedure lies in code that is gone (the
-// module is mapped elsewhere this time) is replaced.
+// destroyed now, wherever the module was mapped then, and a class whose
+// procedure lies in code that is gone (the module is mapped elsewhere this
+// time) is replaced.
 void RegisterOnce(const WNDCLASSEXA& wc) {
     ClassWindows left{&wc, {}};
     EnumThreadWindows(GetCurrentThreadId(), &CollectInertWindow, reinterpret_cast<LPARAM>(&left));
