@@ -71,13 +71,18 @@ BOOL CALLBACK CollectInertWindow(HWND window, LPARAM param) {
 // procedure. When another thread unloaded the module, the windows of its
 // classes were made inert (no object behind them) and stayed; they are
 // destroyed now, wherever the module was mapped then, and a class whose
-// procedure lies in code that is gone (the module is mapped elsewhere this
-// time) is replaced.
+// procedure lies in code that is gone is unregistered (the module was mapped
+// elsewhere then) or replaced (at the same address).
 void RegisterOnce(const WNDCLASSEXA& wc) {
     ClassWindows left{&wc, {}};
     EnumThreadWindows(GetCurrentThreadId(), &CollectInertWindow, reinterpret_cast<LPARAM>(&left));
     for (HWND window : left.found) {
+        // The class of an earlier mapping elsewhere goes with its last window.
+        const auto instance = reinterpret_cast<HINSTANCE>(GetClassLongPtrA(window, GCLP_HMODULE));
         DestroyWindow(window);
+        if (instance != wc.hInstance) {
+            UnregisterClassA(wc.lpszClassName, instance);
+        }
     }
     // Recorded first: a class found registered already (by an earlier mapping
     // at the same address) is unregistered at unload all the same.
