@@ -20,21 +20,21 @@ int CompareOrdinal(std::string_view a, std::string_view b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
-std::int64_t TextTable::Find(std::string_view text) const {
+std::optional<std::uint32_t> TextTable::Find(std::string_view text) const {
     if (m_last < m_texts.size() && m_texts[m_last] == text) {
         return m_last;
     }
     const auto it = m_numbers.find(text);
     if (it == m_numbers.end()) {
-        return -1;
+        return std::nullopt;
     }
     m_last = it->second;
     return it->second;
 }
 
 std::uint32_t TextTable::Add(std::string_view text) {
-    if (const std::int64_t known = Find(text); known >= 0) {
-        return static_cast<std::uint32_t>(known);
+    if (const std::optional<std::uint32_t> known = Find(text)) {
+        return *known;
     }
     const auto number = static_cast<std::uint32_t>(m_texts.size());
     m_texts.emplace_back(text);
@@ -122,14 +122,12 @@ bool TQSOList::Contains(const QSOKey& key) const {
     if (m_slots.empty()) {
         return false;
     }
-    const std::int64_t band = m_bands.Find(key.DigiBand);
-    const std::int64_t mode = band < 0 ? -1 : m_modes.Find(key.QSOMode);
-    if (mode < 0) {
+    const std::optional<std::uint32_t> band = m_bands.Find(key.DigiBand);
+    const std::optional<std::uint32_t> mode = band ? m_modes.Find(key.QSOMode) : std::nullopt;
+    if (!mode) {
         return false; // a band or mode never booked: no contact can match
     }
-    const auto b = static_cast<std::uint32_t>(band);
-    const auto m = static_cast<std::uint32_t>(mode);
-    return m_slots[Find(key.CallSign, b, m, Hash(key.CallSign, b, m))].entry != 0;
+    return m_slots[Find(key.CallSign, *band, *mode, Hash(key.CallSign, *band, *mode))].entry != 0;
 }
 
 void TQSOList::Clear() {

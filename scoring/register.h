@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -34,8 +35,8 @@ struct QSOKey {
 // Texts that repeat (bands, modes) stored once and named by a small number.
 class TextTable {
 public:
-    // The number of the text, or -1 when it has not been added.
-    std::int64_t Find(std::string_view text) const;
+    // The number of the text; nothing when it has not been added.
+    std::optional<std::uint32_t> Find(std::string_view text) const;
     // The number of the text, added when new.
     std::uint32_t Add(std::string_view text);
     std::string_view Text(std::uint32_t number) const { return m_texts[number]; }
