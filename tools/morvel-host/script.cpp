@@ -365,22 +365,16 @@ std::size_t TakeResourcesMode(const std::vector<std::string>& fields, Command& c
     return 1;
 }
 
-std::size_t TakeThread(const std::vector<std::string>& fields, Command& command) {
-    const std::string where = Field(fields, 0);
-    if (!where.empty() && where != "thread") {
-        throw ScriptError("unload takes nothing or thread, not " + Quoted(where));
+// A verb's one optional word: true when the line gives it, false when it gives
+// nothing; anything else is an error.
+bool TakeWord(const std::vector<std::string>& fields, std::string_view verb,
+              std::string_view word) {
+    const std::string given = Field(fields, 0);
+    if (!given.empty() && given != word) {
+        throw ScriptError(std::string(verb) + " takes nothing or " + std::string(word) + ", not " +
+                          Quoted(given));
     }
-    command.otherThread = !where.empty();
-    return 1;
-}
-
-std::size_t TakeNoWait(const std::vector<std::string>& fields, Command& command) {
-    const std::string how = Field(fields, 0);
-    if (!how.empty() && how != "nowait") {
-        throw ScriptError("recalc takes nothing or nowait, not " + Quoted(how));
-    }
-    command.noWait = !how.empty();
-    return 1;
+    return !given.empty();
 }
 
 std::size_t TakeCaptionPrefix(const std::vector<std::string>& fields, Command& command) {
@@ -427,9 +421,11 @@ std::size_t TakeFields(const VerbEntry& entry, const std::string& name,
     case Takes::ResourcesMode:
         return TakeResourcesMode(fields, command);
     case Takes::Thread:
-        return TakeThread(fields, command);
+        command.otherThread = TakeWord(fields, "unload", "thread");
+        return 1;
     case Takes::NoWait:
-        return TakeNoWait(fields, command);
+        command.noWait = TakeWord(fields, "recalc", "nowait");
+        return 1;
     case Takes::CaptionPrefix:
         return TakeCaptionPrefix(fields, command);
     case Takes::Position:
