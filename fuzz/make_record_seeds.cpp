@@ -1,8 +1,10 @@
 // Writes the seed inputs of fuzz_record: short sequences of realistic host
 // records, 5916 bytes each, the last one cut after its last non-zero byte
-// (the fuzz target pads it with zeros again). The seeds in
+// (the fuzz target pads it with zeros again). The first seeds of
 // fuzz/corpus/fuzz_record/ were made with
 //   build/fuzz/fuzz/make_record_seeds fuzz/corpus/fuzz_record
+// and the corpus now holds them merged (libFuzzer's -merge=1) with what long
+// runs found, kept where an input adds coverage.
 #include "contract/records.h"
 
 #include <cstdio>
