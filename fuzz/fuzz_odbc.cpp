@@ -86,9 +86,9 @@ struct BoundBuffer {
 
 // How a value comes: a text from the input's position-dependent pattern.
 Value MakeValue(Bytes& in) {
-    const std::uint8_t spec = in.Next();
+    const std::uint8_t kind = in.Next();
     std::size_t length = 0;
-    switch (spec % 8) {
+    switch (kind % 8) {
     case 0:
         return std::nullopt;
     case 1:
