@@ -40,14 +40,14 @@ bool LocaleLess(const std::string& a, const std::string& b) {
                           static_cast<int>(b.size())) == CSTR_LESS_THAN;
 }
 
-} // namespace
-
 // Every multipliers window whose object lives: the open one, and closed ones
 // waiting for their destruction.
 std::vector<TfmDomList*>& LiveForms() {
     static std::vector<TfmDomList*> forms;
     return forms;
 }
+
+} // namespace
 
 TfmDomList* DomWindow() {
     for (TfmDomList* form : LiveForms()) {
