@@ -41,7 +41,6 @@ public:
     // state it reads.
     static void DestroyAllOwnedBy(const TfmMainForm& owner);
 
-    const TfmMainForm* Owner() const { return m_owner; }
     // Closed by its close button (or destroyed), waiting for its destruction.
     bool Closed() const { return m_closed; }
 
