@@ -2,6 +2,7 @@
 // as thin as a main: it guards the host's floating-point state, lets no
 // exception out, and hands the work to the main window.
 #include "contract/contract.h"
+#include "plugin/runtime_win.h"
 #include "ui/MainForm_win.h"
 #include "ui/plugin_state_win.h"
 #include "ui/unload_win.h"
@@ -25,6 +26,7 @@ extern "C" {
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         SetModuleInstance(instance);
+        runtime::RegisterFrameTable();
         MakeExitThunk();
     } else if (reason == DLL_PROCESS_DETACH) {
         if (reserved != nullptr) {
@@ -33,6 +35,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
             SetProcessExiting();
         } else {
             Boundary([] { UnloadModule(); });
+            runtime::ReleaseRuntime();
             // Linked statically, the runtime is loaded and unloaded with the
             // module: without this every unload would leave its pool behind.
             __gnu_cxx::__freeres();
@@ -47,6 +50,8 @@ MORVEL_REGISTER void MorvelGetInfoBody(TPluginInfo* info) noexcept {
 
 MORVEL_REGISTER std::uintptr_t MorvelRunBody(std::int32_t /*ignored*/,
                                              const TQSOData* data) noexcept {
+    // Making and showing the windows activates others and pumps messages.
+    HoldModule();
     return Boundary(std::uintptr_t{0}, [&]() -> std::uintptr_t {
         SavedAppHandle = ApplicationHandle;
         if (MainWindow == nullptr) {

@@ -404,6 +404,11 @@ void TfmMainForm::OnRelease() {
     DestroyWindow(Handle());
 }
 
+// The statistics text written after contacts: the module's own drawing only.
+bool TfmMainForm::OrdinaryOwnMessage(UINT message) const {
+    return message == kFlushTextMessage;
+}
+
 LRESULT TfmMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (FollowDpi(message, wParam, lParam)) {
         return 0;

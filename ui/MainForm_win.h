@@ -56,6 +56,7 @@ private:
 
     void Construct(const TQSOData* data);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool OrdinaryOwnMessage(UINT message) const override;
     void OnFinalDestroy() override { delete this; }
 
     // TForm

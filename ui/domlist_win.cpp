@@ -396,6 +396,11 @@ void TfmDomList::OnDestroy() {
     m_closed = true;
 }
 
+// The band a contact took the window to, shown: the module's own drawing only.
+bool TfmDomList::OrdinaryOwnMessage(UINT message) const {
+    return message == kApplyBandMessage;
+}
+
 LRESULT TfmDomList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (FollowDpi(message, wParam, lParam)) {
         return 0;

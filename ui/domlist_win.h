@@ -75,6 +75,7 @@ private:
     void PaintListOn(HDC target, const RECT& client, COLORREF background);
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool OrdinaryOwnMessage(UINT message) const override;
     void OnCommand(int id, int code);
     bool OnSetCursor(HWND over);
     void OnDestroy();

@@ -74,26 +74,30 @@ void MakeInert(HWND window) {
 } // namespace
 
 void UnloadModule() {
-    SetModuleUnloading();
     const bool ownThread = WindowThread() == 0 || WindowThread() == GetCurrentThreadId();
-    for (HWND window : PluginWindows()) {
-        if (!IsWindow(window)) {
-            continue; // went with its main window
+    const std::vector<HWND> windows = PluginWindows();
+    if (!ownThread) {
+        BeginDetach();
+        // The windows lose the module's procedures first; then the windows'
+        // thread is let finish what module code it runs.
+        for (HWND window : windows) {
+            if (IsWindow(window)) {
+                MakeInert(window);
+            }
         }
-        if (ownThread) {
-            DestroyWindow(window);
-        } else {
-            MakeInert(window);
+        AwaitModuleCodeLeft(WindowThread(), windows.empty() ? nullptr : windows.front());
+    }
+    SetModuleUnloading();
+    if (ownThread) {
+        for (HWND window : windows) {
+            if (IsWindow(window)) { // else it went with its main window
+                DestroyWindow(window);
+            }
         }
     }
     win::UnregisterWindowClasses();
     MainWindow = nullptr;
     win::ReleaseActivationContext();
-    if (ownThread) {
-        // On another thread the windows' thread may still be returning
-        // through the exit code: it stays for the process.
-        FreeExitThunk();
-    }
 }
 
 } // namespace morvel

@@ -2,9 +2,10 @@
 
 #include "ui/win/module_win.h"
 
+#include <commctrl.h>
+
 #include <cstdint>
 #include <cstring>
-#include <utility>
 
 extern "C" {
 long MorvelEntryDepth = 0;
@@ -16,63 +17,254 @@ namespace morvel {
 namespace {
 
 // The reference HoldModule took, until the outermost entry drops it.
-HMODULE g_heldModule = nullptr;
+PVOID volatile g_heldModule = nullptr;
+// Set while another thread unloads the module.
+volatile LONG g_detaching = 0;
 
-constexpr SIZE_T kExitThunkSize = 4096;
-// The byte of the exit code's page that is set while its FreeLibrary runs.
-constexpr std::size_t kRunningOffset = 64;
+// ntdll's lock of the loader, taken only if free (LdrLockLoaderLock with its
+// try-only flag, in every Windows since XP).
+using LockLoader = LONG(NTAPI*)(ULONG flags, ULONG* disposition, ULONG_PTR* cookie);
+using UnlockLoader = LONG(NTAPI*)(ULONG flags, ULONG_PTR cookie);
+LockLoader g_lockLoader = nullptr;
+UnlockLoader g_unlockLoader = nullptr;
+constexpr ULONG kTryOnly = 0x2;
+constexpr ULONG kLockAcquired = 1;
 
-void Put32(unsigned char*& p, std::uintptr_t value) {
-    const auto v = static_cast<std::uint32_t>(value);
-    std::memcpy(p, &v, sizeof v);
-    p += sizeof v;
+// The exit code: on entry the stack holds the module, the body's result and
+// the return address into the caller. It calls FreeLibrary(module), which
+// removes the module from the stack, then returns the result. After the code
+// comes a text that tells a later load of the module that this is its page.
+constexpr SIZE_T kExitCodePage = 4096;
+constexpr std::size_t kExitCodeSize = 32;
+constexpr char kExitCodeMark[] = "MorvelRussia exit code";
+
+void ExitCodeBytes(unsigned char (&code)[kExitCodeSize]) {
+    std::memset(code, 0xCC, sizeof code); // int3 between the code and the mark
+    unsigned char* p = code;
+    *p++ = 0xB8; // mov eax, FreeLibrary
+    const auto freeLibrary =
+        static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&FreeLibrary));
+    std::memcpy(p, &freeLibrary, sizeof freeLibrary);
+    p += sizeof freeLibrary;
+    *p++ = 0xFF; // call eax
+    *p++ = 0xD0;
+    *p++ = 0x58; // pop eax: the result
+    *p++ = 0xC3; // ret
+    std::memcpy(code + kExitCodeSize - sizeof kExitCodeMark, kExitCodeMark, sizeof kExitCodeMark);
+}
+
+bool IsExitCode(const MEMORY_BASIC_INFORMATION& region,
+                const unsigned char (&code)[kExitCodeSize]) {
+    return region.State == MEM_COMMIT && region.Type == MEM_PRIVATE &&
+           region.Protect == PAGE_EXECUTE_READ && region.BaseAddress == region.AllocationBase &&
+           region.RegionSize == kExitCodePage &&
+           std::memcmp(region.BaseAddress, code, sizeof code) == 0;
+}
+
+// The exit code an earlier load of the module made in this process.
+void* FindExitCode(const unsigned char (&code)[kExitCodeSize]) {
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    auto* address = static_cast<unsigned char*>(system.lpMinimumApplicationAddress);
+    MEMORY_BASIC_INFORMATION region;
+    while (address < system.lpMaximumApplicationAddress &&
+           VirtualQuery(address, &region, sizeof region) == sizeof region) {
+        if (IsExitCode(region, code)) {
+            return region.BaseAddress;
+        }
+        address = static_cast<unsigned char*>(region.BaseAddress) + region.RegionSize;
+    }
+    return nullptr;
+}
+
+// Writes the exit code into a page of its own and makes the page execute and
+// read only; nullptr when the system will not have code made at run time
+// (arbitrary code guard) or has no memory.
+void* MakeExitCode(const unsigned char (&code)[kExitCodeSize]) {
+    void* page = VirtualAlloc(nullptr, kExitCodePage, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (page == nullptr) {
+        return nullptr;
+    }
+    std::memcpy(page, code, sizeof code);
+    DWORD old = 0;
+    if (!VirtualProtect(page, kExitCodePage, PAGE_EXECUTE_READ, &old)) {
+        VirtualFree(page, 0, MEM_RELEASE);
+        return nullptr;
+    }
+    FlushInstructionCache(GetCurrentProcess(), page, kExitCodePage);
+    return page;
+}
+
+// Takes a reference on the module when the loader's lock is free: then no
+// other thread is unloading it. Never waits for the lock.
+enum class Take { Taken, Busy };
+Take TakeReference() {
+    ULONG_PTR cookie = 0;
+    ULONG disposition = 0;
+    const bool locked = g_lockLoader != nullptr && g_unlockLoader != nullptr;
+    if (locked &&
+        (g_lockLoader(kTryOnly, &disposition, &cookie) != 0 || disposition != kLockAcquired)) {
+        return Take::Busy;
+    }
+    HMODULE module = nullptr;
+    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                           reinterpret_cast<LPCSTR>(&MorvelLeaveEntry), &module) &&
+        InterlockedCompareExchangePointer(&g_heldModule, module, nullptr) != nullptr) {
+        FreeLibrary(module); // another thread holds it already
+    }
+    if (locked) {
+        g_unlockLoader(0, cookie);
+    }
+    return Take::Taken;
+}
+
+// Whether the thread runs code of the module image now.
+bool RunsModuleCode(HANDLE thread) {
+    if (thread == nullptr || SuspendThread(thread) == static_cast<DWORD>(-1)) {
+        return false;
+    }
+    CONTEXT context{};
+    context.ContextFlags = CONTEXT_CONTROL;
+    bool inside = false;
+    if (GetThreadContext(thread, &context)) {
+        const auto* base = reinterpret_cast<const unsigned char*>(ModuleInstance());
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+            base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const auto eip = static_cast<std::uintptr_t>(context.Eip);
+        const auto start = reinterpret_cast<std::uintptr_t>(base);
+        inside = eip >= start && eip < start + nt->OptionalHeader.SizeOfImage;
+    }
+    ResumeThread(thread);
+    return inside;
 }
 
 } // namespace
 
-void HoldModule() noexcept {
-    if (g_heldModule != nullptr || ModuleUnloading() || ProcessExiting()) {
-        return;
+bool HoldModule() noexcept {
+    if (ModuleUnloading() || ProcessExiting()) {
+        return false;
     }
-    HMODULE module = nullptr;
-    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                           reinterpret_cast<LPCSTR>(&MorvelLeaveEntry), &module)) {
-        g_heldModule = module;
+    const DWORD start = GetTickCount();
+    for (int round = 0; g_heldModule == nullptr; ++round) {
+        if (g_detaching != 0) {
+            return false;
+        }
+        if (TakeReference() == Take::Taken) {
+            return g_heldModule != nullptr;
+        }
+        // A thread is loading or unloading some module. It may be waiting for
+        // this one (a DllMain that sends to the plug-in's window): after a
+        // second the caller goes on without the hold.
+        if (GetTickCount() - start > 1000) {
+            return false;
+        }
+        Sleep(round < 16 ? 0 : 1);
     }
+    return true;
+}
+
+bool OrdinaryMessage(UINT message, LPARAM lParam) noexcept {
+    switch (message) {
+    case WM_NULL:
+    case WM_PAINT:
+    case WM_NCPAINT:
+    case WM_ERASEBKGND:
+    case WM_PRINTCLIENT:
+    case WM_NCHITTEST:
+    case WM_SETCURSOR:
+    case WM_MOUSEMOVE:
+    case WM_NCMOUSEMOVE:
+    case WM_MOUSEHOVER:
+    case WM_MOUSELEAVE:
+    case WM_NCMOUSEHOVER:
+    case WM_NCMOUSELEAVE:
+    case WM_MOUSEWHEEL:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_CAPTURECHANGED:
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR:
+    case WM_DEADCHAR:
+    case WM_TIMER:
+    case WM_GETTEXT:
+    case WM_GETTEXTLENGTH:
+    case WM_SETTEXT:
+    case WM_GETFONT:
+    case WM_SETFONT:
+    case WM_GETICON:
+    case WM_GETDLGCODE:
+    case WM_SETREDRAW:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+    case WM_GETMINMAXINFO:
+    case WM_WINDOWPOSCHANGING:
+    case WM_WINDOWPOSCHANGED:
+    case WM_MOVE:
+    case WM_MOVING:
+    case WM_SIZE:
+    case WM_SIZING:
+    case WM_NCCALCSIZE:
+    case WM_ENTERSIZEMOVE:
+    case WM_EXITSIZEMOVE:
+    case WM_STYLECHANGING:
+    case WM_STYLECHANGED:
+    case WM_NCACTIVATE:
+        return true;
+    case WM_NOTIFY:
+        return lParam != 0 && reinterpret_cast<const NMHDR*>(lParam)->code == NM_CUSTOMDRAW;
+    default:
+        return false;
+    }
+}
+
+bool ModuleDetaching() noexcept {
+    return g_detaching != 0;
 }
 
 void MakeExitThunk() noexcept {
-    auto* code = static_cast<unsigned char*>(
-        VirtualAlloc(nullptr, kExitThunkSize, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE));
-    if (code == nullptr) {
-        return;
+    if (HMODULE ntdll = GetModuleHandleA("ntdll.dll")) {
+        g_lockLoader = reinterpret_cast<LockLoader>(
+            reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrLockLoaderLock")));
+        g_unlockLoader = reinterpret_cast<UnlockLoader>(
+            reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrUnlockLoaderLock")));
     }
-    const auto running = reinterpret_cast<std::uintptr_t>(code + kRunningOffset);
-    unsigned char* p = code;
-    // On entry the stack holds the module, the body's result and the return
-    // address into the caller.
-    *p++ = 0xC6; // mov byte ptr [running], 1
-    *p++ = 0x05;
-    Put32(p, running);
-    *p++ = 1;
-    *p++ = 0xB8; // mov eax, FreeLibrary
-    Put32(p, reinterpret_cast<std::uintptr_t>(&FreeLibrary));
-    *p++ = 0xFF; // call eax: FreeLibrary(module), which removes the module
-    *p++ = 0xD0;
-    *p++ = 0xC6; // mov byte ptr [running], 0
-    *p++ = 0x05;
-    Put32(p, running);
-    *p++ = 0;
-    *p++ = 0x58; // pop eax: the result
-    *p++ = 0xC3; // ret
-    FlushInstructionCache(GetCurrentProcess(), code, kExitThunkSize);
-    MorvelExitThunk = code;
+    unsigned char code[kExitCodeSize];
+    ExitCodeBytes(code);
+    void* page = FindExitCode(code);
+    MorvelExitThunk = page != nullptr ? page : MakeExitCode(code);
 }
 
-void FreeExitThunk() noexcept {
-    auto* code = static_cast<unsigned char*>(std::exchange(MorvelExitThunk, nullptr));
-    if (code != nullptr && code[kRunningOffset] == 0) {
-        VirtualFree(code, 0, MEM_RELEASE);
+void BeginDetach() noexcept {
+    InterlockedExchange(&g_detaching, 1);
+}
+
+void AwaitModuleCodeLeft(DWORD windowThread, HWND window) noexcept {
+    // A round trip through the windows' thread's messages: a call of one of
+    // the module's window procedures that the system had looked up before the
+    // windows lost them is made before the thread next takes a message, and
+    // shows in the depth below.
+    if (window != nullptr) {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, 200, &answer);
+    }
+    HANDLE thread = windowThread != 0 ? OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT,
+                                                   FALSE, windowThread)
+                                      : nullptr;
+    const DWORD start = GetTickCount();
+    for (int round = 0; MorvelEntryDepth != 0 || RunsModuleCode(thread); ++round) {
+        if (GetTickCount() - start > 10000) {
+            break; // module code that does not return: unmapped under it
+        }
+        Sleep(round < 16 ? 0 : 1);
+    }
+    if (thread != nullptr) {
+        CloseHandle(thread);
     }
 }
 
@@ -84,5 +276,5 @@ extern "C" HMODULE MorvelLeaveEntry() noexcept {
         ModuleUnloading() || ProcessExiting()) {
         return nullptr;
     }
-    return std::exchange(g_heldModule, nullptr);
+    return static_cast<HMODULE>(InterlockedExchangePointer(&g_heldModule, nullptr));
 }

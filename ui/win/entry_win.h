@@ -1,23 +1,32 @@
 // The ways into the module from code outside it, and the module held mapped
-// while its code runs.
+// while its code hands the thread to others.
 //
 // Every function that code outside the module calls (the exports, the window
 // procedures, the subclass procedure) is an entry stub made by MORVEL_ENTRY
-// around a body. The stubs count the module's entries on the stack. Code that
-// hands the thread to others (a message pump, a message box, a window
-// procedure whose default handling runs a modal loop) first calls HoldModule,
-// which takes a reference on the module: a FreeLibrary from the host meanwhile
-// then cannot unmap the code it returns to. When the outermost entry returns,
-// its stub drops that reference by jumping to a few bytes of code outside the
-// module image that call FreeLibrary and return straight to the caller: a
-// FreeLibrary that came while module code ran takes effect then, and no code
-// of the module is left on the stack to return to.
+// around a body. The stubs count the module's entries on the stack.
+//
+// Code that hands the thread to others (a message pump, a message box, the
+// default handling of a message that runs a modal loop or activates another
+// window) first calls HoldModule, which takes a reference on the module: a
+// FreeLibrary meanwhile, on this thread or another, then cannot unmap the code
+// it returns to. When the outermost entry returns, its stub drops that
+// reference by jumping to a few bytes of code outside the module image that
+// call FreeLibrary and return straight to the caller: a FreeLibrary that came
+// while module code ran takes effect then, and no code of the module is left
+// on the stack to return to.
+//
+// An ordinary message (painting, the mouse, timers, a contact's statistics)
+// takes no hold: no call of the loader, whose lock another thread may hold.
+// An unload from another thread that meets module code without a hold on the
+// windows' thread waits in DllMain until that code has returned
+// (AwaitModuleCodeLeft); module code never waits for the loader's lock
+// meanwhile, so the two cannot deadlock.
 #pragma once
 
 #include <windows.h>
 
 extern "C" {
-// How many entries of the module are on the stack.
+// How many entries of the module are on the stack, on every thread.
 extern long MorvelEntryDepth;
 // The exit code outside the module image, or nullptr (then a held reference
 // is never dropped and the module stays loaded, which is safe).
@@ -30,13 +39,36 @@ HMODULE MorvelLeaveEntry() noexcept;
 namespace morvel {
 
 // Keeps the module mapped until the outermost entry on the stack returns.
-void HoldModule() noexcept;
+// Never waits for the loader's lock: false when the module could not be held
+// (another thread is unloading it, or keeps the loader busy for more than a
+// second); the caller then does not hand the thread to others where it can
+// help it.
+bool HoldModule() noexcept;
 
-// At process attach: makes the exit code outside the module image. At a
-// dynamic unload: frees it, unless it is what runs the unload (then the few
-// bytes stay for the rest of the process, as they are being returned through).
+// Whether the handling of a window message, by the module and the system's
+// default procedures, runs no code of others (the host's windows, a modal
+// loop): painting, the mouse over a window, timers, sizes, texts, colours,
+// custom drawing. Such a message needs no hold.
+bool OrdinaryMessage(UINT message, LPARAM lParam) noexcept;
+
+// Whether another thread is unloading the module right now: module code that
+// runs meanwhile (on the windows' thread) only finishes what it is doing.
+bool ModuleDetaching() noexcept;
+
+// At process attach: finds the exit code that an earlier load of the module
+// left in the process, or makes it (once per process, then read and execute
+// only; it is never freed), and looks up what HoldModule needs.
 void MakeExitThunk() noexcept;
-void FreeExitThunk() noexcept;
+
+// In DllMain, when another thread unloads the module: from now on module code
+// takes no hold.
+void BeginDetach() noexcept;
+
+// Then, once the windows have lost the module's procedures: returns once no
+// thread runs module code, as far as the system lets this be seen (see the
+// README), or after a bound of some seconds. window: a window of the windows'
+// thread, or nullptr.
+void AwaitModuleCodeLeft(DWORD windowThread, HWND window) noexcept;
 
 } // namespace morvel
 

@@ -55,7 +55,9 @@ void SetProcessExiting() {
 }
 
 void ProcessMessages() {
-    HoldModule();
+    if (!HoldModule()) {
+        return; // nothing dispatched while the module cannot be held
+    }
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
@@ -84,7 +86,9 @@ void ShowFailure(std::string_view message) {
     if (g_unloading || g_processExiting) {
         return; // no message box inside DllMain
     }
-    HoldModule();
+    if (!HoldModule() && ModuleDetaching()) {
+        return; // the module goes away on another thread
+    }
     std::string caption = HostProgramName();
     if (caption.size() > 1) {
         CharLowerBuffA(caption.data() + 1, static_cast<DWORD>(caption.size() - 1));

@@ -30,7 +30,8 @@ bool ProcessExiting();
 void SetProcessExiting();
 
 // Handles every pending message of the thread once. A WM_QUIT met on the way
-// is put back for the host's own message loop.
+// is put back for the host's own message loop. Nothing is handled when the
+// module cannot be held (see HoldModule).
 void ProcessMessages();
 
 // The host program's file name without directory and extension.

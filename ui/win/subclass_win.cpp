@@ -15,10 +15,10 @@ void SubclassHandler::Subclass(HWND control, UINT_PTR id) {
 
 LRESULT SubclassHandler::Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                   UINT_PTR id, DWORD_PTR handler) noexcept {
-    if (ProcessExiting()) {
+    if (ProcessExiting() ||
+        (!OrdinaryMessage(message, lParam) && !HoldModule() && ModuleDetaching())) {
         return DefSubclassProc(hwnd, message, wParam, lParam);
     }
-    HoldModule();
     FpuGuard guard;
     try {
         if (message == WM_NCDESTROY) {

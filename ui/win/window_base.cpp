@@ -104,10 +104,10 @@ void RegisterOnce(const WNDCLASSEXA& wc) {
 }
 
 LRESULT PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    if (ProcessExiting()) {
+    if (ProcessExiting() ||
+        (!OrdinaryMessage(message, lParam) && !HoldModule() && ModuleDetaching())) {
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }
-    HoldModule();
     FpuGuard guard;
     switch (message) {
     case WM_COMMAND:
@@ -168,9 +168,15 @@ LRESULT WindowBase::Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         // The module's static objects may be gone already.
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }
-    HoldModule();
-    FpuGuard guard;
     auto* self = reinterpret_cast<WindowBase*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (!OrdinaryMessage(message, lParam) &&
+        !(self != nullptr && message >= WM_APP && self->OrdinaryOwnMessage(message)) &&
+        !HoldModule() && ModuleDetaching()) {
+        // Another thread unloads the module and takes the window's procedure
+        // away: nothing is started that would keep the thread in module code.
+        return 0;
+    }
+    FpuGuard guard;
     if (message == WM_NCCREATE) {
         self = static_cast<WindowBase*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));

@@ -32,6 +32,9 @@ protected:
     virtual void OnFinalDestroy() {}
     // A failure that escaped a handler: shown to the operator.
     virtual void OnHandlerFailure(const char* message);
+    // Whether a message of the window's own (WM_APP and up) is handled without
+    // running code of others, like the ordinary messages of entry_win.h.
+    virtual bool OrdinaryOwnMessage(UINT /*message*/) const { return false; }
 
     LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam) {
         return DefWindowProcA(m_hwnd, message, wParam, lParam);
