@@ -1,6 +1,7 @@
 // The module and the connection: the plug-in unloaded (on this thread or
 // another) and loaded again, and the database connected anew, as a logger
 // does when it reconnects.
+#include "contract/text.h"
 #include "tools/morvel-host/commands_win.h"
 #include "ui/control_ids.h"
 
@@ -40,6 +41,39 @@ std::string ClassesCommand(Host& host, const Command&, std::size_t) {
         }
     }
     return "classes\t" + (registered.empty() ? std::string("none") : registered) + "\n";
+}
+
+// A neighbour in the logger's process: loaded and kept for the rest of the
+// run. The test libraries export NeighbourThrow (1 when a throw of their own
+// was caught) and NeighbourSent (what their DllMain's message to the plug-in's
+// main window got: 1 an answer, 0 none in time, -1 there was no window).
+std::string LibraryCommand(Host&, const Command& command, std::size_t) {
+    const HMODULE library = command.otherThread ? LoadLibraryOnThread(command.path)
+                                                : LoadLibraryA(command.path.c_str());
+    if (library == nullptr) {
+        throw Error("cannot load " + command.path + ": " + SystemMessage(GetLastError()));
+    }
+    std::string line = "library\t" + command.path;
+    using Probe = int (*)();
+    if (const FARPROC thrown = GetProcAddress(library, "NeighbourThrow")) {
+        line += reinterpret_cast<Probe>(reinterpret_cast<void (*)()>(thrown))() == 1
+                    ? "\tthrow caught"
+                    : "\tthrow missed";
+    }
+    if (const FARPROC sent = GetProcAddress(library, "NeighbourSent")) {
+        const int answer = reinterpret_cast<Probe>(reinterpret_cast<void (*)()>(sent))();
+        line += answer > 0    ? "\tsent answered"
+                : answer == 0 ? "\tsent unanswered"
+                              : "\tsent nowhere";
+    }
+    return line + "\n";
+}
+
+// As unload thread, with the main window kept busy meanwhile.
+std::string RaceCommand(Host& host, const Command& command, std::size_t) {
+    host.Dll().Race(command.milliseconds, host.MainWindow("race"));
+    host.HoldMessagesUntilNextCommand();
+    return "race\t" + std::to_string(command.milliseconds) + "\n";
 }
 
 std::string ReconnectCommand(Host& host, const Command&, std::size_t) {

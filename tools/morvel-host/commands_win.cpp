@@ -50,6 +50,8 @@ constexpr std::array kCommands{
     CommandEntry{Verb::Hover, &HoverCommand},
     CommandEntry{Verb::Repaint, &RepaintCommand},
     CommandEntry{Verb::Classes, &ClassesCommand},
+    CommandEntry{Verb::Library, &LibraryCommand},
+    CommandEntry{Verb::Race, &RaceCommand},
 };
 
 // The table is in the order of Verb, so a verb finds its entry by its value.
@@ -62,7 +64,7 @@ constexpr bool InVerbOrder() {
     return true;
 }
 static_assert(InVerbOrder(), "kCommands lists every verb once, in the order of Verb");
-static_assert(kCommands.size() == static_cast<std::size_t>(Verb::Classes) + 1,
+static_assert(kCommands.size() == static_cast<std::size_t>(Verb::Race) + 1,
               "kCommands lists every verb");
 
 } // namespace

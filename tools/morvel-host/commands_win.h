@@ -61,6 +61,8 @@ std::string LoadCommand(Host& host, const Command& command, std::size_t number);
 std::string LoadedCommand(Host& host, const Command& command, std::size_t number);
 std::string ClassesCommand(Host& host, const Command& command, std::size_t number);
 std::string ReconnectCommand(Host& host, const Command& command, std::size_t number);
+std::string LibraryCommand(Host& host, const Command& command, std::size_t number);
+std::string RaceCommand(Host& host, const Command& command, std::size_t number);
 
 // The script's own flow (commands_script_win.cpp).
 std::string PostCommand(Host& host, const Command& command, std::size_t number);

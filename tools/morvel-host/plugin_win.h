@@ -26,6 +26,11 @@ public:
     // otherThread: called on a thread of its own, which this thread waits
     // for, handling its messages meanwhile.
     void Unload(bool otherThread = false);
+    // FreeLibrary on another thread after delay milliseconds, while this
+    // thread sends WM_NULL to window, handling its own messages now and then,
+    // until that thread is done: an unload racing ordinary window traffic.
+    // Afterwards as Unload.
+    void Race(std::uint32_t delay, HWND window);
     // LoadLibrary again, with the exports found anew; throws Error as the
     // constructor does, or when loaded already.
     void Load();
@@ -74,6 +79,11 @@ private:
     RunProc m_run = nullptr;
     GetInfoProc m_getInfo = nullptr;
 };
+
+// LoadLibraryA(name) on a thread of its own, which this thread waits for,
+// handling its messages meanwhile; nullptr with the thread's error as the
+// last error.
+HMODULE LoadLibraryOnThread(const std::string& name);
 
 // The directory of the running program, with a separator at the end; empty
 // when the system cannot say.

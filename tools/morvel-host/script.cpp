@@ -97,6 +97,13 @@ const char* const kUsage =
     "                                             repaint\n"
     "  classes               the plug-in's window classes registered under its instance\n"
     "                                             classes NAMES (comma-separated) or none\n"
+    "  library DLL [thread]  LoadLibrary of another DLL, kept loaded (on a thread of its\n"
+    "                        own, waited for); its test exports called when it has them\n"
+    "                                             library DLL [throw caught|missed]\n"
+    "                                             [sent answered|unanswered|nowhere]\n"
+    "  race MS               FreeLibrary on another thread after MS milliseconds, while\n"
+    "                        this one sends WM_NULL to the main window until it is done\n"
+    "                                             race MS\n"
     "\n"
     "A relative FILE is taken from the directory of this program. A message box\n"
     "shown meanwhile is answered with OK and printed first as msgbox CAPTION TEXT.\n"
@@ -155,6 +162,7 @@ enum class Takes {
     Position,
     Thread,
     NoWait,
+    Library,
 };
 
 struct VerbEntry {
@@ -163,7 +171,7 @@ struct VerbEntry {
     Takes takes;
 };
 
-constexpr std::array<VerbEntry, 38> kVerbs = {{
+constexpr std::array<VerbEntry, 40> kVerbs = {{
     {"info", Verb::Info, Takes::Nothing},
     {"run", Verb::Run, Takes::Contact},
     {"score", Verb::Score, Takes::Contact},
@@ -202,6 +210,8 @@ constexpr std::array<VerbEntry, 38> kVerbs = {{
     {"hover", Verb::Hover, Takes::Nothing},
     {"repaint", Verb::Repaint, Takes::Nothing},
     {"classes", Verb::Classes, Takes::Nothing},
+    {"library", Verb::Library, Takes::Library},
+    {"race", Verb::Race, Takes::Milliseconds},
 }};
 
 // A whole number in decimal digits, at most max. what names it in the
@@ -235,7 +245,9 @@ std::uint32_t ParseMilliseconds(const std::string& verb, const std::string& text
     if (text.empty()) {
         throw ScriptError(verb + " needs a time in milliseconds");
     }
-    const std::uint32_t max = verb == "sleep" ? kMaxSleepMilliseconds : kMaxStressMilliseconds;
+    const std::uint32_t max = verb == "sleep"  ? kMaxSleepMilliseconds
+                              : verb == "race" ? kMaxRaceMilliseconds
+                                               : kMaxStressMilliseconds;
     return static_cast<std::uint32_t>(
         ParseWhole(verb + " time", text, max, Unit{"milliseconds", "ms"}));
 }
@@ -436,6 +448,11 @@ std::size_t TakeFields(const VerbEntry& entry, const std::string& name,
     case Takes::Path:
         command.path = CheckPath(entry.name, fields.empty() ? std::string() : fields[0]);
         return 1;
+    case Takes::Library:
+        command.path = CheckPath(entry.name, fields.empty() ? std::string() : fields[0]);
+        command.otherThread = TakeWord(std::vector<std::string>(fields.begin() + 1, fields.end()),
+                                       "library", "thread");
+        return 2;
     }
     return 0;
 }

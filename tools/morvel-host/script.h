@@ -131,6 +131,8 @@ enum class Verb {
     Hover,
     Repaint,
     Classes,
+    Library,
+    Race,
 };
 
 std::string_view VerbName(Verb verb);
@@ -142,13 +144,13 @@ struct Command {
     std::uint32_t milliseconds = 0; // sleep, stress
     int band = 0;                   // band: 1-9
     std::string line;               // post: the queued script line, as written
-    std::string path;               // hold, screenshot
+    std::string path;               // hold, screenshot, library
     std::uint64_t seed = 0;         // stress, addmany
     std::uint32_t count = 0;        // addmany
     ResourcesMode resources = ResourcesMode::Show;
     std::uint64_t growthBytes = 0;            // resources check: private bytes may grow by less
     std::optional<std::string> captionPrefix; // load: for the records from now on
-    bool otherThread = false;                 // unload: FreeLibrary on another thread
+    bool otherThread = false;                 // unload, library: on another thread
     bool noWait = false;                      // recalc: no message handled before the next command
     int x = 0;                                // move
     int y = 0;
@@ -157,6 +159,7 @@ struct Command {
 inline constexpr std::uint32_t kMaxSleepMilliseconds = 3'600'000;
 inline constexpr std::uint32_t kMaxStressMilliseconds = 3'600'000;
 inline constexpr std::uint32_t kMaxAddMany = 1'000'000;
+inline constexpr std::uint32_t kMaxRaceMilliseconds = 10'000;
 inline constexpr int kBandButtons = 9;
 // How deep posts may queue posts ("post\tpost\t...").
 inline constexpr int kMaxPostNesting = 32;
@@ -173,9 +176,10 @@ inline constexpr int kMaxPostNesting = 32;
 // resources nothing, "mark", or "check" and the growth of private bytes
 // allowed, in bytes.
 //
-// unload takes nothing or "thread"; recalc nothing or "nowait"; load takes an optional caption
-// prefix (at most 255 bytes) for the records from then on; move takes x and y, whole numbers of
-// pixels up to 100000.
+// unload takes nothing or "thread"; library a DLL name and optionally
+// "thread"; race a delay in milliseconds (at most kMaxRaceMilliseconds); recalc nothing or
+// "nowait"; load takes an optional caption prefix (at most 255 bytes) for the records from then on;
+// move takes x and y, whole numbers of pixels up to 100000.
 //
 // band takes one digit 1-9. hold and screenshot take a path, neither empty
 // nor holding a NUL byte. post takes the rest of the line after its TAB, as it

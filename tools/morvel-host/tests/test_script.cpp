@@ -202,6 +202,14 @@ TEST(HostScript, ModuleAndWindowStateCommandsParse) {
     EXPECT_FALSE(ParseLine("recalc")->noWait);
     EXPECT_TRUE(ParseLine("recalc\tnowait")->noWait);
     EXPECT_THROW(ParseLine("recalc\tlater"), ScriptError);
+    const auto library = ParseLine("library\tmorvel-neighbour.dll\tthread");
+    EXPECT_EQ(library->path, "morvel-neighbour.dll");
+    EXPECT_TRUE(library->otherThread);
+    EXPECT_FALSE(ParseLine("library\tx.dll")->otherThread);
+    EXPECT_THROW(ParseLine("library"), ScriptError);
+    EXPECT_THROW(ParseLine("library\tx.dll\tprocess"), ScriptError);
+    EXPECT_EQ(ParseLine("race\t39")->milliseconds, 39u);
+    EXPECT_THROW(ParseLine("race\t10001"), ScriptError);
     const auto verbs = {
         std::pair{"loaded", Verb::Loaded},   std::pair{"windows", Verb::Windows},
         std::pair{"state", Verb::State},     std::pair{"reconnect", Verb::Reconnect},
