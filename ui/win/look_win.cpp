@@ -67,6 +67,7 @@ ActivationScope::~ActivationScope() {
 namespace {
 
 using SetThreadDpiContext = void*(WINAPI*)(void*);
+using GetWindowDpiContext = void*(WINAPI*)(HWND);
 using GetWindowDpi = UINT(WINAPI*)(HWND);
 
 template <class Proc>
@@ -77,6 +78,12 @@ Proc User32Proc(const char* name) {
                : nullptr;
 }
 
+// From Windows 10 1607 on; nullptr before.
+SetThreadDpiContext SetThreadContext() {
+    static const auto set = User32Proc<SetThreadDpiContext>("SetThreadDpiAwarenessContext");
+    return set;
+}
+
 // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 and _PER_MONITOR_AWARE.
 void* const kPerMonitorV2 = reinterpret_cast<void*>(static_cast<INT_PTR>(-4));
 void* const kPerMonitor = reinterpret_cast<void*>(static_cast<INT_PTR>(-3));
@@ -84,8 +91,7 @@ void* const kPerMonitor = reinterpret_cast<void*>(static_cast<INT_PTR>(-3));
 } // namespace
 
 DpiAwarenessScope::DpiAwarenessScope() {
-    static const auto set = User32Proc<SetThreadDpiContext>("SetThreadDpiAwarenessContext");
-    if (set != nullptr) {
+    if (const auto set = SetThreadContext(); set != nullptr) {
         m_previous = set(kPerMonitorV2);
         if (m_previous == nullptr) {
             m_previous = set(kPerMonitor);
@@ -93,9 +99,19 @@ DpiAwarenessScope::DpiAwarenessScope() {
     }
 }
 
+DpiAwarenessScope::DpiAwarenessScope(HWND window) {
+    static const auto ofWindow = User32Proc<GetWindowDpiContext>("GetWindowDpiAwarenessContext");
+    const auto set = SetThreadContext();
+    if (set == nullptr || ofWindow == nullptr || window == nullptr) {
+        return;
+    }
+    if (void* const context = ofWindow(window); context != nullptr) {
+        m_previous = set(context);
+    }
+}
+
 DpiAwarenessScope::~DpiAwarenessScope() {
-    static const auto set = User32Proc<SetThreadDpiContext>("SetThreadDpiAwarenessContext");
-    if (set != nullptr && m_previous != nullptr) {
+    if (const auto set = SetThreadContext(); set != nullptr && m_previous != nullptr) {
         set(m_previous);
     }
 }
