@@ -8,7 +8,7 @@ namespace morvel {
 class WinFileSystem final : public FileSystem {
 public:
     bool FileExists(const std::string& path) const override;
-    std::optional<std::string> ReadShared(const std::string& path) const override;
+    FileContents ReadShared(const std::string& path, std::size_t maxBytes) const override;
 };
 
 // The running process's program file (the host's, not this module's).

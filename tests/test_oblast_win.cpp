@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace morvel {
 namespace {
@@ -49,19 +50,65 @@ TEST_F(WinFileSystemTest, NoFileAndADirectoryAreBothAbsent) {
     EXPECT_TRUE(LoadDomLines(WinFileSystem(), dir + "host.exe").empty());
 }
 
-TEST_F(WinFileSystemTest, FileOpenForWritingElsewhereCannotBeOpened) {
+// Opens the oblast file as another program would, held until the object goes.
+class OtherProgram {
+public:
+    OtherProgram(const std::string& path, DWORD access, DWORD sharing)
+        : m_file(CreateFileA(path.c_str(), access, sharing, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    ~OtherProgram() {
+        if (m_file != INVALID_HANDLE_VALUE) {
+            CloseHandle(m_file);
+        }
+    }
+    OtherProgram(const OtherProgram&) = delete;
+    OtherProgram& operator=(const OtherProgram&) = delete;
+    bool Holds() const { return m_file != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE m_file;
+};
+
+TEST_F(WinFileSystemTest, FileOthersHoldIsReadUnlessHeldExclusively) {
     Write("UA1A=SP\r\n");
-    HANDLE writer = CreateFileA((dir + "Plugins\\Russiaobl.dom").c_str(), GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    const std::string path = dir + "Plugins\\Russiaobl.dom";
+    const std::vector<std::string> lines{"UA1A=SP"};
+    {
+        // An editor or sync tool writing it, letting others read.
+        OtherProgram writer(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        ASSERT_TRUE(writer.Holds());
+        EXPECT_EQ(LoadDomLines(WinFileSystem(), dir + "host.exe"), lines);
+    }
+    {
+        // One that may rename or delete it meanwhile.
+        OtherProgram mover(path, GENERIC_READ | DELETE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+        ASSERT_TRUE(mover.Holds());
+        EXPECT_EQ(LoadDomLines(WinFileSystem(), dir + "host.exe"), lines);
+    }
+    OtherProgram exclusive(path, GENERIC_READ | GENERIC_WRITE, 0);
+    ASSERT_TRUE(exclusive.Holds());
     try {
         LoadDomLines(WinFileSystem(), dir + "host.exe");
         ADD_FAILURE() << "no failure";
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot open file " + dir + "Plugins\\Russiaobl.dom");
+        EXPECT_EQ(std::string(e.what()), "Cannot open file " + path);
     }
-    CloseHandle(writer);
+}
+
+TEST_F(WinFileSystemTest, FileOverTheLimitIsRefusedUnread) {
+    std::string bytes = "UA3A=MA\r\n";
+    bytes.resize(kMaxDomFileBytes, 'x');
+    Write(bytes);
+    EXPECT_EQ(LoadDomLines(WinFileSystem(), dir + "host.exe").size(), 2u);
+    Write(bytes + "x");
+    try {
+        LoadDomLines(WinFileSystem(), dir + "host.exe");
+        ADD_FAILURE() << "no failure";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot read file " + dir + "Plugins\\Russiaobl.dom: it is larger than 1 MB");
+    }
 }
 
 TEST(HostProgramPath, NamesTheRunningProgram) {
