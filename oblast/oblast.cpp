@@ -91,7 +91,29 @@ FileContents ReadWhole(std::uint64_t size, std::size_t maxBytes, const ChunkRead
     }
 }
 
+std::string GrowingPath(const PathCall& call) {
+    std::vector<char> buffer(260); // MAX_PATH
+    for (;;) {
+        const auto size = static_cast<std::uint32_t>(buffer.size());
+        const std::uint32_t length = call(buffer.data(), size);
+        if (length == 0) {
+            return {};
+        }
+        // The length, never a terminator: a cut path has none on Windows XP.
+        if (length < size) {
+            return std::string(buffer.data(), length);
+        }
+        if (size >= kMaxPathBytes) {
+            return {}; // a cut path would name another file
+        }
+        buffer.resize(std::min<std::size_t>(buffer.size() * 2, kMaxPathBytes));
+    }
+}
+
 std::vector<std::string> LoadDomLines(const FileSystem& fs, std::string_view hostProgramPath) {
+    if (hostProgramPath.empty()) {
+        return {}; // not the current directory's file
+    }
     const std::string path = DomFilePath(hostProgramPath);
     if (!fs.FileExists(path)) {
         return {};

@@ -56,6 +56,17 @@ using ChunkReader = std::function<std::optional<std::size_t>(char* buffer, std::
 // maxBytes + 1 bytes are taken from it).
 FileContents ReadWhole(std::uint64_t size, std::size_t maxBytes, const ChunkReader& read);
 
+// A path that a system call writes into the caller's buffer, as
+// GetModuleFileName does: call(buffer, size) returns the path's length, or
+// size itself when the path did not fit (cut, and on Windows XP not even
+// terminated), or 0 on a failure. The buffer grows until the path fits. Empty
+// when the call fails or the path needs more than kMaxPathBytes (more than any
+// path Windows has: 32767 UTF-16 units, at most two bytes each in an ANSI code
+// page).
+using PathCall = std::function<std::uint32_t(char* buffer, std::uint32_t size)>;
+inline constexpr std::uint32_t kMaxPathBytes = 65536;
+std::string GrowingPath(const PathCall& call);
+
 // What the oblast file loading needs from the file system.
 class FileSystem {
 public:
@@ -67,10 +78,10 @@ public:
     virtual FileContents ReadShared(const std::string& path, std::size_t maxBytes) const = 0;
 };
 
-// DomLines for the host program: empty when the file is absent; an Error
-// "Cannot open file <path>" when it exists but cannot be opened or read, and
-// "Cannot read file <path>: it is larger than 1 MB" when it holds more than
-// kMaxDomFileBytes.
+// DomLines for the host program: empty when the file is absent, or the host
+// program's path is unknown (empty); an Error "Cannot open file <path>" when
+// it exists but cannot be opened or read, and "Cannot read file <path>: it is
+// larger than 1 MB" when it holds more than kMaxDomFileBytes.
 std::vector<std::string> LoadDomLines(const FileSystem& fs, std::string_view hostProgramPath);
 
 } // namespace morvel

@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <vector>
-
 namespace morvel {
 
 bool WinFileSystem::FileExists(const std::string& path) const {
@@ -39,22 +37,14 @@ FileContents WinFileSystem::ReadShared(const std::string& path, std::size_t maxB
         });
 }
 
+std::string ModuleFilePath(HMODULE module) {
+    return GrowingPath([module](char* buffer, std::uint32_t size) {
+        return static_cast<std::uint32_t>(GetModuleFileNameA(module, buffer, size));
+    });
+}
+
 std::string HostProgramPath() {
-    std::vector<char> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD n =
-            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) {
-            return {};
-        }
-        if (n < buffer.size()) {
-            return std::string(buffer.data(), n);
-        }
-        if (buffer.size() >= 32768) {
-            return std::string(buffer.data(), n);
-        }
-        buffer.resize(buffer.size() * 2);
-    }
+    return ModuleFilePath(nullptr);
 }
 
 } // namespace morvel

@@ -192,6 +192,50 @@ TEST(ReadWhole, AFailedReadLosesTheFile) {
     EXPECT_EQ(contents.bytes, "");
 }
 
+// GetModuleFileNameA as Windows XP has it: a path that does not fit is cut to
+// the buffer's size, that size is returned, and no terminator is written.
+struct FakeModuleFileName {
+    explicit FakeModuleFileName(std::string file = {}) : path(std::move(file)) {}
+
+    std::string path;
+    std::vector<std::uint32_t> sizes;
+
+    PathCall Call() {
+        return [this](char* buffer, std::uint32_t size) -> std::uint32_t {
+            sizes.push_back(size);
+            std::fill_n(buffer, size, '#');
+            const std::size_t n = std::min<std::size_t>(path.size(), size);
+            std::copy_n(path.data(), n, buffer);
+            if (n < size) {
+                buffer[n] = '\0';
+            }
+            return static_cast<std::uint32_t>(n);
+        };
+    }
+};
+
+TEST(GrowingPath, PathsLongerThanTheBufferAreReadWhole) {
+    for (const std::size_t length : {std::size_t{3}, std::size_t{259}, std::size_t{260},
+                                     std::size_t{261}, std::size_t{5000}, std::size_t{65535}}) {
+        FakeModuleFileName module{"C:\\" + std::string(length - 3, 'd')};
+        EXPECT_TRUE(GrowingPath(module.Call()) == module.path) << length;
+    }
+    FakeModuleFileName atTheLimit{std::string(260, 'd')};
+    GrowingPath(atTheLimit.Call());
+    EXPECT_EQ(atTheLimit.sizes, (std::vector<std::uint32_t>{260, 520})); // 260 returned: cut
+}
+
+TEST(GrowingPath, NothingWhenTheCallFailsOrThePathIsTooLong) {
+    FakeModuleFileName failing;
+    EXPECT_EQ(GrowingPath(failing.Call()), "");
+    EXPECT_EQ(failing.sizes.size(), 1u);
+    // Longer than any path Windows has: no cut path, which would name
+    // another folder.
+    FakeModuleFileName huge{"C:\\L\\" + std::string(kMaxPathBytes, 'd') + "\\host.exe"};
+    EXPECT_EQ(GrowingPath(huge.Call()), "");
+    EXPECT_EQ(huge.sizes.back(), kMaxPathBytes);
+}
+
 class FakeFileSystem : public FileSystem {
 public:
     std::map<std::string, FileContents> files;
@@ -210,6 +254,9 @@ public:
 TEST(LoadDomLines, MissingFileGivesNoLinesSilently) {
     FakeFileSystem fs;
     EXPECT_TRUE(LoadDomLines(fs, "C:\\L\\host.exe").empty());
+    // Without the host program's path, no file of the current directory.
+    fs.files["Plugins\\Russiaobl.dom"] = {ReadOutcome::Read, "UA1A=SP"};
+    EXPECT_TRUE(LoadDomLines(fs, "").empty());
     EXPECT_TRUE(fs.reads.empty());
 }
 

@@ -1,9 +1,12 @@
 #include "ui/win/look_win.h"
 
+#include "oblast/oblast_win.h"
 #include "ui/win/handles.h"
 #include "ui/win/module_win.h"
 
 #include <commctrl.h>
+
+#include <string>
 
 namespace morvel::win {
 
@@ -18,13 +21,18 @@ HANDLE PluginActivationContext() {
         return g_activationContext;
     }
     g_activationContextMade = true;
-    g_activationContext = [] {
-        char path[MAX_PATH] = {};
-        GetModuleFileNameA(ModuleInstance(), path, MAX_PATH);
+    g_activationContext = []() -> HANDLE {
+        // CreateActCtx wants the module's file besides its handle; a module
+        // whose path cannot be told makes its windows without the context,
+        // in the classic look.
+        const std::string path = ModuleFilePath(ModuleInstance());
+        if (path.empty()) {
+            return INVALID_HANDLE_VALUE;
+        }
         ACTCTXA actctx{};
         actctx.cbSize = sizeof actctx;
         actctx.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
-        actctx.lpSource = path;
+        actctx.lpSource = path.c_str();
         actctx.hModule = ModuleInstance();
         actctx.lpResourceName = MAKEINTRESOURCEA(2);
         return CreateActCtxA(&actctx);
