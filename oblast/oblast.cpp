@@ -2,6 +2,8 @@
 
 #include "contract/text.h"
 
+#include <algorithm>
+
 namespace morvel {
 
 std::vector<std::string> SplitDomLines(std::string_view bytes) {
@@ -62,16 +64,71 @@ std::string DomFilePath(std::string_view hostProgramPath) {
     return path;
 }
 
+FileContents ReadWhole(std::uint64_t size, std::size_t maxBytes, const ChunkReader& read) {
+    constexpr std::size_t kChunk = 64 * 1024;
+    if (size > maxBytes) {
+        return {ReadOutcome::TooLarge, {}};
+    }
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(size));
+    for (;;) {
+        // One byte past the limit is room enough to see that a growing file
+        // has passed it.
+        const std::size_t had = bytes.size();
+        const std::size_t room = std::min(kChunk, maxBytes + 1 - had);
+        bytes.resize(had + room);
+        const std::optional<std::size_t> got = read(bytes.data() + had, room);
+        if (!got || *got > room) {
+            return {ReadOutcome::Failed, {}};
+        }
+        bytes.resize(had + *got);
+        if (*got == 0) {
+            return {ReadOutcome::Read, std::move(bytes)};
+        }
+        if (bytes.size() > maxBytes) {
+            return {ReadOutcome::TooLarge, {}};
+        }
+    }
+}
+
+std::string GrowingPath(const PathCall& call) {
+    std::vector<char> buffer(260); // MAX_PATH
+    for (;;) {
+        const auto size = static_cast<std::uint32_t>(buffer.size());
+        const std::uint32_t length = call(buffer.data(), size);
+        if (length == 0) {
+            return {};
+        }
+        // The length, never a terminator: a cut path has none on Windows XP.
+        if (length < size) {
+            return std::string(buffer.data(), length);
+        }
+        if (size >= kMaxPathBytes) {
+            return {}; // a cut path would name another file
+        }
+        buffer.resize(std::min<std::size_t>(buffer.size() * 2, kMaxPathBytes));
+    }
+}
+
 std::vector<std::string> LoadDomLines(const FileSystem& fs, std::string_view hostProgramPath) {
+    if (hostProgramPath.empty()) {
+        return {}; // not the current directory's file
+    }
     const std::string path = DomFilePath(hostProgramPath);
     if (!fs.FileExists(path)) {
         return {};
     }
-    const std::optional<std::string> bytes = fs.ReadShared(path);
-    if (!bytes) {
+    FileContents contents = fs.ReadShared(path, kMaxDomFileBytes);
+    switch (contents.outcome) {
+    case ReadOutcome::Read:
+        break;
+    case ReadOutcome::TooLarge:
+        throw Error("Cannot read file " + path + ": it is larger than " +
+                    std::to_string(kMaxDomFileBytes / (1024 * 1024)) + " MB");
+    case ReadOutcome::Failed:
         throw Error("Cannot open file " + path);
     }
-    return SplitDomLines(*bytes);
+    return SplitDomLines(contents.bytes);
 }
 
 } // namespace morvel

@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <vector>
-
 namespace morvel {
 
 bool WinFileSystem::FileExists(const std::string& path) const {
@@ -13,46 +11,40 @@ bool WinFileSystem::FileExists(const std::string& path) const {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-std::optional<std::string> WinFileSystem::ReadShared(const std::string& path) const {
-    const HANDLE opened =
-        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+FileContents WinFileSystem::ReadShared(const std::string& path, std::size_t maxBytes) const {
+    // A reader lets others read, write and delete: a backup or sync tool
+    // holding the file must not stop the plug-in. Only a program that holds
+    // it exclusively keeps it from being opened.
+    const HANDLE opened = CreateFileA(
+        path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (opened == INVALID_HANDLE_VALUE) {
-        return std::nullopt;
+        return {};
     }
     const UniqueHandle<HANDLE, CloseWith<&CloseHandle>> file(opened);
-    std::optional<std::string> bytes{std::string()};
-    char buffer[64 * 1024];
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) {
-            bytes.reset();
-            break;
-        }
-        if (got == 0) {
-            break;
-        }
-        bytes->append(buffer, got);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0) {
+        return {};
     }
-    return bytes;
+    return ReadWhole(
+        static_cast<std::uint64_t>(size.QuadPart), maxBytes,
+        [&file](char* buffer, std::size_t wanted) -> std::optional<std::size_t> {
+            DWORD got = 0;
+            if (!ReadFile(file.Get(), buffer, static_cast<DWORD>(wanted), &got, nullptr)) {
+                return std::nullopt;
+            }
+            return got;
+        });
+}
+
+std::string ModuleFilePath(HMODULE module) {
+    return GrowingPath([module](char* buffer, std::uint32_t size) {
+        return static_cast<std::uint32_t>(GetModuleFileNameA(module, buffer, size));
+    });
 }
 
 std::string HostProgramPath() {
-    std::vector<char> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD n =
-            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) {
-            return {};
-        }
-        if (n < buffer.size()) {
-            return std::string(buffer.data(), n);
-        }
-        if (buffer.size() >= 32768) {
-            return std::string(buffer.data(), n);
-        }
-        buffer.resize(buffer.size() * 2);
-    }
+    return ModuleFilePath(nullptr);
 }
 
 } // namespace morvel

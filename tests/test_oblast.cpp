@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace morvel {
@@ -120,39 +124,163 @@ TEST(DomFilePath, BesideTheHostProgram) {
     EXPECT_EQ(DomFilePath("\\\\srv\\share\\l.exe"), "\\\\srv\\share\\Plugins\\Russiaobl.dom");
 }
 
+// Serves a text as a file would: in chunks of at most chunk bytes, after
+// growing by growth bytes once the first chunk is read; counts what it hands
+// out.
+struct FakeFile {
+    explicit FakeFile(std::string text = {}, std::size_t chunkBytes = 64 * 1024,
+                      std::string grown = {})
+        : bytes(std::move(text)), chunk(chunkBytes), growth(std::move(grown)) {}
+
+    std::string bytes;
+    std::size_t chunk;
+    std::string growth;
+    std::optional<std::size_t> failAt; // a read that starts here fails
+    std::size_t handedOut = 0;
+    int reads = 0;
+
+    ChunkReader Reader() {
+        return [this](char* buffer, std::size_t size) -> std::optional<std::size_t> {
+            ++reads;
+            if (failAt && handedOut >= *failAt) {
+                return std::nullopt;
+            }
+            const std::size_t n = std::min({size, chunk, bytes.size() - handedOut});
+            std::copy_n(bytes.data() + handedOut, n, buffer);
+            handedOut += n;
+            bytes += std::exchange(growth, std::string());
+            return n;
+        };
+    }
+};
+
+TEST(ReadWhole, ReadsUpToTheLimitAndNoFurther) {
+    constexpr std::size_t kMax = 1000;
+    FakeFile exact{std::string(kMax, 'x'), 300};
+    const FileContents whole = ReadWhole(kMax, kMax, exact.Reader());
+    EXPECT_EQ(whole.outcome, ReadOutcome::Read);
+    EXPECT_EQ(whole.bytes, exact.bytes);
+
+    // The size the handle reports decides before anything is read.
+    FakeFile big{std::string(kMax + 1, 'x')};
+    EXPECT_EQ(ReadWhole(kMax + 1, kMax, big.Reader()).outcome, ReadOutcome::TooLarge);
+    EXPECT_EQ(big.reads, 0);
+    EXPECT_EQ(ReadWhole(UINT64_MAX, kMax, big.Reader()).outcome, ReadOutcome::TooLarge);
+
+    // A file that grows past the limit while it is read: no more than one
+    // byte past the limit is taken from it.
+    FakeFile growing{std::string(10, 'x'), 64 * 1024, std::string(5000, 'y')};
+    EXPECT_EQ(ReadWhole(10, kMax, growing.Reader()).outcome, ReadOutcome::TooLarge);
+    EXPECT_EQ(growing.handedOut, kMax + 1);
+    FakeFile grownALittle{"UA3A=MA\n", 3, "UA1A=SP\n"};
+    EXPECT_EQ(ReadWhole(8, kMax, grownALittle.Reader()).bytes, "UA3A=MA\nUA1A=SP\n");
+
+    // A file that shrank gives what is there; an empty one nothing.
+    FakeFile shrunk{"UA3A=MA"};
+    EXPECT_EQ(ReadWhole(500, kMax, shrunk.Reader()).bytes, "UA3A=MA");
+    FakeFile empty;
+    const FileContents none = ReadWhole(0, kMax, empty.Reader());
+    EXPECT_EQ(none.outcome, ReadOutcome::Read);
+    EXPECT_EQ(none.bytes, "");
+}
+
+TEST(ReadWhole, AFailedReadLosesTheFile) {
+    FakeFile failing{std::string(500, 'x'), 100};
+    failing.failAt = 200;
+    const FileContents contents = ReadWhole(500, 1000, failing.Reader());
+    EXPECT_EQ(contents.outcome, ReadOutcome::Failed);
+    EXPECT_EQ(contents.bytes, "");
+}
+
+// GetModuleFileNameA as Windows XP has it: a path that does not fit is cut to
+// the buffer's size, that size is returned, and no terminator is written.
+struct FakeModuleFileName {
+    explicit FakeModuleFileName(std::string file = {}) : path(std::move(file)) {}
+
+    std::string path;
+    std::vector<std::uint32_t> sizes;
+
+    PathCall Call() {
+        return [this](char* buffer, std::uint32_t size) -> std::uint32_t {
+            sizes.push_back(size);
+            std::fill_n(buffer, size, '#');
+            const std::size_t n = std::min<std::size_t>(path.size(), size);
+            std::copy_n(path.data(), n, buffer);
+            if (n < size) {
+                buffer[n] = '\0';
+            }
+            return static_cast<std::uint32_t>(n);
+        };
+    }
+};
+
+TEST(GrowingPath, PathsLongerThanTheBufferAreReadWhole) {
+    for (const std::size_t length : {std::size_t{3}, std::size_t{259}, std::size_t{260},
+                                     std::size_t{261}, std::size_t{5000}, std::size_t{65535}}) {
+        FakeModuleFileName module{"C:\\" + std::string(length - 3, 'd')};
+        EXPECT_TRUE(GrowingPath(module.Call()) == module.path) << length;
+    }
+    FakeModuleFileName atTheLimit{std::string(260, 'd')};
+    GrowingPath(atTheLimit.Call());
+    EXPECT_EQ(atTheLimit.sizes, (std::vector<std::uint32_t>{260, 520})); // 260 returned: cut
+}
+
+TEST(GrowingPath, NothingWhenTheCallFailsOrThePathIsTooLong) {
+    FakeModuleFileName failing;
+    EXPECT_EQ(GrowingPath(failing.Call()), "");
+    EXPECT_EQ(failing.sizes.size(), 1u);
+    // Longer than any path Windows has: no cut path, which would name
+    // another folder.
+    FakeModuleFileName huge{"C:\\L\\" + std::string(kMaxPathBytes, 'd') + "\\host.exe"};
+    EXPECT_EQ(GrowingPath(huge.Call()), "");
+    EXPECT_EQ(huge.sizes.back(), kMaxPathBytes);
+}
+
 class FakeFileSystem : public FileSystem {
 public:
-    std::map<std::string, std::optional<std::string>> files;
+    std::map<std::string, FileContents> files;
     mutable std::vector<std::string> reads;
+    mutable std::size_t maxBytes = 0;
 
     bool FileExists(const std::string& path) const override { return files.count(path) != 0; }
-    std::optional<std::string> ReadShared(const std::string& path) const override {
+    FileContents ReadShared(const std::string& path, std::size_t max) const override {
         reads.push_back(path);
+        maxBytes = max;
         const auto it = files.find(path);
-        return it == files.end() ? std::nullopt : it->second;
+        return it == files.end() ? FileContents{} : it->second;
     }
 };
 
 TEST(LoadDomLines, MissingFileGivesNoLinesSilently) {
     FakeFileSystem fs;
     EXPECT_TRUE(LoadDomLines(fs, "C:\\L\\host.exe").empty());
+    // Without the host program's path, no file of the current directory.
+    fs.files["Plugins\\Russiaobl.dom"] = {ReadOutcome::Read, "UA1A=SP"};
+    EXPECT_TRUE(LoadDomLines(fs, "").empty());
     EXPECT_TRUE(fs.reads.empty());
 }
 
 TEST(LoadDomLines, ReadsTheWholeFile) {
     FakeFileSystem fs;
-    fs.files["C:\\L\\Plugins\\Russiaobl.dom"] = "UA1A=SP\r\nUA3A=MA\r\n";
+    fs.files["C:\\L\\Plugins\\Russiaobl.dom"] = {ReadOutcome::Read, "UA1A=SP\r\nUA3A=MA\r\n"};
     EXPECT_EQ(LoadDomLines(fs, "C:\\L\\host.exe"), (Lines{"UA1A=SP", "UA3A=MA"}));
+    EXPECT_EQ(fs.maxBytes, kMaxDomFileBytes);
 }
 
-TEST(LoadDomLines, UnreadableFileFailsWithItsFullPath) {
-    FakeFileSystem fs;
-    fs.files["C:\\L\\Plugins\\Russiaobl.dom"] = std::nullopt;
-    try {
-        LoadDomLines(fs, "C:\\L\\host.exe");
-        FAIL() << "no failure";
-    } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "Cannot open file C:\\L\\Plugins\\Russiaobl.dom");
+TEST(LoadDomLines, UnreadableOrTooLargeFileFailsWithItsFullPath) {
+    const std::pair<ReadOutcome, const char*> cases[] = {
+        {ReadOutcome::Failed, "Cannot open file C:\\L\\Plugins\\Russiaobl.dom"},
+        {ReadOutcome::TooLarge, "Cannot read file C:\\L\\Plugins\\Russiaobl.dom: it is larger "
+                                "than 1 MB"}};
+    for (const auto& [outcome, message] : cases) {
+        FakeFileSystem fs;
+        fs.files["C:\\L\\Plugins\\Russiaobl.dom"] = {outcome, {}};
+        try {
+            LoadDomLines(fs, "C:\\L\\host.exe");
+            ADD_FAILURE() << "no failure: " << message;
+        } catch (const Error& e) {
+            EXPECT_STREQ(e.what(), message);
+        }
     }
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace morvel {
 namespace {
@@ -49,25 +50,107 @@ TEST_F(WinFileSystemTest, NoFileAndADirectoryAreBothAbsent) {
     EXPECT_TRUE(LoadDomLines(WinFileSystem(), dir + "host.exe").empty());
 }
 
-TEST_F(WinFileSystemTest, FileOpenForWritingElsewhereCannotBeOpened) {
+// Opens the oblast file as another program would, held until the object goes.
+class OtherProgram {
+public:
+    OtherProgram(const std::string& path, DWORD access, DWORD sharing)
+        : m_file(CreateFileA(path.c_str(), access, sharing, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    ~OtherProgram() {
+        if (m_file != INVALID_HANDLE_VALUE) {
+            CloseHandle(m_file);
+        }
+    }
+    OtherProgram(const OtherProgram&) = delete;
+    OtherProgram& operator=(const OtherProgram&) = delete;
+    bool Holds() const { return m_file != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE m_file;
+};
+
+TEST_F(WinFileSystemTest, FileOthersHoldIsReadUnlessHeldExclusively) {
     Write("UA1A=SP\r\n");
-    HANDLE writer = CreateFileA((dir + "Plugins\\Russiaobl.dom").c_str(), GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    const std::string path = dir + "Plugins\\Russiaobl.dom";
+    const std::vector<std::string> lines{"UA1A=SP"};
+    {
+        // An editor or sync tool writing it, letting others read.
+        OtherProgram writer(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        ASSERT_TRUE(writer.Holds());
+        EXPECT_EQ(LoadDomLines(WinFileSystem(), dir + "host.exe"), lines);
+    }
+    {
+        // One that may rename or delete it meanwhile.
+        OtherProgram mover(path, GENERIC_READ | DELETE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+        ASSERT_TRUE(mover.Holds());
+        EXPECT_EQ(LoadDomLines(WinFileSystem(), dir + "host.exe"), lines);
+    }
+    OtherProgram exclusive(path, GENERIC_READ | GENERIC_WRITE, 0);
+    ASSERT_TRUE(exclusive.Holds());
     try {
         LoadDomLines(WinFileSystem(), dir + "host.exe");
         ADD_FAILURE() << "no failure";
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot open file " + dir + "Plugins\\Russiaobl.dom");
+        EXPECT_EQ(std::string(e.what()), "Cannot open file " + path);
     }
-    CloseHandle(writer);
+}
+
+TEST_F(WinFileSystemTest, FileOverTheLimitIsRefusedUnread) {
+    std::string bytes = "UA3A=MA\r\n";
+    bytes.resize(kMaxDomFileBytes, 'x');
+    Write(bytes);
+    EXPECT_EQ(LoadDomLines(WinFileSystem(), dir + "host.exe").size(), 2u);
+    Write(bytes + "x");
+    try {
+        LoadDomLines(WinFileSystem(), dir + "host.exe");
+        ADD_FAILURE() << "no failure";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot read file " + dir + "Plugins\\Russiaobl.dom: it is larger than 1 MB");
+    }
 }
 
 TEST(HostProgramPath, NamesTheRunningProgram) {
     const std::string path = HostProgramPath();
     ASSERT_GT(path.size(), 4u);
     EXPECT_EQ(path.substr(path.size() - 4), ".exe");
+}
+
+std::wstring Wide(const std::string& text) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), n);
+    wide.resize(static_cast<std::size_t>(n - 1));
+    return wide;
+}
+
+TEST(ModuleFilePath, NamesAModuleWhosePathIsLongerThanMaxPath) {
+    // This program, copied into folders whose path passes MAX_PATH and
+    // mapped as a module (as a plug-in in such a folder is).
+    char temp[MAX_PATH];
+    ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
+    std::vector<std::string> folders{std::string(temp) + "morvel-long-" +
+                                     std::to_string(GetCurrentProcessId())};
+    for (int i = 0; i < 3; ++i) {
+        folders.push_back(folders.back() + "\\" + std::string(100, static_cast<char>('a' + i)));
+    }
+    for (const std::string& folder : folders) {
+        ASSERT_TRUE(CreateDirectoryW(Wide(folder).c_str(), nullptr)) << GetLastError();
+    }
+    const std::string copy = folders.back() + "\\module.exe";
+    ASSERT_GT(copy.size(), static_cast<std::size_t>(MAX_PATH));
+    ASSERT_TRUE(CopyFileW(Wide(HostProgramPath()).c_str(), Wide(copy).c_str(), TRUE));
+    const HMODULE module = LoadLibraryExW(Wide(copy).c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    EXPECT_NE(module, nullptr) << GetLastError();
+    if (module != nullptr) {
+        EXPECT_EQ(ModuleFilePath(module), copy);
+        FreeLibrary(module);
+    }
+    DeleteFileW(Wide(copy).c_str());
+    for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
+        RemoveDirectoryW(Wide(*folder).c_str());
+    }
 }
 
 } // namespace

@@ -115,6 +115,21 @@ TEST(StoredPlacement, AppliesOnlyAtTheSamePixelsPerInchAndWithAWidth) {
     EXPECT_TRUE(with("NormPos", "300,10,301,5")); // only left and right are compared
 }
 
+TEST(StoredPlacement, WhatASaveWritesComesBackAtItsScreenOnly) {
+    const Placement saved{2, 3, {-1, -1}, {-8, -8}, {150, 120, 711, 414}};
+    const Screen at150{2880, 1620, 144};
+    Stored stored;
+    for (const auto& [name, value] : PlacementValues(saved, at150, false, std::string("4"))) {
+        stored[name] = value;
+    }
+    EXPECT_EQ(StoredPlacement(From(stored), at150, kCurrent, true), saved);
+    // Another size at the same pixels per inch takes the plain names.
+    EXPECT_EQ(StoredPlacement(From(stored), Screen{3840, 2160, 144}, kCurrent, true), saved);
+    // The same monitor as a host that is not DPI aware sees it at 150 %.
+    EXPECT_EQ(StoredPlacement(From(stored), Screen{1920, 1080, 96}, kCurrent, true), std::nullopt);
+    EXPECT_EQ(StoredPlacement(From(stored), Screen{2880, 1620, 96}, kCurrent, true), std::nullopt);
+}
+
 TEST(StoredPlacement, StateAndFlags) {
     auto read = [](const char* cmd, bool withState) {
         const Stored s = {{"NormPos", "10,10,300,300"}, {"ShowCmd", cmd}, {"Flags", "2"}};

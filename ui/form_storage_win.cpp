@@ -2,6 +2,7 @@
 
 #include "contract/text.h"
 #include "ui/win/handles.h"
+#include "ui/win/look_win.h"
 #include "ui/win/module_win.h"
 
 #include <exception>
@@ -124,6 +125,8 @@ int FormStorage::Restore(HWND window) {
     m_saved = false;
     m_read = true;
     try {
+        // Read as the window's own procedures write (see WriteValues).
+        win::DpiAwarenessScope dpi(window);
         win::UniqueKey key = OpenSection(m_section);
         const ValueReader read = [&key](const std::string& name) {
             return ReadText(key.Get(), name);
@@ -199,6 +202,12 @@ void FormStorage::Follow(HWND window, UINT message) {
 }
 
 void FormStorage::WriteValues(HWND window, bool destroying, bool changedOnly) {
+    // The placement and the screen in the window's DPI awareness, whichever
+    // thread awareness the caller runs in: a host that is not DPI aware sees
+    // 96 pixels per inch and scaled-down coordinates where the window's
+    // procedures see 144 and the real ones (at 150 %), and a placement
+    // written in one and read in the other would never apply again.
+    win::DpiAwarenessScope dpi(window);
     WINDOWPLACEMENT wp{};
     wp.length = sizeof wp;
     if (!GetWindowPlacement(window, &wp)) {

@@ -11,6 +11,9 @@
 
 namespace morvel::ui {
 
+// One window's settings. Restore, Save and Write work in the window's DPI
+// awareness (coordinates, screen size and pixels per inch as the window sees
+// them), whichever awareness the calling thread has.
 class FormStorage {
 public:
     // section: the sub-key (the window's class name). mainWindow: the window
@@ -63,7 +66,8 @@ private:
 void KeepOnMonitor(HWND window);
 
 // The screen as the settings describe it: primary monitor size and pixels per
-// inch.
+// inch, as the calling thread's DPI awareness sees them (FormStorage reads
+// and writes in the window's).
 Screen CurrentScreen();
 
 } // namespace morvel::ui

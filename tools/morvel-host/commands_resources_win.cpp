@@ -107,12 +107,15 @@ std::string ScreenshotCommand(Host& host, const Command& command, std::size_t) {
 }
 
 // Open with no sharing at all, so that nobody else can open the file until
-// unhold. A missing file is an error, not made: an empty file where there was
-// none would change what the plug-in sees.
+// unhold; or for writing, as an editor or a sync tool does, letting others
+// open it for reading and writing too. A missing file is an error, not made:
+// an empty file where there was none would change what the plug-in sees.
 std::string HoldCommand(Host& host, const Command& command, std::size_t) {
-    const HANDLE file = CreateFileA(ResolvePath(host.Directory(), command.path).c_str(),
-                                    GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD access = command.holdForWriting ? GENERIC_WRITE : GENERIC_READ | GENERIC_WRITE;
+    const DWORD sharing = command.holdForWriting ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
+    const HANDLE file =
+        CreateFileA(ResolvePath(host.Directory(), command.path).c_str(), access, sharing, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return "hold\terror\t" + OneLine(SystemMessage(GetLastError())) + "\n";
     }

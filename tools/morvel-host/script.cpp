@@ -55,7 +55,9 @@ const char* const kUsage =
     "                                             handles messages (never between two\n"
     "                                             commands), its output lines marked\n"
     "                                             posted\n"
-    "  hold FILE             open FILE, unshared  hold ok, or hold error MESSAGE\n"
+    "  hold FILE [write]     open FILE, unshared; hold ok, or hold error MESSAGE\n"
+    "                        with write, open it for writing with others allowed to\n"
+    "                        read and write it\n"
     "  unhold                close held files     unhold\n"
     "  screenshot FILE       the windows as BMP   screenshot ok, or screenshot error WHAT\n"
     "  stress SEED MS        host events fired from posted messages and a timer for MS\n"
@@ -155,6 +157,7 @@ enum class Takes {
     BandNumber,
     ScriptLine,
     Path,
+    HeldFile,
     SeedAndTime,
     CountAndSeed,
     ResourcesMode,
@@ -193,7 +196,7 @@ constexpr std::array<VerbEntry, 40> kVerbs = {{
     {"oblasts", Verb::Oblasts, Takes::Nothing},
     {"bandnow", Verb::BandNow, Takes::Nothing},
     {"post", Verb::Post, Takes::ScriptLine},
-    {"hold", Verb::Hold, Takes::Path},
+    {"hold", Verb::Hold, Takes::HeldFile},
     {"unhold", Verb::Unhold, Takes::Nothing},
     {"screenshot", Verb::Screenshot, Takes::Path},
     {"stress", Verb::Stress, Takes::SeedAndTime},
@@ -448,11 +451,24 @@ std::size_t TakeFields(const VerbEntry& entry, const std::string& name,
     case Takes::Path:
         command.path = CheckPath(entry.name, fields.empty() ? std::string() : fields[0]);
         return 1;
-    case Takes::Library:
-        command.path = CheckPath(entry.name, fields.empty() ? std::string() : fields[0]);
-        command.otherThread = TakeWord(std::vector<std::string>(fields.begin() + 1, fields.end()),
-                                       "library", "thread");
+    case Takes::Library: {
+        command.path = CheckPath(entry.name, Field(fields, 0));
+        const std::string mode = Field(fields, 1);
+        if (!mode.empty() && mode != "thread") {
+            throw ScriptError("library takes a DLL and nothing or thread, not " + Quoted(mode));
+        }
+        command.otherThread = !mode.empty();
         return 2;
+    }
+    case Takes::HeldFile: {
+        command.path = CheckPath(entry.name, Field(fields, 0));
+        const std::string mode = Field(fields, 1);
+        if (!mode.empty() && mode != "write") {
+            throw ScriptError("hold takes a file and nothing or write, not " + Quoted(mode));
+        }
+        command.holdForWriting = !mode.empty();
+        return 2;
+    }
     }
     return 0;
 }

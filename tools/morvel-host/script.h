@@ -145,6 +145,7 @@ struct Command {
     int band = 0;                   // band: 1-9
     std::string line;               // post: the queued script line, as written
     std::string path;               // hold, screenshot, library
+    bool holdForWriting = false;    // hold: for writing, others may read and write
     std::uint64_t seed = 0;         // stress, addmany
     std::uint32_t count = 0;        // addmany
     ResourcesMode resources = ResourcesMode::Show;
@@ -182,10 +183,10 @@ inline constexpr int kMaxPostNesting = 32;
 // move takes x and y, whole numbers of pixels up to 100000.
 //
 // band takes one digit 1-9. hold and screenshot take a path, neither empty
-// nor holding a NUL byte. post takes the rest of the line after its TAB, as it
-// stands (a script line of its own, escapes undecoded): it is checked now, so
-// that a line that could never run is refused at once rather than failing
-// later; a blank or comment line is refused too, as it would do nothing.
+// nor holding a NUL byte; hold then nothing or "write". post takes the rest of the line after its
+// TAB, as it stands (a script line of its own, escapes undecoded): it is checked now, so that a
+// line that could never run is refused at once rather than failing later; a blank or comment line
+// is refused too, as it would do nothing.
 std::optional<Command> ParseLine(std::string_view line);
 
 // A path from the script: an absolute one ("C:\...", "\\server\...", or one

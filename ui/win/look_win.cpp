@@ -1,9 +1,12 @@
 #include "ui/win/look_win.h"
 
+#include "oblast/oblast_win.h"
 #include "ui/win/handles.h"
 #include "ui/win/module_win.h"
 
 #include <commctrl.h>
+
+#include <string>
 
 namespace morvel::win {
 
@@ -18,13 +21,18 @@ HANDLE PluginActivationContext() {
         return g_activationContext;
     }
     g_activationContextMade = true;
-    g_activationContext = [] {
-        char path[MAX_PATH] = {};
-        GetModuleFileNameA(ModuleInstance(), path, MAX_PATH);
+    g_activationContext = []() -> HANDLE {
+        // CreateActCtx wants the module's file besides its handle; a module
+        // whose path cannot be told makes its windows without the context,
+        // in the classic look.
+        const std::string path = ModuleFilePath(ModuleInstance());
+        if (path.empty()) {
+            return INVALID_HANDLE_VALUE;
+        }
         ACTCTXA actctx{};
         actctx.cbSize = sizeof actctx;
         actctx.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
-        actctx.lpSource = path;
+        actctx.lpSource = path.c_str();
         actctx.hModule = ModuleInstance();
         actctx.lpResourceName = MAKEINTRESOURCEA(2);
         return CreateActCtxA(&actctx);
@@ -67,6 +75,7 @@ ActivationScope::~ActivationScope() {
 namespace {
 
 using SetThreadDpiContext = void*(WINAPI*)(void*);
+using GetWindowDpiContext = void*(WINAPI*)(HWND);
 using GetWindowDpi = UINT(WINAPI*)(HWND);
 
 template <class Proc>
@@ -77,6 +86,12 @@ Proc User32Proc(const char* name) {
                : nullptr;
 }
 
+// From Windows 10 1607 on; nullptr before.
+SetThreadDpiContext SetThreadContext() {
+    static const auto set = User32Proc<SetThreadDpiContext>("SetThreadDpiAwarenessContext");
+    return set;
+}
+
 // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 and _PER_MONITOR_AWARE.
 void* const kPerMonitorV2 = reinterpret_cast<void*>(static_cast<INT_PTR>(-4));
 void* const kPerMonitor = reinterpret_cast<void*>(static_cast<INT_PTR>(-3));
@@ -84,8 +99,7 @@ void* const kPerMonitor = reinterpret_cast<void*>(static_cast<INT_PTR>(-3));
 } // namespace
 
 DpiAwarenessScope::DpiAwarenessScope() {
-    static const auto set = User32Proc<SetThreadDpiContext>("SetThreadDpiAwarenessContext");
-    if (set != nullptr) {
+    if (const auto set = SetThreadContext(); set != nullptr) {
         m_previous = set(kPerMonitorV2);
         if (m_previous == nullptr) {
             m_previous = set(kPerMonitor);
@@ -93,9 +107,19 @@ DpiAwarenessScope::DpiAwarenessScope() {
     }
 }
 
+DpiAwarenessScope::DpiAwarenessScope(HWND window) {
+    static const auto ofWindow = User32Proc<GetWindowDpiContext>("GetWindowDpiAwarenessContext");
+    const auto set = SetThreadContext();
+    if (set == nullptr || ofWindow == nullptr || window == nullptr) {
+        return;
+    }
+    if (void* const context = ofWindow(window); context != nullptr) {
+        m_previous = set(context);
+    }
+}
+
 DpiAwarenessScope::~DpiAwarenessScope() {
-    static const auto set = User32Proc<SetThreadDpiContext>("SetThreadDpiAwarenessContext");
-    if (set != nullptr && m_previous != nullptr) {
+    if (const auto set = SetThreadContext(); set != nullptr && m_previous != nullptr) {
         set(m_previous);
     }
 }

@@ -33,10 +33,17 @@ void ReleaseActivationContext();
 // Makes the calling thread per-monitor DPI aware while it lives (windows
 // created meanwhile keep that awareness and get WM_DPICHANGED), and puts the
 // thread's previous awareness back afterwards; the process is left alone.
-// Systems without per-monitor awareness skip it.
+// Systems without per-thread awareness (before Windows 10 1607) skip it.
 class DpiAwarenessScope {
 public:
     DpiAwarenessScope();
+    // Gives the thread the window's awareness instead: coordinates, the
+    // screen's size and its pixels per inch are then what the window's own
+    // procedures see (Windows switches to the window's awareness while they
+    // run), whether the code runs inside them or in a call from a host that
+    // is not DPI aware. Without per-thread awareness the thread and its
+    // windows share one already, and nothing is done.
+    explicit DpiAwarenessScope(HWND window);
     ~DpiAwarenessScope();
     DpiAwarenessScope(const DpiAwarenessScope&) = delete;
     DpiAwarenessScope& operator=(const DpiAwarenessScope&) = delete;

@@ -189,6 +189,8 @@ TEST(HostScript, WindowCommandsParse) {
     ASSERT_TRUE(hold.has_value());
     EXPECT_EQ(hold->verb, Verb::Hold);
     EXPECT_EQ(hold->path, R"(Plugins\Russiaobl.dom)");
+    EXPECT_FALSE(hold->holdForWriting);
+    EXPECT_TRUE(ParseLine("hold\theld.txt\twrite")->holdForWriting);
     const auto shot = ParseLine("screenshot\tshots/a b.bmp\t");
     ASSERT_TRUE(shot.has_value());
     EXPECT_EQ(shot->verb, Verb::Screenshot);
@@ -300,7 +302,9 @@ TEST(HostScript, BadWindowAndFileCommandsAreRefused) {
         {"hold", "hold needs a file"},
         {"hold\t", "hold needs a file"},
         {R"(hold	a\x00b)", "hold: the file name holds a NUL byte"},
-        {"hold\ta\tb", "hold takes 1 field, but field 3 is \"b\""},
+        {"hold\ta\tb", "hold takes a file and nothing or write, not \"b\""},
+        {"hold\t\twrite", "hold needs a file"},
+        {"hold\ta\twrite\tb", "hold takes 2 fields, but field 4 is \"b\""},
         {"screenshot", "screenshot needs a file"},
         {R"(screenshot	\x00)", "NUL"},
         {"screenshot\ta.bmp\tb.bmp", "field 3"},
