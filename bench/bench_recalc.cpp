@@ -3,7 +3,7 @@
 #include "bench/raw_scan.h"
 #include "db/odbc_connection.h"
 #include "db/odbc_query.h"
-#include "scoring/recalc.h"
+#include "session/recalc.h"
 
 #include <benchmark/benchmark.h>
 
@@ -22,12 +22,13 @@ namespace {
 
 using namespace morvel;
 
-class NoWindow final : public RecalcWindow {
+class NoWindow final : public RecalcPort {
 public:
     void ProcessMessages() override {}
-    bool RecalcEnabled() const override { return true; }
     void SetRecalcEnabled(bool) override {}
     void SetStatisticText(const std::string& text) override { benchmark::DoNotOptimize(text); }
+
+    bool enabled = true;
 };
 
 // A generated log of the given size, made once per size and process.
@@ -72,7 +73,7 @@ void BM_Recalculation(benchmark::State& state) {
     record->TableName.Assign("Log");
     auto scoring = std::make_unique<TScoring>(CLibraryKeyEquality());
     NoWindow window;
-    Recalc recalc{*scoring, *record, query, window};
+    Recalc recalc{*scoring, *record, query, window, window.enabled};
     for (auto _ : state) {
         RecalcStatisticExecute(recalc);
     }

@@ -3,7 +3,7 @@
 #include "contract/text.h"
 #include "db/odbc_api.h"
 #include "db/odbc_handle.h"
-#include "scoring/recalc.h"
+#include "session/recalc.h"
 
 #include <algorithm>
 #include <array>

@@ -1,8 +1,8 @@
 // The log query on the host's ODBC connection.
 #pragma once
 
+#include "db/log_query.h"
 #include "db/odbc_handle.h"
-#include "scoring/recalc.h"
 
 #include <cstdint>
 #include <string>

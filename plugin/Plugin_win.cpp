@@ -4,6 +4,7 @@
 #include "contract/contract.h"
 #include "plugin/runtime_win.h"
 #include "ui/MainForm_win.h"
+#include "ui/domlist_win.h"
 #include "ui/plugin_state_win.h"
 #include "ui/unload_win.h"
 #include "ui/win/boundary_win.h"
@@ -56,7 +57,7 @@ MORVEL_REGISTER std::uintptr_t MorvelRunBody(std::int32_t /*ignored*/,
         SavedAppHandle = ApplicationHandle;
         if (MainWindow == nullptr) {
             try {
-                MainWindow = TfmMainForm::Create(data);
+                MainWindow = TfmMainForm::Create(data, &TfmDomList::btnOBL1Click);
             } catch (const std::exception& e) {
                 // The host is no C++ program: the failure is shown, not thrown.
                 ShowFailure(e.what());
@@ -72,14 +73,14 @@ MORVEL_REGISTER std::uintptr_t MorvelRunBody(std::int32_t /*ignored*/,
 MORVEL_REGISTER std::int32_t MorvelAddQSOBody(const TQSOData* data) noexcept {
     return Boundary(kNotRunning, [&] {
         CopyRecord(WorkingRecord, data);
-        return MainWindow != nullptr ? MainWindow->AddQSO() : kNotRunning;
+        return MainWindow != nullptr ? MainWindow->Session().AddQSO(WorkingRecord) : kNotRunning;
     });
 }
 
 MORVEL_REGISTER std::int32_t MorvelGetScoreBody(const TQSOData* data) noexcept {
     return Boundary(kNotRunning, [&] {
         CopyRecord(WorkingRecord, data);
-        return MainWindow != nullptr ? MainWindow->GetScore() : kNotRunning;
+        return MainWindow != nullptr ? MainWindow->Session().GetScore(WorkingRecord) : kNotRunning;
     });
 }
 
@@ -89,7 +90,7 @@ MORVEL_REGISTER void MorvelGrabNumberBody(const TQSOData* data, ShortString* num
         try {
             CopyRecord(WorkingRecord, data);
             if (MainWindow != nullptr) {
-                code = MainWindow->GrabOblast();
+                code = MainWindow->Session().GrabOblast(WorkingRecord);
             }
         } catch (...) {
             code.clear();

@@ -20,13 +20,14 @@ LAYERS = [
     ["contract"],
     ["scoring", "oblast"],
     ["db"],
+    ["session"],
     ["ui/win"],
     ["ui"],
     ["plugin"],
     ["tools"],
     ["tests", "bench", "fuzz"],
 ]
-PORTABLE = ["contract"]
+PORTABLE = ["contract", "session"]
 SOURCE_SUFFIXES = {".h", ".hpp", ".c", ".cpp", ".S", ".rc", ".inc"}
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 

@@ -1,7 +1,7 @@
 // Helpers for the tests that work on real SQLite files through the ODBC driver.
 #pragma once
 
-#include "scoring/recalc.h"
+#include "session/recalc.h"
 
 #include <gtest/gtest.h>
 
@@ -113,14 +113,13 @@ private:
 };
 
 // The main window as far as the recalculation sees it.
-class FakeWindow : public RecalcWindow {
+class FakeWindow : public RecalcPort {
 public:
     std::string text = "(untouched)";
     bool enabled = true;
     int messageRounds = 0;
 
     void ProcessMessages() override { ++messageRounds; }
-    bool RecalcEnabled() const override { return enabled; }
     void SetRecalcEnabled(bool value) override { enabled = value; }
     void SetStatisticText(const std::string& value) override { text = value; }
 };

@@ -3,7 +3,7 @@
 #include "db/odbc_connection.h"
 #include "db/odbc_query.h"
 #include "odbc_support.h"
-#include "scoring/recalc.h"
+#include "session/recalc.h"
 
 #include <gtest/gtest.h>
 
@@ -75,7 +75,7 @@ InProcess Recalculate(const std::string& file, const std::string& table = "Log")
     record->TableName.Assign(table);
     TScoring scoring(CLibraryKeyEquality());
     test::FakeWindow window;
-    Recalc recalc{scoring, *record, query, window};
+    Recalc recalc{scoring, *record, query, window, window.enabled};
     try {
         RecalcStatisticExecute(recalc);
     } catch (const Error& e) {

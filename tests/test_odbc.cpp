@@ -4,9 +4,9 @@
 #include "db/odbc_connection.h"
 #include "db/odbc_query.h"
 #include "odbc_support.h"
-#include "scoring/recalc.h"
 #include "scoring/report.h"
 #include "scoring/scoring.h"
+#include "session/recalc.h"
 #include "tools/loggen/contacts.h"
 
 #include <gtest/gtest.h>
@@ -79,7 +79,7 @@ public:
     TScoring scoring{CLibraryKeyEquality()};
     std::unique_ptr<TQSOData> record = NewRecord();
     test::FakeWindow window;
-    Recalc recalc{scoring, *record, query, window};
+    Recalc recalc{scoring, *record, query, window, window.enabled};
 
     // The host's record: host data filled with a pattern, the current band 14.
     static std::unique_ptr<TQSOData> NewRecord() {
@@ -549,7 +549,7 @@ TEST_F(OdbcRecalc, EveryStatementIsFreedWhenTheRecalculationEndsWellOrBadly) {
     db.Execute("INSERT INTO NoMode VALUES ('UA3ABC', '14')");
     const odbc::Api api = CountingApi();
     odbc::OdbcLogQuery counted(db.Handle(), api);
-    Recalc r{scoring, *record, counted, window};
+    Recalc r{scoring, *record, counted, window, window.enabled};
 
     for (const char* table : {"Log", "NoMode", "Nope", "Log; DELETE FROM Log", "Log"}) {
         g_statementsAllocated = 0;
@@ -644,7 +644,7 @@ TEST_F(OdbcRecalc, HostEventsRunOnlyWhileNoCursorIsOpen) {
         }
     } host;
     host.test = this;
-    Recalc r{scoring, *record, query, host};
+    Recalc r{scoring, *record, query, host, host.enabled};
     host.recalc = &r;
 
     ASSERT_NO_THROW(ExecuteRecalcStatistic(r));

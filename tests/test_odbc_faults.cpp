@@ -6,9 +6,9 @@
 #include "db/odbc_connection.h"
 #include "db/odbc_query.h"
 #include "odbc_support.h"
-#include "scoring/recalc.h"
 #include "scoring/report.h"
 #include "scoring/scoring.h"
+#include "session/recalc.h"
 #include "tools/loggen/contacts.h"
 
 #include <gtest/gtest.h>
@@ -431,7 +431,7 @@ public:
         query.reset();
         db = std::make_unique<odbc::Connection>(connectionString);
         query = std::make_unique<odbc::OdbcLogQuery>(db->Handle(), api);
-        recalc = std::make_unique<Recalc>(Recalc{scoring, *record, *query, window});
+        recalc = std::make_unique<Recalc>(Recalc{scoring, *record, *query, window, window.enabled});
         std::memset(hostRecord.get(), 0xA5, sizeof(TQSOData));
         hostRecord->TableName.Assign("Log");
         hostRecord->DigiBand.Assign(kHostBand);

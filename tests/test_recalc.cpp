@@ -1,5 +1,5 @@
 #include "contract/text.h"
-#include "scoring/recalc.h"
+#include "session/recalc.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
@@ -79,7 +79,7 @@ private:
     std::size_t m_row = 0;
 };
 
-class FakeWindow final : public RecalcWindow {
+class FakeWindow final : public RecalcPort {
 public:
     Events* events = nullptr;
     std::string text = "old text";
@@ -94,7 +94,6 @@ public:
             run();
         }
     }
-    bool RecalcEnabled() const override { return enabled; }
     void SetRecalcEnabled(bool value) override {
         enabled = value;
         events->push_back(value ? "enable" : "disable");
@@ -120,7 +119,7 @@ protected:
     FakeWindow window;
     TScoring scoring{CLibraryKeyEquality()};
     std::unique_ptr<TQSOData> record = test::Record({"LAST", "7", "CW"});
-    Recalc recalc{scoring, *record, query, window};
+    Recalc recalc{scoring, *record, query, window, window.enabled};
 
     void SetUp() override {
         query.events = &events;

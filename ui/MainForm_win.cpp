@@ -1,11 +1,11 @@
 #include "ui/MainForm_win.h"
 
 #include "contract/text.h"
+#include "db/odbc_query.h"
 #include "oblast/oblast.h"
 #include "oblast/oblast_win.h"
 #include "scoring/report.h"
 #include "ui/control_ids.h"
-#include "ui/domlist_win.h"
 #include "ui/main_layout.h"
 #include "ui/plugin_state_win.h"
 #include "ui/win/boundary_win.h"
@@ -41,43 +41,6 @@ HWND MakeControl(const char* className, const char* text, DWORD style, DWORD exS
 
 } // namespace
 
-struct TfmMainForm::State {
-    State(const KeyEquality& keys, void* connection) : scoring(keys), logQuery(connection) {}
-
-    TScoring scoring;
-    odbc::OdbcLogQuery logQuery;
-    std::vector<std::string> domLines;
-};
-
-// Marks the window as running code that may pump messages: a release or close
-// that arrives meanwhile waits until the outermost such code has returned.
-class TfmMainForm::BusyScope {
-public:
-    explicit BusyScope(TfmMainForm& form) : m_form(form) { ++m_form.m_busy; }
-    ~BusyScope() {
-        if (--m_form.m_busy != 0 || m_form.Handle() == nullptr) {
-            return;
-        }
-        if (m_form.m_settingsPending) {
-            m_form.m_settingsPending = false;
-            m_form.WriteSettings();
-        }
-        if (m_form.m_closePending) {
-            m_form.m_closePending = false;
-            PostMessageA(m_form.Handle(), WM_CLOSE, 0, 0);
-        }
-        if (m_form.m_releasePending) {
-            m_form.m_releasePending = false;
-            m_form.PostRelease();
-        }
-    }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    TfmMainForm& m_form;
-};
-
 TfmMainForm::TfmMainForm() = default;
 
 TfmMainForm::~TfmMainForm() {
@@ -86,10 +49,10 @@ TfmMainForm::~TfmMainForm() {
     }
 }
 
-TfmMainForm* TfmMainForm::Create(const TQSOData* data) {
+TfmMainForm* TfmMainForm::Create(const TQSOData* data, MultipliersOpener openMultipliers) {
     auto* form = new TfmMainForm();
     try {
-        form->Construct(data);
+        form->Construct(data, openMultipliers);
     } catch (...) {
         if (form->Handle() != nullptr) {
             DestroyWindow(form->Handle()); // deletes the object at WM_NCDESTROY
@@ -101,7 +64,8 @@ TfmMainForm* TfmMainForm::Create(const TQSOData* data) {
     return form;
 }
 
-void TfmMainForm::Construct(const TQSOData* data) {
+void TfmMainForm::Construct(const TQSOData* data, MultipliersOpener openMultipliers) {
+    m_openMultipliers = openMultipliers;
     CreateForm({ui::kMainFormClass, "Morvel Russia", ui::kMainLeft, ui::kMainTop,
                 ui::kMainClientWidth, ui::kMainClientHeight});
     // From here on the exports and the window read the contact from the
@@ -109,15 +73,16 @@ void TfmMainForm::Construct(const TQSOData* data) {
     CopyRecord(WorkingRecord, data);
     const std::string caption = WorkingRecord.CaptionPrefix.Str() + " in Morvel Russia";
     SetWindowTextA(Handle(), caption.c_str());
-    // The scoring state queries the log on the host's own connection; every
-    // contact counted takes the multipliers window to its band.
+    // The session queries the log on the host's own connection, and reads
+    // the oblast file beside the host program. A file that exists but cannot
+    // be read throws, and Create destroys the half-built window.
     void* connection =
         reinterpret_cast<void*>(static_cast<std::uintptr_t>(WorkingRecord.ConnectionValue()));
-    m_state = std::make_unique<State>(UserLocaleKeyEquality(), connection);
-    m_state->scoring.SetBandFollower([this](const TQSOData& rec) { ShowDXList(rec); });
-    // The oblast file beside the host program. A file that exists but cannot
-    // be read throws, and Create destroys the half-built window.
-    m_state->domLines = LoadDomLines(WinFileSystem(), HostProgramPath());
+    SessionPort& port = *this;
+    m_session = std::make_unique<morvel::Session>(port, UserLocaleKeyEquality(),
+                                                  std::make_unique<odbc::OdbcLogQuery>(connection),
+                                                  LoadDomLines(WinFileSystem(), HostProgramPath()));
+    m_storage.KeepCurrentBandIn(m_session->CurrentBand());
 }
 
 void TfmMainForm::MakeControls() {
@@ -159,27 +124,25 @@ void TfmMainForm::LayOut() {
 }
 
 void TfmMainForm::ShowForm() {
-    BusyScope busy(*this);
+    const morvel::Session::Busy busy(*m_session);
     if (IsWindowVisible(Handle())) {
         BringWindowToTop(Handle());
         return;
     }
-    if (m_showing) {
+    if (!m_session->BeginShow()) {
         return; // a _Run that arrived while the first show recalculates
     }
-    m_showing = true;
     const int showCmd = m_storage.Restore(Handle());
     FormShow();
-    m_showing = false;
-    if (MainWindow == this && !m_releasePending && !m_closePending && Handle() != nullptr) {
+    const morvel::Session::ShowOutcome outcome = m_session->EndShow();
+    if (outcome.show && MainWindow == this && Handle() != nullptr) {
         // Shown without taking the activation from the logger, where the
         // operator types; no show command maximises without activating.
         ShowWindow(Handle(), showCmd == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNOACTIVATE);
-        if (m_minimisePending) {
+        if (outcome.minimise) {
             ShowWindow(Handle(), SW_MINIMIZE);
         }
     }
-    m_minimisePending = false;
 }
 
 // The show handler, by the name the form's designers gave it: a window going
@@ -189,71 +152,18 @@ void TfmMainForm::FormShow() {
 }
 
 void TfmMainForm::RunRecalcAction() {
-    BusyScope busy(*this);
-    if (!m_state) {
-        return;
-    }
-    try {
-        Recalc recalc{m_state->scoring, WorkingRecord, m_state->logQuery, *this};
-        ExecuteRecalcStatistic(recalc);
-    } catch (const std::exception& e) {
-        ShowFailure(e.what());
-    }
+    m_session->RecalcStatistic(WorkingRecord);
 }
 
 void TfmMainForm::ScheduleRelease() {
     // From now on the multipliers window finds no state to read or store.
-    m_released = true;
-    PostRelease();
-}
-
-std::int32_t TfmMainForm::AddQSO() {
-    if (!m_state) {
-        return 0;
-    }
-    const int result = m_state->scoring.CountQSO(WorkingRecord, true);
-    MarkStatisticStale();
-    return result;
-}
-
-std::int32_t TfmMainForm::GetScore() {
-    return m_state ? m_state->scoring.CountQSO(WorkingRecord, false) : 0;
-}
-
-std::string TfmMainForm::GrabOblast() const {
-    return m_state ? GrabObl(m_state->domLines, WorkingRecord) : std::string();
-}
-
-const std::vector<std::string>* TfmMainForm::DomLines() const {
-    return m_state && !m_released ? &m_state->domLines : nullptr;
-}
-
-const WorkedList* TfmMainForm::OblWorked() const {
-    return m_state && !m_released ? &m_state->scoring.OblWorked() : nullptr;
+    m_session->MarkReleased();
+    TForm::PostRelease();
 }
 
 void TfmMainForm::WriteSettings() {
-    if (!m_released && Handle() != nullptr) {
+    if (!m_session->Released() && Handle() != nullptr) {
         m_storage.Write(Handle());
-    }
-}
-
-void TfmMainForm::StoreCurrentBand(int band) {
-    if (m_released || !m_state) {
-        return;
-    }
-    m_storage.CurrentBand = std::to_string(band);
-    if (m_busy > 0) {
-        m_settingsPending = true;
-    } else {
-        WriteSettings();
-    }
-}
-
-void TfmMainForm::ShowDXList(const TQSOData& rec) {
-    // The multipliers window follows the band of every counted contact.
-    if (const auto band = ui::FollowedBand(rec.DigiBand.View()); band && DomWindow() != nullptr) {
-        DomWindow()->SetBand(*band);
     }
 }
 
@@ -261,8 +171,23 @@ void TfmMainForm::ProcessMessages() {
     morvel::ProcessMessages();
 }
 
+void TfmMainForm::ShowFailure(std::string_view message) {
+    morvel::ShowFailure(message);
+}
+
+void TfmMainForm::PostClose() {
+    if (Handle() != nullptr) {
+        PostMessageA(Handle(), WM_CLOSE, 0, 0);
+    }
+}
+
+void TfmMainForm::PostRelease() {
+    if (Handle() != nullptr) {
+        TForm::PostRelease();
+    }
+}
+
 void TfmMainForm::SetRecalcEnabled(bool enabled) {
-    m_recalcEnabled = enabled;
     if (m_recalcButton != nullptr) {
         EnableWindow(m_recalcButton, enabled ? TRUE : FALSE);
     }
@@ -274,14 +199,15 @@ void TfmMainForm::SetStatisticText(const std::string& text) {
     PostFlush();
 }
 
-void TfmMainForm::MarkStatisticStale() {
+void TfmMainForm::StatisticChanged() {
     m_statisticStale = true;
     PostFlush();
 }
 
 void TfmMainForm::ComposeStaleText() {
-    if (m_statisticStale && m_state) {
-        m_pendingText = ShowStatistic(m_state->scoring.StatList());
+    if (const std::vector<TStatistic>* statistics = m_session ? m_session->StatList() : nullptr;
+        m_statisticStale && statistics != nullptr) {
+        m_pendingText = ShowStatistic(*statistics);
     }
     m_statisticStale = false;
 }
@@ -338,17 +264,14 @@ void TfmMainForm::OnCommand(int id, int code) {
     }
     if (id == ui::kRecalcButtonId) {
         RunRecalcAction();
-    } else if (id == ui::kMultipliersButtonId) {
-        TfmDomList::btnOBL1Click(*this);
+    } else if (id == ui::kMultipliersButtonId && m_openMultipliers != nullptr) {
+        m_openMultipliers(*m_session);
     }
 }
 
 void TfmMainForm::FormCloseQuery() {
-    if (m_state) {
-        m_state->logQuery.Close();
-        ComposeStaleText(); // the table as it stood stays readable
-        m_state.reset();
-    }
+    ComposeStaleText(); // the table as it stood stays readable
+    m_session->DropState();
 }
 
 void TfmMainForm::FormClose() {
@@ -360,23 +283,21 @@ void TfmMainForm::FormClose() {
 }
 
 void TfmMainForm::OnDestroy() {
-    // The multipliers window goes with the main window that owns it.
-    TfmDomList::DestroyAllOwnedBy(*this);
     m_storage.Save(Handle(), true);
     if (MainWindow == this) {
         MainWindow = nullptr;
     }
     ComposeStaleText();
-    m_state.reset();
+    // The multipliers window goes with the session it shows.
+    m_session.reset();
 }
 
 // The close button minimises: the plug-in counts until the host releases it.
 // A hidden window is first shown as _Run shows it.
 void TfmMainForm::OnCloseButton() {
     if (!IsWindowVisible(Handle())) {
-        if (m_showing) {
-            m_minimisePending = true; // the first show minimises it
-            return;
+        if (m_session->MinimiseAfterShow()) {
+            return; // the first show minimises it
         }
         ShowForm();
         if (!IsWindowVisible(Handle())) {
@@ -387,8 +308,7 @@ void TfmMainForm::OnCloseButton() {
 }
 
 void TfmMainForm::OnClose() {
-    if (m_busy > 0) {
-        m_closePending = true;
+    if (!m_session->CloseNow()) {
         return;
     }
     FormCloseQuery();
@@ -397,8 +317,7 @@ void TfmMainForm::OnClose() {
 }
 
 void TfmMainForm::OnRelease() {
-    if (m_busy > 0) {
-        m_releasePending = true;
+    if (!m_session->ReleaseNow()) {
         return;
     }
     DestroyWindow(Handle());
@@ -431,7 +350,7 @@ LRESULT TfmMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ENTERSIZEMOVE:
     case WM_EXITSIZEMOVE:
     case WM_WINDOWPOSCHANGED:
-        if (!m_released) {
+        if (!m_session->Released()) {
             m_storage.Follow(Handle(), message);
         }
         break;

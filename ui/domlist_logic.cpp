@@ -6,23 +6,6 @@
 
 namespace morvel::ui {
 
-std::optional<int> BandNumber(std::string_view band) {
-    for (std::size_t i = 0; i < BandTable.size(); ++i) {
-        if (BandTable[i] == band) {
-            return static_cast<int>(i + 1);
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<int> FollowedBand(std::string_view digiBand) {
-    const std::string_view band = Trim(digiBand);
-    if (band.empty()) {
-        return std::nullopt;
-    }
-    return BandNumber(band);
-}
-
 std::vector<std::string> DomListCodes(const std::vector<std::string>& domLines) {
     std::vector<std::string> codes;
     for (const std::string& line : domLines) {

@@ -1,9 +1,10 @@
-// The multipliers window's logic: the band table, the list of oblast codes,
+// The multipliers window's logic: the list of oblast codes,
 // the band buttons' layout and the highlight of worked codes. Pure and
 // portable; the window itself is domlist_win.cpp.
 #pragma once
 
 #include "scoring/scoring.h"
+#include "session/bands.h"
 #include "ui/placement.h"
 
 #include <array>
@@ -16,17 +17,6 @@
 #include <vector>
 
 namespace morvel::ui {
-
-// The nine contest bands by number 1-9.
-inline constexpr std::array<std::string_view, 9> BandTable = {"1.8", "3.5", "7",  "10", "14",
-                                                              "18",  "21",  "24", "28"};
-
-// The number (1-9) of a band text that is exactly one of BandTable's.
-std::optional<int> BandNumber(std::string_view band);
-
-// The band the window follows for a counted contact: the band text trimmed;
-// nothing when it is empty or not one of BandTable's.
-std::optional<int> FollowedBand(std::string_view digiBand);
 
 // The list's codes: for every line holding "=", the up to four characters
 // after the first "=", trimmed; lines without "=" give nothing.

@@ -1,7 +1,6 @@
 #include "ui/domlist_win.h"
 
 #include "contract/text.h"
-#include "ui/MainForm_win.h"
 #include "ui/control_ids.h"
 #include "ui/main_layout.h"
 #include "ui/win/module_win.h"
@@ -58,20 +57,23 @@ TfmDomList* DomWindow() {
     return nullptr;
 }
 
-TfmDomList::TfmDomList(TfmMainForm& owner) : m_owner(&owner) {
+TfmDomList::TfmDomList(Session& session) : m_session(&session) {
     LiveForms().push_back(this);
+    session.AttachView(*this);
 }
 
 TfmDomList::~TfmDomList() {
-    std::vector<TfmDomList*>& forms = LiveForms();
-    forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
+    if (m_session != nullptr) {
+        m_session->DetachView(*this);
+    }
+    std::erase(LiveForms(), this);
 }
 
-void TfmDomList::btnOBL1Click(TfmMainForm& owner) {
+void TfmDomList::btnOBL1Click(Session& session) {
     if (DomWindow() != nullptr) {
         return;
     }
-    auto* form = new TfmDomList(owner);
+    auto* form = new TfmDomList(session);
     try {
         form->CreateForm(
             {ui::kDomListClass, "Multipliers", kLeft, kTop, kClientWidth, kClientHeight});
@@ -105,7 +107,7 @@ void TfmDomList::MakeControls() {
 void TfmDomList::MakeBandButtons() {
     m_panel = win::CreatePanel(Handle(), ui::kPanel2Id, ui::kPanelClass);
     for (std::size_t k = 0; k < m_bandButtons.size(); ++k) {
-        const std::string caption(ui::BandTable[k]);
+        const std::string caption(BandTable[k]);
         // Push-like radio buttons: one exclusive group, one stays pressed; no
         // tab stop.
         HWND button = CreateWindowExA(
@@ -163,7 +165,7 @@ void TfmDomList::FormCreate() {
     // row unpainted under Wine).
     ListView_SetExtendedListViewStyle(m_list, LVS_EX_FLATSB);
     ListView_DeleteAllItems(m_list);
-    const std::vector<std::string>* lines = m_owner->DomLines();
+    const std::vector<std::string>* lines = m_session->DomLines();
     std::vector<std::string> codes =
         ui::DomListCodes(lines != nullptr ? *lines : std::vector<std::string>());
     std::stable_sort(codes.begin(), codes.end(), LocaleLess);
@@ -183,20 +185,20 @@ void TfmDomList::FormCreate() {
 }
 
 void TfmDomList::FormShow() {
-    const std::optional<std::int32_t> band = ui::ParseInt(Trim(m_owner->Storage().CurrentBand));
+    const std::optional<std::int32_t> band = ui::ParseInt(Trim(m_session->CurrentBand()));
     if (!band) {
         throw Error("Invalid variant type conversion");
     }
     SetBand(*band);
 }
 
-void TfmDomList::SetBand(int n) {
+void TfmDomList::ShowBand(int n) {
     // A recalculation calls this for every row: only what changes is touched,
     // and the list is repainted once when the thread next handles its
     // messages, not once a row.
     if (n >= 1 && n <= 9) {
         m_pressedWanted = n;
-        m_currentBandText = ui::BandTable[static_cast<std::size_t>(n - 1)];
+        m_currentBandText = BandTable[static_cast<std::size_t>(n - 1)];
         if (m_pressedWanted != m_pressed && !m_applyPosted) {
             m_applyPosted = PostMessageA(Handle(), kApplyBandMessage, 0, 0) != FALSE;
             if (!m_applyPosted) {
@@ -207,7 +209,13 @@ void TfmDomList::SetBand(int n) {
     if (m_list != nullptr && !m_repaintPending) {
         m_repaintPending = InvalidateRect(m_list, nullptr, FALSE) != FALSE;
     }
-    m_owner->StoreCurrentBand(n);
+}
+
+void TfmDomList::SessionEnded() {
+    m_session = nullptr; // nothing more to read
+    if (Handle() != nullptr) {
+        DestroyWindow(Handle());
+    }
 }
 
 void TfmDomList::ApplyPressedButton() {
@@ -281,25 +289,6 @@ void TfmDomList::PaintList() {
     EndPaint(m_list, &ps);
 }
 
-int TfmDomList::PressedBand() const {
-    for (std::size_t k = 0; k < m_bandButtons.size(); ++k) {
-        if (SendMessageA(m_bandButtons[k], BM_GETCHECK, 0, 0) == BST_CHECKED) {
-            return static_cast<int>(k) + 1;
-        }
-    }
-    return 0;
-}
-
-void TfmDomList::DestroyAllOwnedBy(const TfmMainForm& owner) {
-    // Destroying one takes it off the list: work on a copy.
-    const std::vector<TfmDomList*> live = LiveForms();
-    for (TfmDomList* form : live) {
-        if (form->m_owner == &owner && form->Handle() != nullptr) {
-            DestroyWindow(form->Handle());
-        }
-    }
-}
-
 void TfmDomList::RzBitBtn1Click(int tag) {
     SetBand(tag);
 }
@@ -340,7 +329,7 @@ LRESULT TfmDomList::LV1CustomDrawItem(NMLVCUSTOMDRAW& draw) {
         m_repaintPending = false;
         return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT: {
-        const WorkedList* worked = m_owner->OblWorked();
+        const WorkedList* worked = m_session != nullptr ? m_session->OblWorked() : nullptr;
         if (worked == nullptr) {
             return CDRF_DODEFAULT;
         }

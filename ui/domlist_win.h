@@ -2,6 +2,7 @@
 // file and marking those worked on the selected band.
 #pragma once
 
+#include "session/session.h"
 #include "ui/domlist_logic.h"
 #include "ui/form_storage_win.h"
 #include "ui/form_win.h"
@@ -16,37 +17,35 @@
 
 namespace morvel {
 
-class TfmMainForm;
 class TfmDomList;
 
 // The open multipliers window, or nothing: at most one is open. (A closed one
 // may still wait for its destruction; then it is not the open one.)
 TfmDomList* DomWindow();
 
-class TfmDomList final : public TForm, private win::SubclassHandler {
+// A view of the main window's session: it reads the oblast file's lines,
+// the worked oblasts and the stored band there, and stores the band it shows
+// through it; it goes when the session ends.
+class TfmDomList final : public TForm, private win::SubclassHandler, private BandView {
 public:
-    // btnOBL1Click: opens the window unless one is open (which is then left
-    // where it is).
-    static void btnOBL1Click(TfmMainForm& owner);
+    // btnOBL1Click: opens the window on the session unless one is open (which
+    // is then left where it is).
+    static void btnOBL1Click(Session& session);
 
-    // Selects band n (1-9: its button pressed, its text current), repaints
-    // the list and stores n as the main window's CurrentBand.
-    void SetBand(int n);
-
-    // The pressed band button's number, 0 when none is.
-    int PressedBand() const;
-
-    // Destroys, now, every multipliers window the main window owns, a closed
-    // one still waiting for its destruction included: none may outlive the
-    // state it reads.
-    static void DestroyAllOwnedBy(const TfmMainForm& owner);
+    // SetBand: selects band n (1-9: its button pressed, its text current),
+    // repaints the list and stores n as the session's CurrentBand.
+    void SetBand(int n) { m_session->SelectBand(n); }
 
     // Closed by its close button (or destroyed), waiting for its destruction.
-    bool Closed() const { return m_closed; }
+    bool Closed() const override { return m_closed; }
 
 private:
-    explicit TfmDomList(TfmMainForm& owner);
+    explicit TfmDomList(Session& session);
     ~TfmDomList() override;
+
+    // BandView
+    void ShowBand(int n) override;
+    void SessionEnded() override;
 
     // TForm
     void MakeFonts() override;
@@ -81,7 +80,7 @@ private:
     void OnDestroy();
     void OnFinalDestroy() override { delete this; }
 
-    TfmMainForm* m_owner;
+    Session* m_session;
     ui::FormStorage m_storage{"TfmDomList", false};
     bool m_closed = false;
     HWND m_panel = nullptr;

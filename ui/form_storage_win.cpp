@@ -135,8 +135,8 @@ int FormStorage::Restore(HWND window) {
         wp.length = sizeof wp;
         GetWindowPlacement(window, &wp);
         const auto stored = StoredPlacement(read, CurrentScreen(), FromWindows(wp), m_mainWindow);
-        if (m_mainWindow) {
-            CurrentBand = read("CurrentBand").value_or("0");
+        if (m_mainWindow && m_currentBand != nullptr) {
+            *m_currentBand = read("CurrentBand").value_or("0");
         }
         if (!stored) {
             return SW_SHOWNORMAL;
@@ -213,9 +213,10 @@ void FormStorage::WriteValues(HWND window, bool destroying, bool changedOnly) {
     if (!GetWindowPlacement(window, &wp)) {
         throw Error("Cannot read the window placement");
     }
-    const auto values =
-        PlacementValues(FromWindows(wp), CurrentScreen(), destroying,
-                        m_mainWindow ? std::optional<std::string>(CurrentBand) : std::nullopt);
+    const auto values = PlacementValues(
+        FromWindows(wp), CurrentScreen(), destroying,
+        m_mainWindow ? std::optional<std::string>(m_currentBand != nullptr ? *m_currentBand : "0")
+                     : std::nullopt);
     if (changedOnly && values == m_written) {
         return; // most placement messages change nothing that is stored
     }

@@ -44,12 +44,14 @@ public:
     // drag.
     void Follow(HWND window, UINT message);
 
-    // The stored value CurrentBand as text, "0" until one is stored.
-    std::string CurrentBand = "0";
+    // The text that the stored value CurrentBand is read into and written
+    // from (the main window's session keeps it).
+    void KeepCurrentBandIn(std::string& value) { m_currentBand = &value; }
 
 private:
     std::string m_section;
     bool m_mainWindow;
+    std::string* m_currentBand = nullptr;
     // All values, or with changedOnly those that differ from m_written.
     void WriteValues(HWND window, bool destroying, bool changedOnly);
 

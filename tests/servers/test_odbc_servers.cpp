@@ -5,7 +5,7 @@
 #include "db/odbc_connection.h"
 #include "db/odbc_query.h"
 #include "odbc_support.h"
-#include "scoring/recalc.h"
+#include "session/recalc.h"
 
 #include <gtest/gtest.h>
 
@@ -117,7 +117,7 @@ struct Position {
     std::unique_ptr<TQSOData> record = std::make_unique<TQSOData>();
     TScoring scoring{CLibraryKeyEquality()};
     test::FakeWindow window;
-    Recalc recalc{scoring, *record, query, window};
+    Recalc recalc{scoring, *record, query, window, window.enabled};
 };
 
 // The statistics with the band rows sorted: the rows come in the order of

@@ -3,7 +3,7 @@
 #include "contract/text.h"
 #include "db/odbc_connection.h"
 #include "db/odbc_query.h"
-#include "scoring/recalc.h"
+#include "session/recalc.h"
 #include "tools/platform_keys.h"
 
 #include <cstdio>
@@ -33,17 +33,15 @@ constexpr const char* kUsage =
     "written to standard error and the status is 1 (2 for bad arguments).\n";
 
 // The recalculation's window, without a window.
-class ConsoleWindow final : public RecalcWindow {
+class ConsoleWindow final : public RecalcPort {
 public:
     std::string text;
 
     void ProcessMessages() override {}
-    bool RecalcEnabled() const override { return m_enabled; }
-    void SetRecalcEnabled(bool enabled) override { m_enabled = enabled; }
+    void SetRecalcEnabled(bool) override {}
     void SetStatisticText(const std::string& value) override { text = value; }
 
-private:
-    bool m_enabled = true;
+    bool enabled = true;
 };
 
 int Usage(const char* problem) {
@@ -107,7 +105,7 @@ int Run(int argc, char** argv) {
         record->TableName.Assign(table);
         TScoring scoring(PlatformKeyEquality());
         ConsoleWindow window;
-        Recalc recalc{scoring, *record, query, window};
+        Recalc recalc{scoring, *record, query, window, window.enabled};
         ExecuteRecalcStatistic(recalc);
         const std::string out = WithLf(window.text) + "\n";
         std::fwrite(out.data(), 1, out.size(), stdout);

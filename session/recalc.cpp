@@ -1,4 +1,4 @@
-#include "scoring/recalc.h"
+#include "session/recalc.h"
 
 #include "contract/text.h"
 #include "scoring/report.h"
@@ -67,7 +67,7 @@ std::string LogQueryText(std::string_view tableName) {
 void LoadLog(Recalc& r) {
     const std::string band = r.workingRecord.DigiBand.Str();
     r.scoring.Clear();
-    r.window.SetStatisticText(std::string());
+    r.port.SetStatisticText(std::string());
     r.query.Close();
     {
         const std::string sql = LogQueryText(r.workingRecord.TableName.View());
@@ -77,25 +77,34 @@ void LoadLog(Recalc& r) {
     }
     // Only now that the cursor is closed may host events run: the host may
     // need its database for the contact it is logging.
-    r.window.ProcessMessages();
+    r.port.ProcessMessages();
     r.workingRecord.DigiBand.Assign(band);
 }
 
+namespace {
+
+void SetEnabled(Recalc& r, bool enabled) {
+    r.enabled = enabled;
+    r.port.SetRecalcEnabled(enabled);
+}
+
+} // namespace
+
 void RecalcStatisticExecute(Recalc& r) {
-    r.window.ProcessMessages();
-    r.window.SetRecalcEnabled(false);
+    r.port.ProcessMessages();
+    SetEnabled(r, false);
     try {
         LoadLog(r);
-        r.window.SetStatisticText(ShowStatistic(r.scoring.StatList()));
+        r.port.SetStatisticText(ShowStatistic(r.scoring.StatList()));
     } catch (...) {
-        r.window.SetRecalcEnabled(true);
+        SetEnabled(r, true);
         throw;
     }
-    r.window.SetRecalcEnabled(true);
+    SetEnabled(r, true);
 }
 
 void ExecuteRecalcStatistic(Recalc& r) {
-    if (r.window.RecalcEnabled()) {
+    if (r.enabled) {
         RecalcStatisticExecute(r);
     }
 }
