@@ -10,8 +10,7 @@
 namespace morvel {
 
 struct Session::State {
-    State(const KeyEquality& keys, std::unique_ptr<LogQuery> query,
-          std::vector<std::string> lines)
+    State(const KeyEquality& keys, std::unique_ptr<LogQuery> query, std::vector<std::string> lines)
         : scoring(keys), logQuery(std::move(query)), domLines(std::move(lines)) {}
 
     TScoring scoring;
@@ -21,8 +20,7 @@ struct Session::State {
 
 Session::Session(SessionPort& port, const KeyEquality& keys, std::unique_ptr<LogQuery> query,
                  std::vector<std::string> domLines)
-    : m_port(port),
-      m_state(std::make_unique<State>(keys, std::move(query), std::move(domLines))) {
+    : m_port(port), m_state(std::make_unique<State>(keys, std::move(query), std::move(domLines))) {
     // Every counted contact takes an open multipliers window to its band.
     m_state->scoring.SetBandFollower([this](const TQSOData& rec) { FollowBand(rec); });
 }

@@ -15,9 +15,9 @@
 
 #include "contract/records.h"
 #include "db/log_query.h"
-#include "session/port.h"
 #include "scoring/keys.h"
 #include "scoring/scoring.h"
+#include "session/port.h"
 
 #include <cstdint>
 #include <memory>

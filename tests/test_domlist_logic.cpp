@@ -7,19 +7,6 @@
 namespace morvel::ui {
 namespace {
 
-TEST(BandTable, NumbersAndFollowing) {
-    EXPECT_EQ(BandNumber("1.8"), 1);
-    EXPECT_EQ(BandNumber("10"), 4);
-    EXPECT_EQ(BandNumber("28"), 9);
-    EXPECT_EQ(BandNumber("50"), std::nullopt);
-    EXPECT_EQ(BandNumber(" 14"), std::nullopt);
-    EXPECT_EQ(FollowedBand(" 14\t"), 5);
-    EXPECT_EQ(FollowedBand("   "), std::nullopt);
-    EXPECT_EQ(FollowedBand(""), std::nullopt);
-    EXPECT_EQ(FollowedBand("50"), std::nullopt);
-    EXPECT_EQ(FollowedBand("1.80"), std::nullopt);
-}
-
 TEST(DomListCodes, UpToFourCharactersAfterTheFirstEquals) {
     const std::vector<std::string> lines = {"UA1A=SP",     "UA3A=MA",   "no separator",
                                             "UA3B=MOSCOW", "UA9A= cb ", "x=y=z",
