@@ -46,14 +46,13 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
 }
 
 MORVEL_REGISTER void MorvelGetInfoBody(TPluginInfo* info) noexcept {
-    Boundary([&] { FillPluginInfo(*info); });
+    EnterExport<void>(false, [&] { FillPluginInfo(*info); });
 }
 
 MORVEL_REGISTER std::uintptr_t MorvelRunBody(std::int32_t /*ignored*/,
                                              const TQSOData* data) noexcept {
     // Making and showing the windows activates others and pumps messages.
-    HoldModule();
-    return Boundary(std::uintptr_t{0}, [&]() -> std::uintptr_t {
+    return EnterExport<std::uintptr_t>(true, [&]() -> std::uintptr_t {
         SavedAppHandle = ApplicationHandle;
         if (MainWindow == nullptr) {
             try {
@@ -71,21 +70,21 @@ MORVEL_REGISTER std::uintptr_t MorvelRunBody(std::int32_t /*ignored*/,
 }
 
 MORVEL_REGISTER std::int32_t MorvelAddQSOBody(const TQSOData* data) noexcept {
-    return Boundary(kNotRunning, [&] {
+    return EnterExport<std::int32_t>(false, [&] {
         CopyRecord(WorkingRecord, data);
         return MainWindow != nullptr ? MainWindow->Session().AddQSO(WorkingRecord) : kNotRunning;
     });
 }
 
 MORVEL_REGISTER std::int32_t MorvelGetScoreBody(const TQSOData* data) noexcept {
-    return Boundary(kNotRunning, [&] {
+    return EnterExport<std::int32_t>(false, [&] {
         CopyRecord(WorkingRecord, data);
         return MainWindow != nullptr ? MainWindow->Session().GetScore(WorkingRecord) : kNotRunning;
     });
 }
 
 MORVEL_REGISTER void MorvelGrabNumberBody(const TQSOData* data, ShortString* number) noexcept {
-    Boundary([&] {
+    EnterExport<void>(false, [&] {
         std::string code;
         try {
             CopyRecord(WorkingRecord, data);
@@ -100,7 +99,7 @@ MORVEL_REGISTER void MorvelGrabNumberBody(const TQSOData* data, ShortString* num
 }
 
 MORVEL_REGISTER void MorvelReleaseBody() noexcept {
-    Boundary([] {
+    EnterExport<void>(false, [] {
         ApplicationHandle = SavedAppHandle;
         if (TfmMainForm* form = MainWindow) {
             MainWindow = nullptr;
@@ -113,9 +112,9 @@ MORVEL_REGISTER void MorvelReleaseBody() noexcept {
 
 // The exports themselves: the host's register convention passes every
 // argument in a register, so the stubs take no stack bytes.
-MORVEL_ENTRY("_MorvelGrabNumber", "_MorvelGrabNumberBody", 0);
-MORVEL_ENTRY("_MorvelRelease", "_MorvelReleaseBody", 0);
-MORVEL_ENTRY("_MorvelGetScore", "_MorvelGetScoreBody", 0);
-MORVEL_ENTRY("_MorvelAddQSO", "_MorvelAddQSOBody", 0);
-MORVEL_ENTRY("_MorvelRun", "_MorvelRunBody", 0);
-MORVEL_ENTRY("_MorvelGetInfo", "_MorvelGetInfoBody", 0);
+MORVEL_REGISTER_ENTRY(MorvelGrabNumber, MorvelGrabNumberBody, GrabNumberProc);
+MORVEL_REGISTER_ENTRY(MorvelRelease, MorvelReleaseBody, ReleaseProc);
+MORVEL_REGISTER_ENTRY(MorvelGetScore, MorvelGetScoreBody, GetScoreProc);
+MORVEL_REGISTER_ENTRY(MorvelAddQSO, MorvelAddQSOBody, AddQSOProc);
+MORVEL_REGISTER_ENTRY(MorvelRun, MorvelRunBody, RunProc);
+MORVEL_REGISTER_ENTRY(MorvelGetInfo, MorvelGetInfoBody, GetInfoProc);

@@ -81,7 +81,7 @@ private:
 
 // A row of the log table.
 inline Row Contact(std::string call, std::string band, std::string mode, std::string exchange,
-            std::string dxcc, std::string continent = "EU") {
+                   std::string dxcc, std::string continent = "EU") {
     return {{"CallSign", call},      {"DigiBand", band},
             {"QSOMode", mode},       {"QSOReportRecived", exchange},
             {"DXCCPrefix", dxcc},    {"MainPrefix", ""},

@@ -1,6 +1,6 @@
+#include "fake_query.h"
 #include "session/bands.h"
 #include "session/session.h"
-#include "fake_query.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
@@ -158,11 +158,7 @@ const Interleaving kInterleavings[] = {
      2,
      {"pump", "pump", "shown", "write 3"},
      2},
-    {"a contact after the read counts",
-     "contact",
-     2,
-     {"pump", "pump", "add 1", "shown"},
-     3},
+    {"a contact after the read counts", "contact", 2, {"pump", "pump", "add 1", "shown"}, 3},
     {"a contact before the read is what the log says",
      "contact",
      1,
@@ -173,11 +169,7 @@ const Interleaving kInterleavings[] = {
      1,
      {"pump", "pump", "pump", "pump", "shown"},
      2},
-    {"a click after the read is ignored: one runs",
-     "click",
-     2,
-     {"pump", "pump", "shown"},
-     2},
+    {"a click after the read is ignored: one runs", "click", 2, {"pump", "pump", "shown"}, 2},
 };
 
 TEST(Session, InterleavingsAtTheRecalculationsPumps) {

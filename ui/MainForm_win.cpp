@@ -162,7 +162,7 @@ void TfmMainForm::ScheduleRelease() {
 }
 
 void TfmMainForm::WriteSettings() {
-    if (!m_session->Released() && Handle() != nullptr) {
+    if (!Released() && Handle() != nullptr) {
         m_storage.Write(Handle());
     }
 }
@@ -265,13 +265,17 @@ void TfmMainForm::OnCommand(int id, int code) {
     if (id == ui::kRecalcButtonId) {
         RunRecalcAction();
     } else if (id == ui::kMultipliersButtonId && m_openMultipliers != nullptr) {
-        m_openMultipliers(*m_session);
+        if (m_session != nullptr) {
+            m_openMultipliers(*m_session);
+        }
     }
 }
 
 void TfmMainForm::FormCloseQuery() {
     ComposeStaleText(); // the table as it stood stays readable
-    m_session->DropState();
+    if (m_session != nullptr) {
+        m_session->DropState();
+    }
 }
 
 void TfmMainForm::FormClose() {
@@ -296,7 +300,7 @@ void TfmMainForm::OnDestroy() {
 // A hidden window is first shown as _Run shows it.
 void TfmMainForm::OnCloseButton() {
     if (!IsWindowVisible(Handle())) {
-        if (m_session->MinimiseAfterShow()) {
+        if (m_session == nullptr || m_session->MinimiseAfterShow()) {
             return; // the first show minimises it
         }
         ShowForm();
@@ -308,7 +312,7 @@ void TfmMainForm::OnCloseButton() {
 }
 
 void TfmMainForm::OnClose() {
-    if (!m_session->CloseNow()) {
+    if (m_session != nullptr && !m_session->CloseNow()) {
         return;
     }
     FormCloseQuery();
@@ -317,7 +321,7 @@ void TfmMainForm::OnClose() {
 }
 
 void TfmMainForm::OnRelease() {
-    if (!m_session->ReleaseNow()) {
+    if (m_session != nullptr && !m_session->ReleaseNow()) {
         return;
     }
     DestroyWindow(Handle());
@@ -350,7 +354,7 @@ LRESULT TfmMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ENTERSIZEMOVE:
     case WM_EXITSIZEMOVE:
     case WM_WINDOWPOSCHANGED:
-        if (!m_session->Released()) {
+        if (!Released()) {
             m_storage.Follow(Handle(), message);
         }
         break;

@@ -60,6 +60,9 @@ private:
     void OnClose();
     void OnRelease();
     void OnDestroy();
+    // Released by _Release, or without a session (before the window is built,
+    // after it is destroyed): nothing of the session is read or written.
+    bool Released() const { return m_session == nullptr || m_session->Released(); }
 
     // The statistics text is written to the text area when the thread next
     // handles its messages, or at once when somebody reads or paints the

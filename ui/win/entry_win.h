@@ -25,6 +25,8 @@
 
 #include <windows.h>
 
+#include <type_traits>
+
 extern "C" {
 // How many entries of the module are on the stack, on every thread.
 extern long MorvelEntryDepth;
@@ -72,15 +74,42 @@ void AwaitModuleCodeLeft(DWORD windowThread, HWND window) noexcept;
 
 } // namespace morvel
 
-// Defines the entry stub `entry` around `body`, both given as assembler symbol
-// names, for a function that takes `bytes` bytes of stack arguments and
-// removes them (stdcall; 0 for the host's register convention, whose arguments
-// in EAX, EDX and ECX reach the body untouched). The body must be noexcept.
-// The stub copies the arguments, calls the body and keeps its result in EAX;
-// when MorvelLeaveEntry names a reference to drop, it removes its own frame
-// and the arguments and jumps to the exit code, which calls FreeLibrary on
-// that reference and returns the result to the caller.
-#define MORVEL_ENTRY(entry, body, bytes)                                                           \
+namespace morvel {
+
+// The stack bytes a body's arguments take, as a stdcall caller pushes them.
+template <class F>
+struct ArgumentBytes;
+template <class R, class... A>
+struct ArgumentBytes<R(A...) noexcept> {
+    static constexpr int value = (0 + ... + static_cast<int>((sizeof(A) + 3) / 4 * 4));
+};
+
+} // namespace morvel
+
+// Defines the entry stub `entry`, a stdcall function of `bytes` bytes of
+// stack arguments (a window or subclass procedure), around `body`, a noexcept
+// C function of the same arguments. The compiler checks `bytes` against the
+// body's arguments, the linker against the entry's own declaration (its
+// decorated name ends in @bytes).
+#define MORVEL_STDCALL_ENTRY(entry, body, bytes)                                                   \
+    static_assert(::morvel::ArgumentBytes<decltype(body)>::value == (bytes),                       \
+                  #body "'s arguments do not take " #bytes " bytes");                              \
+    MORVEL_ENTRY_STUB("_" #entry "@" #bytes, "_" #body, bytes)
+
+// Defines the entry stub `entry`, an export in the host's register convention
+// (its arguments in EAX, EDX and ECX, none on the stack), around `body`, which
+// must be of the contract's type `Proc` (contract/contract.h).
+#define MORVEL_REGISTER_ENTRY(entry, body, Proc)                                                   \
+    static_assert(std::is_convertible_v<decltype(&body), Proc>, #body " is no " #Proc);            \
+    MORVEL_ENTRY_STUB("_" #entry, "_" #body, 0)
+
+// The stub itself, given the two assembler symbols: it counts the entry,
+// copies the `bytes` bytes of stack arguments for the body, calls it and
+// removes the copy, keeping the body's result in EAX; when MorvelLeaveEntry
+// names a reference to drop, it removes its own frame and the arguments and
+// jumps to the exit code, which calls FreeLibrary on that reference and
+// returns the result to the caller; else it returns, removing the arguments.
+#define MORVEL_ENTRY_STUB(entry, body, bytes)                                                      \
     asm(".text\n"                                                                                  \
         ".globl " entry "\n"                                                                       \
         ".def " entry "; .scl 2; .type 32; .endef\n" entry ":\n"                                   \
@@ -89,6 +118,9 @@ void AwaitModuleCodeLeft(DWORD windowThread, HWND window) noexcept;
         "    pushl " #bytes "(%esp)\n"                                                             \
         "    .endr\n"                                                                              \
         "    call " body "\n"                                                                      \
+        "    .if " #bytes "\n"                                                                     \
+        "    addl $" #bytes ", %esp\n"                                                             \
+        "    .endif\n"                                                                             \
         "    pushl %eax\n"                                                                         \
         "    call _MorvelLeaveEntry\n"                                                             \
         "    testl %eax, %eax\n"                                                                   \

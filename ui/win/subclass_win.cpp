@@ -15,30 +15,26 @@ void SubclassHandler::Subclass(HWND control, UINT_PTR id) {
 
 LRESULT SubclassHandler::Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                   UINT_PTR id, DWORD_PTR handler) noexcept {
-    if (ProcessExiting() ||
-        (!OrdinaryMessage(message, lParam) && !HoldModule() && ModuleDetaching())) {
-        return DefSubclassProc(hwnd, message, wParam, lParam);
-    }
-    FpuGuard guard;
-    try {
-        if (message == WM_NCDESTROY) {
-            RemoveWindowSubclass(hwnd, &MorvelSubclassProc, id);
-        } else if (const std::optional<LRESULT> result =
-                       reinterpret_cast<SubclassHandler*>(handler)->OnSubclassMessage(
-                           id, hwnd, message, wParam, lParam)) {
-            return *result;
-        }
-    } catch (...) {
-    }
-    return DefSubclassProc(hwnd, message, wParam, lParam);
+    return EnterBody(
+        [&] { return !OrdinaryMessage(message, lParam); },
+        [&] { return DefSubclassProc(hwnd, message, wParam, lParam); },
+        [&] {
+            if (message == WM_NCDESTROY) {
+                RemoveWindowSubclass(hwnd, &MorvelSubclassProc, id);
+            } else if (const std::optional<LRESULT> result =
+                           reinterpret_cast<SubclassHandler*>(handler)->OnSubclassMessage(
+                               id, hwnd, message, wParam, lParam)) {
+                return *result;
+            }
+            return DefSubclassProc(hwnd, message, wParam, lParam);
+        });
 }
 
 } // namespace morvel::win
 
-extern "C" LRESULT CALLBACK MorvelSubclassProcBody(HWND hwnd, UINT message, WPARAM wParam,
-                                                   LPARAM lParam, UINT_PTR id,
-                                                   DWORD_PTR handler) noexcept {
+extern "C" LRESULT MorvelSubclassProcBody(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                          UINT_PTR id, DWORD_PTR handler) noexcept {
     return morvel::win::SubclassHandler::Dispatch(hwnd, message, wParam, lParam, id, handler);
 }
 
-MORVEL_ENTRY("_MorvelSubclassProc@24", "_MorvelSubclassProcBody@24", 24);
+MORVEL_STDCALL_ENTRY(MorvelSubclassProc, MorvelSubclassProcBody, 24);

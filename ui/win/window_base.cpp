@@ -104,21 +104,20 @@ void RegisterOnce(const WNDCLASSEXA& wc) {
 }
 
 LRESULT PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    if (ProcessExiting() ||
-        (!OrdinaryMessage(message, lParam) && !HoldModule() && ModuleDetaching())) {
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    }
-    FpuGuard guard;
-    switch (message) {
-    case WM_COMMAND:
-    case WM_NOTIFY:
-    case WM_DRAWITEM:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORSTATIC:
-        return SendMessageA(GetParent(hwnd), message, wParam, lParam);
-    default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    }
+    return EnterBody([&] { return !OrdinaryMessage(message, lParam); },
+                     [&] { return DefWindowProcA(hwnd, message, wParam, lParam); },
+                     [&] {
+                         switch (message) {
+                         case WM_COMMAND:
+                         case WM_NOTIFY:
+                         case WM_DRAWITEM:
+                         case WM_CTLCOLORBTN:
+                         case WM_CTLCOLORSTATIC:
+                             return SendMessageA(GetParent(hwnd), message, wParam, lParam);
+                         default:
+                             return DefWindowProcA(hwnd, message, wParam, lParam);
+                         }
+                     });
 }
 
 } // namespace
@@ -164,19 +163,18 @@ void WindowBase::OnHandlerFailure(const char* message) {
 }
 
 LRESULT WindowBase::Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    if (ProcessExiting()) {
-        // The module's static objects may be gone already.
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    }
+    const auto handsThreadOut = [&] {
+        const auto* self = reinterpret_cast<WindowBase*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        return !OrdinaryMessage(message, lParam) &&
+               !(self != nullptr && message >= WM_APP && self->OrdinaryOwnMessage(message));
+    };
+    return EnterBody(
+        handsThreadOut, [&] { return DefWindowProcA(hwnd, message, wParam, lParam); },
+        [&] { return Handle(hwnd, message, wParam, lParam); });
+}
+
+LRESULT WindowBase::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<WindowBase*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (!OrdinaryMessage(message, lParam) &&
-        !(self != nullptr && message >= WM_APP && self->OrdinaryOwnMessage(message)) &&
-        !HoldModule() && ModuleDetaching()) {
-        // Another thread unloads the module and takes the window's procedure
-        // away: nothing is started that would keep the thread in module code.
-        return 0;
-    }
-    FpuGuard guard;
     if (message == WM_NCCREATE) {
         self = static_cast<WindowBase*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
@@ -233,17 +231,15 @@ HWND CreatePanel(HWND parent, int id, const char* className) {
 
 extern "C" {
 
-LRESULT CALLBACK MorvelWindowProcBody(HWND hwnd, UINT message, WPARAM wParam,
-                                      LPARAM lParam) noexcept {
+LRESULT MorvelWindowProcBody(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     return morvel::win::WindowBase::Dispatch(hwnd, message, wParam, lParam);
 }
 
-LRESULT CALLBACK MorvelPanelProcBody(HWND hwnd, UINT message, WPARAM wParam,
-                                     LPARAM lParam) noexcept {
+LRESULT MorvelPanelProcBody(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     return morvel::win::PanelProc(hwnd, message, wParam, lParam);
 }
 
 } // extern "C"
 
-MORVEL_ENTRY("_MorvelWindowProc@16", "_MorvelWindowProcBody@16", 16);
-MORVEL_ENTRY("_MorvelPanelProc@16", "_MorvelPanelProcBody@16", 16);
+MORVEL_STDCALL_ENTRY(MorvelWindowProc, MorvelWindowProcBody, 16);
+MORVEL_STDCALL_ENTRY(MorvelPanelProc, MorvelPanelProcBody, 16);

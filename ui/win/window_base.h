@@ -45,6 +45,10 @@ public:
     static LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 
 private:
+    // The message handed to the window's object (taken from lpCreateParams at
+    // WM_NCCREATE); a failure that escapes a handler is shown.
+    static LRESULT Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
     HWND m_hwnd = nullptr;
     bool m_created = false;
 };
