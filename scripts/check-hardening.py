@@ -14,10 +14,10 @@ rights of whoever starts it (asInvoker), names Windows Vista, 7, 8, 8.1 and
 10/11 as supported, and declares neither DPI awareness nor a dependency on
 Common Controls 6. A DLL's manifest (resource 2) must be the bytes of
 --dll-manifest. The stack protector's run-time support must be the project's
-(runtime/), not GCC's libssp, and unless --stripped the image's symbols
-(objdump -t) must show the protector at work: its canary __stack_chk_guard,
-read in the image's code (found through the base relocations that point at
-it), and __stack_chk_fail.
+(runtime/), not GCC's libssp, and unless --stripped the image must show the
+protector at work: its symbols (objdump -t) define the canary __stack_chk_guard
+and __stack_chk_fail, and its code (objdump -d) calls __stack_chk_fail, as
+every protected function does.
 
 Each image gets a line of what was found; every missing property is printed
 with the image's name, and the exit status is 1 when there was any.
@@ -33,8 +33,6 @@ import xml.etree.ElementTree as ElementTree
 
 IMAGE_FILE_RELOCS_STRIPPED = 0x0001
 IMAGE_FILE_DLL = 0x2000
-IMAGE_SCN_MEM_EXECUTE = 0x20000000
-IMAGE_REL_BASED_HIGHLOW = 3
 RT_MANIFEST = 24
 DIRECTORY_RESOURCE = 2
 DIRECTORY_BASERELOC = 5
@@ -87,8 +85,7 @@ class Image:
             at = optional + optional_size + 40 * n
             name = d[at:at + 8].rstrip(b"\0").decode("ascii", "replace")
             vsize, vaddr, raw_size, raw_at = struct.unpack_from("<IIII", d, at + 8)
-            flags = struct.unpack_from("<I", d, at + 36)[0]
-            self.sections.append((name, vaddr, max(vsize, raw_size), raw_at, raw_size, flags))
+            self.sections.append((name, vaddr, max(vsize, raw_size), raw_at, raw_size))
 
     @property
     def is_dll(self):
@@ -99,7 +96,7 @@ class Image:
 
     def section_of(self, rva):
         for section in self.sections:
-            _, vaddr, size, _, raw_size, _ = section
+            _, vaddr, size, _, raw_size = section
             if vaddr <= rva < vaddr + size and rva - vaddr < raw_size:
                 return section
         return None
@@ -109,26 +106,6 @@ class Image:
         if section is None:
             raise ValueError(f"RVA {rva:#x} lies in no section")
         return section[3] + rva - section[1]
-
-    def relocated_places(self):
-        """(rva, 32-bit value there) of every HIGHLOW base relocation."""
-        rva, size = self.directory(DIRECTORY_BASERELOC)
-        if not rva or not size:
-            return []
-        at, end = self.offset(rva), self.offset(rva) + size
-        places = []
-        while at + 8 <= end:
-            page, block = struct.unpack_from("<II", self.data, at)
-            if block < 8:
-                break
-            for n in range((block - 8) // 2):
-                entry = struct.unpack_from("<H", self.data, at + 8 + 2 * n)[0]
-                if entry >> 12 == IMAGE_REL_BASED_HIGHLOW:
-                    place = page + (entry & 0xFFF)
-                    value = struct.unpack_from("<I", self.data, self.offset(place))[0]
-                    places.append((place, value))
-            at += block
-        return places
 
     def resource(self, type_id, name_id):
         """The bytes of the resource of that type and numeric name (its first
@@ -211,21 +188,6 @@ def check_dll_manifest(image, name, expected, fail):
         fail(f"{name}: its manifest (RT_MANIFEST resource 2) differs from {expected}")
 
 
-def symbols(objdump, path, fail, name):
-    """{name: (section number, offset in it)} of the image's symbols, from
-    objdump -t."""
-    result = subprocess.run([objdump, "-t", path], capture_output=True, text=True)
-    if result.returncode != 0:
-        fail(f"{name}: objdump -t failed: {result.stderr.strip()}")
-        return None
-    found = {}
-    for line in result.stdout.splitlines():
-        match = re.match(r"\[\s*\d+\]\(sec\s+(\d+)\).*\s0x([0-9a-f]+)\s+(\S+)$", line)
-        if match:
-            found[match.group(3)] = (int(match.group(1)), int(match.group(2), 16))
-    return found
-
-
 def check_stack_protector_runtime(image, name, fail):
     # libssp's failure routine prints this before it executes an illegal
     # instruction, an exception that a handler of the host can catch.
@@ -233,32 +195,35 @@ def check_stack_protector_runtime(image, name, fail):
         fail(f"{name}: holds libssp's stack protector run-time support instead of runtime/'s")
 
 
-def check_stack_protector(image, objdump, path, name, fail):
-    table = symbols(objdump, path, fail, name)
-    if table is None:
+def check_stack_protector(objdump, path, name, fail):
+    """The number of calls to __stack_chk_fail in the image's code: one in
+    every protected function."""
+    result = subprocess.run([objdump, "-t", path], capture_output=True, text=True)
+    if result.returncode != 0:
+        fail(f"{name}: objdump -t failed: {result.stderr.strip()}")
         return 0
-    if not table:
+    defined = set(re.findall(r"\(sec\s+[1-9]\d*\).*\s0x[0-9a-f]+\s+(\S+)$", result.stdout,
+                             re.MULTILINE))
+    if not defined:
         fail(f"{name}: no symbol table (stripped?), cannot look for the stack protector")
         return 0
     # i386 C names carry a leading underscore.
-    for symbol in ("___stack_chk_guard", "___stack_chk_fail"):
-        if symbol not in table:
-            fail(f"{name}: no {symbol[1:]}: not built with the stack protector "
-                 "(-fstack-protector-strong; a build folder configured before it came in "
-                 "needs cmake --fresh)")
-    section, value = table.get("___stack_chk_guard", (0, 0))
-    if not 1 <= section <= len(image.sections):
+    missing = [symbol[1:] for symbol in ("___stack_chk_guard", "___stack_chk_fail")
+               if symbol not in defined]
+    if missing:
+        fail(f"{name}: no {' or '.join(missing)}: not built with the stack protector")
         return 0
-    guard = image.image_base + image.sections[section - 1][1] + value
-    reads = 0
-    for place, target in image.relocated_places():
-        owner = image.section_of(place)
-        if target == guard and owner is not None and owner[5] & IMAGE_SCN_MEM_EXECUTE:
-            reads += 1
-    # Without relocations the readers cannot be found; that is failed above.
-    if reads == 0 and image.directory(DIRECTORY_BASERELOC)[1]:
-        fail(f"{name}: no code reads the canary __stack_chk_guard: no function is protected")
-    return reads
+    result = subprocess.run([objdump, "-d", path], capture_output=True, text=True)
+    if result.returncode != 0:
+        fail(f"{name}: objdump -d failed: {result.stderr.strip()}")
+        return 0
+    calls = len(re.findall(r"\tcall\s+[0-9a-f]+ <___stack_chk_fail>$", result.stdout,
+                           re.MULTILINE))
+    if calls == 0:
+        fail(f"{name}: no function calls __stack_chk_fail: none is protected (not compiled "
+             "with -fstack-protector-strong; a build folder configured before it came in "
+             "needs cmake --fresh)")
+    return calls
 
 
 def main():
@@ -287,13 +252,13 @@ def main():
             else:
                 check_program_manifest(image, name, failures.append)
             check_stack_protector_runtime(image, name, failures.append)
-            reads = 0
+            calls = 0
             if not args.stripped:
-                reads = check_stack_protector(image, args.objdump, path, name, failures.append)
+                calls = check_stack_protector(args.objdump, path, name, failures.append)
         except (ValueError, struct.error) as e:
             failures.append(f"{name}: damaged headers or resources: {e}")
             continue
-        protector = "" if args.stripped else f", the canary read in {reads} places"
+        protector = "" if args.stripped else f", {calls} protected functions"
         print(f"{name}: DllCharacteristics {image.dll_characteristics:#06x}{protector}"
               f"{'' if len(failures) == before else ' (see below)'}")
     for failure in failures:
