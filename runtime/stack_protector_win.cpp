@@ -40,8 +40,9 @@ std::uint64_t Mix(std::uint64_t value) {
 // from what Microsoft's compilers seed their stack cookie with: the time, the
 // process and thread, the performance counter, and addresses that vary with
 // address-space layout randomisation. Nothing here loads a DLL or takes a
-// lock, so it is safe inside DllMain. The lowest byte is zero, so that a
-// string copy or print that runs past its buffer stops at the canary.
+// lock, so it is safe inside DllMain. The lowest byte, the first one an
+// overrun reaches, is zero: a string read past its buffer ends there without
+// giving the canary away, and a string copied past it cannot write it back.
 __attribute__((constructor(101), no_stack_protector)) void SetCanary() {
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
