@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The release package as a user gets it: builds the ZIP, unpacks it into an
 # empty folder, checks its files and the plug-in's debug information beside
-# the ZIP (check-package.py) and runs the unpacked
+# the ZIP (check-package.py) and the hardening in the packed images' headers
+# (scripts/check-hardening.py), and runs the unpacked
 # programs there under Wine and Xvfb against a small log: morvel-host.exe with
 # the example script of INSTALL.txt (the plug-in starts, suggests MA for main
 # prefix UA3A from the shipped oblast file and shows the log's statistics), and
@@ -37,6 +38,10 @@ mkdir "$unpacked"
 python3 "$here/check-package.py" "$zip" "$version" "$unpacked" "$dom_file" "$tmp/check.txt" \
     "$debug_file" "$here/.." "$objdump" "$nm" "$addr2line"
 app="$unpacked/MorvelRussia-$version"
+# Stripping keeps the hardening in the headers and the resources.
+python3 "$here/../scripts/check-hardening.py" --objdump "$objdump" --stripped \
+    --dll-manifest "$here/../plugin/MorvelRussia.manifest" \
+    "$app/MorvelRussia.dll" "$app/morvel-host.exe" "$app/morvel-score.exe"
 # sha256sum itself reads the sums file.
 (cd "$app" && sha256sum --check --strict --quiet SHA256SUMS)
 

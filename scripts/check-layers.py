@@ -17,7 +17,7 @@ import sys
 
 # Bottom first; directories on one line are peers and include nothing of each other.
 LAYERS = [
-    ["contract"],
+    ["contract", "runtime"],
     ["scoring", "oblast"],
     ["db"],
     ["session"],
