@@ -37,14 +37,4 @@ FileContents WinFileSystem::ReadShared(const std::string& path, std::size_t maxB
         });
 }
 
-std::string ModuleFilePath(HMODULE module) {
-    return GrowingPath([module](char* buffer, std::uint32_t size) {
-        return static_cast<std::uint32_t>(GetModuleFileNameA(module, buffer, size));
-    });
-}
-
-std::string HostProgramPath() {
-    return ModuleFilePath(nullptr);
-}
-
 } // namespace morvel

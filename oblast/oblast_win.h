@@ -13,11 +13,4 @@ public:
     FileContents ReadShared(const std::string& path, std::size_t maxBytes) const override;
 };
 
-// A module's file, however long its path (see GrowingPath); empty when it
-// cannot be told.
-std::string ModuleFilePath(HMODULE module);
-
-// The running process's program file (the host's, not this module's).
-std::string HostProgramPath();
-
 } // namespace morvel

@@ -21,6 +21,7 @@ LAYERS = [
     ["scoring", "oblast"],
     ["db"],
     ["session"],
+    ["plugin/module"],
     ["ui/win"],
     ["ui"],
     ["plugin"],

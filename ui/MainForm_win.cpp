@@ -4,12 +4,12 @@
 #include "db/odbc_query.h"
 #include "oblast/oblast.h"
 #include "oblast/oblast_win.h"
+#include "plugin/module/boundary_win.h"
+#include "plugin/module/module_win.h"
 #include "scoring/report.h"
 #include "ui/control_ids.h"
 #include "ui/main_layout.h"
 #include "ui/plugin_state_win.h"
-#include "ui/win/boundary_win.h"
-#include "ui/win/module_win.h"
 
 #include <commctrl.h>
 

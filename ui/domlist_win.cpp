@@ -1,9 +1,9 @@
 #include "ui/domlist_win.h"
 
 #include "contract/text.h"
+#include "plugin/module/module_win.h"
 #include "ui/control_ids.h"
 #include "ui/main_layout.h"
-#include "ui/win/module_win.h"
 
 #include <algorithm>
 #include <exception>

@@ -1,8 +1,7 @@
 #include "ui/win/look_win.h"
 
-#include "oblast/oblast_win.h"
+#include "plugin/module/module_win.h"
 #include "ui/win/handles.h"
-#include "ui/win/module_win.h"
 
 #include <commctrl.h>
 

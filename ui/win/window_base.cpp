@@ -1,9 +1,9 @@
 #include "ui/win/window_base.h"
 
 #include "contract/text.h"
-#include "ui/win/boundary_win.h"
-#include "ui/win/entry_win.h"
-#include "ui/win/module_win.h"
+#include "plugin/module/boundary_win.h"
+#include "plugin/module/entry_win.h"
+#include "plugin/module/module_win.h"
 
 #include <algorithm>
 #include <exception>

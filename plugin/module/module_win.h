@@ -34,6 +34,13 @@ void SetProcessExiting();
 // module cannot be held (see HoldModule).
 void ProcessMessages();
 
+// A module's file, however long its path (see GrowingPath); empty when it
+// cannot be told.
+std::string ModuleFilePath(HMODULE module);
+
+// The running process's program file (the host's, not this module's).
+std::string HostProgramPath();
+
 // The host program's file name without directory and extension.
 std::string HostProgramName();
 

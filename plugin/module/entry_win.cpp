@@ -1,6 +1,6 @@
-#include "ui/win/entry_win.h"
+#include "plugin/module/entry_win.h"
 
-#include "ui/win/module_win.h"
+#include "plugin/module/module_win.h"
 
 #include <commctrl.h>
 

@@ -1,8 +1,8 @@
-#include "ui/win/module_win.h"
+#include "plugin/module/module_win.h"
 
 #include "contract/text.h"
-#include "oblast/oblast_win.h"
-#include "ui/win/entry_win.h"
+#include "oblast/oblast.h"
+#include "plugin/module/entry_win.h"
 
 namespace morvel {
 
@@ -67,6 +67,16 @@ void ProcessMessages() {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+}
+
+std::string ModuleFilePath(HMODULE module) {
+    return GrowingPath([module](char* buffer, std::uint32_t size) {
+        return static_cast<std::uint32_t>(GetModuleFileNameA(module, buffer, size));
+    });
+}
+
+std::string HostProgramPath() {
+    return ModuleFilePath(nullptr);
 }
 
 std::string HostProgramName() {

@@ -1,10 +1,10 @@
-#include "ui/unload_win.h"
+#include "plugin/unload_win.h"
 
+#include "plugin/module/entry_win.h"
+#include "plugin/module/module_win.h"
 #include "ui/control_ids.h"
 #include "ui/plugin_state_win.h"
-#include "ui/win/entry_win.h"
 #include "ui/win/look_win.h"
-#include "ui/win/module_win.h"
 #include "ui/win/window_base.h"
 
 #include <windows.h>

@@ -1,6 +1,6 @@
-#include "plugin/runtime_win.h"
+#include "plugin/module/cxx_runtime_win.h"
 
-#include "ui/win/module_win.h"
+#include "plugin/module/module_win.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "ui/win/boundary_win.h"
+#include "plugin/module/boundary_win.h"
 
 #include <windows.h>
 
