@@ -125,7 +125,7 @@ int RunHost(const Options& options, ScriptReader& reader,
             : static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(database->Handle()));
     settings.table = options.table;
     settings.captionPrefix = options.captionPrefix;
-    Host host(plugin, database, connection, std::move(settings), pump, watch);
+    Host host(plugin, database, connection, std::move(settings), pump, watch, reader);
     return RunScript(reader, host, pump);
 }
 
