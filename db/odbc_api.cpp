@@ -7,14 +7,6 @@
 
 namespace morvel::odbc {
 
-const Api& RealApi() {
-    static const Api api = {&::SQLAllocHandle, &::SQLFreeHandle,    &::SQLSetStmtAttr,
-                            &::SQLExecDirect,  &::SQLNumResultCols, &::SQLDescribeCol,
-                            &::SQLFetch,       &::SQLGetData,       &::SQLGetDiagRec,
-                            &::SQLBindCol};
-    return api;
-}
-
 void HandleRelease::operator()(void* handle) const noexcept {
     if (!SQL_SUCCEEDED(api->FreeHandle(type, handle)) && type == SQL_HANDLE_STMT) {
         api->FreeHandle(type, handle);

@@ -9,15 +9,15 @@
 
 namespace morvel::odbc {
 
-Connection::Connection(const std::string& connectionString) {
-    const Api& api = RealApi();
+Connection::Connection(const std::string& connectionString) : m_api(&DriverManager()) {
+    const Api& api = m_api->query;
     SQLHANDLE env = SQL_NULL_HANDLE;
     SQLRETURN rc = api.AllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
     if (!SQL_SUCCEEDED(rc)) {
         throw Error("Cannot start ODBC (return code " + std::to_string(rc) + ")");
     }
     m_env = odbc::Handle(env, HandleRelease{&api, SQL_HANDLE_ENV});
-    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    m_api->SetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     SQLHANDLE dbc = SQL_NULL_HANDLE;
     rc = api.AllocHandle(SQL_HANDLE_DBC, env, &dbc);
     if (!SQL_SUCCEEDED(rc)) {
@@ -27,9 +27,10 @@ Connection::Connection(const std::string& connectionString) {
     std::string text = connectionString;
     SQLCHAR out[1024];
     SQLSMALLINT outLength = 0;
-    rc = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()),
-                          static_cast<SQLSMALLINT>(std::min<std::size_t>(text.size(), SHRT_MAX)),
-                          out, sizeof out, &outLength, SQL_DRIVER_NOPROMPT);
+    rc =
+        m_api->DriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()),
+                             static_cast<SQLSMALLINT>(std::min<std::size_t>(text.size(), SHRT_MAX)),
+                             out, sizeof out, &outLength, SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) {
         throw Error(Diagnostic(api, SQL_HANDLE_DBC, dbc, rc));
     }
@@ -38,12 +39,16 @@ Connection::Connection(const std::string& connectionString) {
 
 Connection::~Connection() {
     if (m_connected) {
-        SQLDisconnect(m_dbc.Get());
+        m_api->Disconnect(m_dbc.Get());
     }
 }
 
+const Api& Connection::QueryApi() const {
+    return m_api->query;
+}
+
 void Connection::Execute(const std::string& sql) {
-    const Api& api = RealApi();
+    const Api& api = m_api->query;
     SQLHANDLE allocated = SQL_NULL_HANDLE;
     SQLRETURN rc = api.AllocHandle(SQL_HANDLE_STMT, m_dbc.Get(), &allocated);
     if (!SQL_SUCCEEDED(rc)) {

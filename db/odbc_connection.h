@@ -9,10 +9,21 @@
 
 namespace morvel::odbc {
 
+struct Api;
+struct ConnectionApi;
+
+// The driver manager's functions for a connection of one's own. On Windows
+// they come from odbc32.dll in the system directory, loaded by its full path
+// on the first call: a program that imported ODBC32.dll would take a DLL of
+// that name from its own folder first (see db/system_library_win.h).
+// Natively the linked ones. Throws Error when the driver manager cannot be
+// loaded.
+const ConnectionApi& DriverManager();
+
 class Connection {
 public:
-    // Connects with an ODBC connection string; throws Error with the driver
-    // manager's or the driver's message.
+    // Connects with an ODBC connection string through DriverManager(); throws
+    // Error with the driver manager's or the driver's message.
     explicit Connection(const std::string& connectionString);
     ~Connection();
     Connection(const Connection&) = delete;
@@ -20,11 +31,14 @@ public:
 
     // The SQLHDBC, as the host hands it to the plug-in.
     void* Handle() const { return m_dbc.Get(); }
+    // The functions the connection calls, for a query on it.
+    const Api& QueryApi() const;
 
     // Runs one statement that returns no rows; throws Error on failure.
     void Execute(const std::string& sql);
 
 private:
+    const ConnectionApi* m_api;
     odbc::Handle m_env; // freed after the connection
     odbc::Handle m_dbc;
     bool m_connected = false;

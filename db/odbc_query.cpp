@@ -43,8 +43,6 @@ bool LengthFits(std::size_t size, SQLLEN indicator) {
 
 } // namespace
 
-OdbcLogQuery::OdbcLogQuery(void* connection) : OdbcLogQuery(connection, RealApi()) {}
-
 OdbcLogQuery::OdbcLogQuery(void* connection, const Api& api)
     : m_connection(connection), m_api(&api) {}
 

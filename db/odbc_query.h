@@ -17,7 +17,8 @@ struct Api;
 // closes that connection.
 class OdbcLogQuery final : public LogQuery {
 public:
-    // connection: an SQLHDBC, already connected.
+    // connection: an SQLHDBC, already connected. Without api, on the driver
+    // manager the module imports (RealApi, library morvel_odbc_linked).
     explicit OdbcLogQuery(void* connection);
     OdbcLogQuery(void* connection, const Api& api);
     ~OdbcLogQuery() override;

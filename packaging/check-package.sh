@@ -6,9 +6,18 @@
 # programs there under Wine and Xvfb against a small log: morvel-host.exe with
 # the example script of INSTALL.txt (the plug-in starts, suggests MA for main
 # prefix UA3A from the shipped oblast file and shows the log's statistics), and
-# morvel-score.exe, which must count the same.
+# morvel-score.exe, which must count the same; then morvel-host.exe without a
+# log, asking the plug-in for its information and the process for its
+# resources (psapi.dll).
 #
-#   check-package.sh CMAKE BINARY_DIR ZIP VERSION DOM_FILE DEBUG_FILE OBJDUMP NM ADDR2LINE
+# Beside the programs lie PLANTED_DLL copies named ODBC32.dll and PSAPI.DLL,
+# as a download folder may hold them: the programs must load those libraries
+# from the system directory, and the plug-in's import of ODBC32.dll must take
+# the one the host loaded. A planted copy that is loaded leaves NAME.loaded
+# and fails the program's start.
+#
+#   check-package.sh CMAKE BINARY_DIR ZIP VERSION DOM_FILE DEBUG_FILE OBJDUMP NM ADDR2LINE \
+#                    PLANTED_DLL
 set -euo pipefail
 
 cmake_exe=$1
@@ -20,6 +29,7 @@ debug_file=$6
 objdump=$7
 nm=$8
 addr2line=$9
+planted_dll=${10}
 here=$(cd "$(dirname "$0")" && pwd)
 
 "$cmake_exe" --build "$binary_dir" --target package_zip
@@ -44,6 +54,19 @@ python3 "$here/../scripts/check-hardening.py" --objdump "$objdump" --stripped \
     "$app/MorvelRussia.dll" "$app/morvel-host.exe" "$app/morvel-score.exe"
 # sha256sum itself reads the sums file.
 (cd "$app" && sha256sum --check --strict --quiet SHA256SUMS)
+
+cp "$planted_dll" "$app/ODBC32.dll"
+cp "$planted_dll" "$app/PSAPI.DLL"
+# Fails when a program run loaded a planted DLL.
+check_planted() {
+    local mark
+    for mark in "$app"/*.loaded; do
+        if [ -e "$mark" ]; then
+            echo "$1 loaded the planted $(basename "$mark" .loaded) from its folder" >&2
+            exit 1
+        fi
+    done
+}
 
 sqlite3 "$tmp/log.db" <<'SQL'
 CREATE TABLE Log (
@@ -80,7 +103,10 @@ Total	     4	     4	     3	     4
 # A fresh prefix copied from the one the Wine runner keeps ready, without
 # settings from earlier runs.
 "$here/../scripts/wine-run" --copy-prefix "$WINEPREFIX"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
+# Wine takes its own odbc32 and psapi before a DLL of the program's folder;
+# native first is the order in which Windows looks for a DLL that is not one
+# of its KnownDLLs: the program's folder, then the system directory.
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;odbc32,psapi=n,b" WINEARCH=win32
 wine reg delete 'HKCU\Software\morvel-host' /f >/dev/null 2>&1 || true
 
 status=0
@@ -88,6 +114,7 @@ score_output=$(cd "$app" && env -u DISPLAY wine morvel-score.exe --sqlite ../../
     tr -d '\r') || status=$?
 # The wineserver started without a display; the host must get one of its own.
 wineserver -w
+check_planted morvel-score.exe
 if [ "$status" -ne 0 ] || [ "$score_output" != "$statistics" ]; then
     echo "morvel-score.exe from the package (status $status) printed:" >&2
     echo "$score_output" >&2
@@ -109,6 +136,7 @@ status=0
     wine morvel-host.exe --sqlite ../../log.db "$tmp/check.txt") 2>"$tmp/stderr" |
     tr -d '\r' > "$tmp/actual" || status=$?
 wineserver -w
+check_planted morvel-host.exe
 if [ "$status" -ne 0 ]; then
     echo "morvel-host.exe from the package exited with status $status" >&2
     cat "$tmp/stderr" >&2
@@ -119,3 +147,16 @@ if ! diff -u "$expected" "$tmp/actual"; then
     exit 1
 fi
 [ "$status" -eq 0 ]
+
+# No log: nothing has loaded the driver manager when the plug-in is loaded.
+status=0
+(cd "$app" && printf 'info\nresources\n' | xvfb-run -a -s "-screen 0 1920x1080x24" \
+    wine morvel-host.exe) 2>"$tmp/stderr" | tr -d '\r' > "$tmp/actual" || status=$?
+wineserver -w
+check_planted "morvel-host.exe without a log"
+if [ "$status" -ne 0 ] || ! grep -q '^info	Morvel Russia	' "$tmp/actual" ||
+        ! grep -Eq '^resources	[0-9]+	[0-9]+	[0-9]+$' "$tmp/actual"; then
+    echo "morvel-host.exe from the package without a log (status $status) printed:" >&2
+    cat "$tmp/actual" "$tmp/stderr" >&2
+    exit 1
+fi

@@ -10,6 +10,12 @@ they are compiled for Windows XP (_WIN32_WINNT=0x0501): they guard the newer
 functions by version, so one that is missing there came with a later Windows,
 where an XP loader refuses the program ("entry point not found"). A function
 imported by ordinal cannot be checked and fails too.
+
+A program (.exe) imports from KnownDLLs only (KNOWN_DLLS): Windows looks for
+any other DLL a program imports in the program's own folder first, where a
+DLL of that name from a download folder would be loaded instead. Such a
+library is loaded from the system directory at run time. A DLL's imports are
+not checked so: its host has loaded them before it.
 """
 
 import argparse
@@ -21,6 +27,16 @@ import tempfile
 
 # The headers that declare what the programs import.
 HEADERS = ["windows.h", "commctrl.h", "psapi.h", "sql.h", "sqlext.h"]
+
+# Windows XP's KnownDLLs (HKLM\System\CurrentControlSet\Control\Session
+# Manager\KnownDLLs) that a program may import, with msvcrt.dll, which the
+# session manager maps among them as an import of ole32.dll and oleaut32.dll
+# (a KnownDLL's imports are known too; later Windows list it themselves), and
+# ntdll.dll, which every process has loaded before its imports. psapi.dll
+# became one only with Windows 7, odbc32.dll never did.
+KNOWN_DLLS = {"advapi32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll",
+              "ntdll.dll", "ole32.dll", "oleaut32.dll", "rpcrt4.dll", "shell32.dll",
+              "user32.dll", "version.dll"}
 
 
 def imports(objdump, program):
@@ -83,6 +99,11 @@ def main():
         name = pathlib.Path(program).name
         if not entries:
             failures.append(f"{name}: no imports found (is it a Windows program?)")
+        if name.lower().endswith(".exe"):
+            for dll in sorted({dll for dll, _ in entries} - KNOWN_DLLS):
+                failures.append(f"{name}: imports {dll}, which is no KnownDLL: Windows looks "
+                                "for it beside the program first (load it from the system "
+                                "directory when the program runs)")
         for dll, fn in entries:
             if fn is None:
                 failures.append(f"{name}: imports {dll} by ordinal, which cannot be checked")

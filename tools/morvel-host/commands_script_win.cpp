@@ -22,7 +22,7 @@ std::string QuitCommand(Host&, const Command&, std::size_t) {
 // Ends the process at once, with the plug-in still loaded and running.
 std::string ExitCommand(Host& host, const Command&, std::size_t) {
     host.Print(host.Watch().TakeLines() + "exit\n");
-    ExitProcess(0);
+    host.EndProcess(0);
 }
 
 } // namespace morvel::host

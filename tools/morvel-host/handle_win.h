@@ -1,11 +1,11 @@
-// Ownership of the Windows handles morvel-host holds.
+// Ownership of the Windows handles morvel-host holds; the system's text for
+// an error code (SystemMessage) comes with it.
 #pragma once
 
 #include "contract/unique_handle.h"
+#include "db/system_library_win.h"
 
 #include <windows.h>
-
-#include <string>
 
 namespace morvel::host {
 
@@ -16,8 +16,5 @@ using WindowHandle = UniqueHandle<HWND, CloseWith<&::DestroyWindow>>;
 using MemoryDC = UniqueHandle<HDC, CloseWith<&::DeleteDC>>;
 // A bitmap, font or other GDI object the holder created (not a stock one).
 using GdiObject = UniqueHandle<HGDIOBJ, CloseWith<&::DeleteObject>>;
-
-// The system's text for an error code, without the trailing line break.
-std::string SystemMessage(DWORD code);
 
 } // namespace morvel::host

@@ -21,10 +21,16 @@ Contact HostContact(const loggen::Contact& c) {
 }
 
 Host::Host(Plugin& plugin, std::unique_ptr<odbc::Connection>& database, std::string connection,
-           RecordSettings settings, MessagePump& pump, MessageBoxWatch& watch)
+           RecordSettings settings, MessagePump& pump, MessageBoxWatch& watch, ScriptReader& reader)
     : m_plugin(plugin), m_connection(database), m_connectionString(std::move(connection)),
       m_database(database.get()), m_settings(std::move(settings)), m_pump(pump), m_watch(watch),
-      m_directory(ProgramDirectory()), m_queue([this](std::size_t index) { RunQueued(index); }) {}
+      m_reader(reader), m_directory(ProgramDirectory()),
+      m_queue([this](std::size_t index) { RunQueued(index); }) {}
+
+void Host::EndProcess(UINT status) {
+    m_reader.Stop();
+    ExitProcess(status);
+}
 
 void Host::Execute(std::string_view line, std::size_t number) {
     const KeepInQueue none(m_pump, 0);

@@ -9,6 +9,7 @@
 #include "tools/loggen/contacts.h"
 #include "tools/morvel-host/handle_win.h"
 #include "tools/morvel-host/plugin_win.h"
+#include "tools/morvel-host/reader_win.h"
 #include "tools/morvel-host/resources_win.h"
 #include "tools/morvel-host/script.h"
 #include "tools/morvel-host/window_win.h"
@@ -52,7 +53,7 @@ struct ResourcesSlot {
 class Host {
 public:
     Host(Plugin& plugin, std::unique_ptr<odbc::Connection>& database, std::string connection,
-         RecordSettings settings, MessagePump& pump, MessageBoxWatch& watch);
+         RecordSettings settings, MessagePump& pump, MessageBoxWatch& watch, ScriptReader& reader);
 
     // Runs one script line and prints what it gives, message boxes first.
     // Queued lines run when anything handles messages during the command.
@@ -74,6 +75,11 @@ public:
     void Finish();
 
     bool OutputFailed() const { return m_outputFailed; }
+
+    // Ends the process at once, as a logger that ends without stopping the
+    // plug-in: only the script's reading thread is stopped first, so that it
+    // does not run while the process ends.
+    [[noreturn]] void EndProcess(UINT status);
 
     // No message is handled between this command and the next one (as a
     // logger whose message loop has ended): the script loop skips its drain
@@ -135,6 +141,7 @@ private:
     RecordSettings m_settings;
     MessagePump& m_pump;
     MessageBoxWatch& m_watch;
+    ScriptReader& m_reader;
     const std::string m_directory;
     std::vector<std::unique_ptr<TQSOData>> m_keptRecords;
     HWND m_main = nullptr;

@@ -3,6 +3,7 @@
 // main thread, which also runs the message loop for the plug-in's windows.
 #include "contract/text.h"
 #include "db/odbc_connection.h"
+#include "db/system_library_win.h"
 #include "tools/morvel-host/host_win.h"
 #include "tools/morvel-host/plugin_win.h"
 #include "tools/morvel-host/reader_win.h"
@@ -108,6 +109,14 @@ int RunHost(const Options& options, ScriptReader& reader,
             std::unique_ptr<odbc::Connection>& database, const std::string& connection) {
     MessageBoxWatch watch;
     MessagePump pump;
+    // The plug-in imports ODBC32.dll, as a logger that hosts it has loaded it
+    // already: with the system directory's loaded first, that import takes
+    // it, and not a DLL of the name beside the program (and the plug-in).
+    // Without a driver manager the plug-in's load names what is missing.
+    try {
+        odbc::DriverManager();
+    } catch (const Error&) {
+    }
     Plugin plugin(options.plugin.empty() ? DefaultPluginPath() : options.plugin);
     RecordSettings settings;
     settings.connection =
@@ -116,7 +125,7 @@ int RunHost(const Options& options, ScriptReader& reader,
             : static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(database->Handle()));
     settings.table = options.table;
     settings.captionPrefix = options.captionPrefix;
-    Host host(plugin, database, connection, std::move(settings), pump, watch);
+    Host host(plugin, database, connection, std::move(settings), pump, watch, reader);
     return RunScript(reader, host, pump);
 }
 
@@ -159,6 +168,7 @@ int Run(const std::vector<std::string>& args) {
 } // namespace
 
 int main(int argc, char** argv) {
+    LeaveCurrentDirectoryOutOfDllSearch();
     SetUnhandledExceptionFilter(&ReportCrash);
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     // The output is compared byte for byte: LF only, whatever the console.

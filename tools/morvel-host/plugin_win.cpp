@@ -8,28 +8,6 @@
 
 namespace morvel::host {
 
-std::string SystemMessage(DWORD code) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message;
-    if (length != 0 && text != nullptr) {
-        message.assign(text, length);
-    }
-    if (text != nullptr) {
-        LocalFree(text);
-    }
-    while (!message.empty() && (message.back() == '\r' || message.back() == '\n' ||
-                                message.back() == ' ' || message.back() == '.')) {
-        message.pop_back();
-    }
-    if (message.empty()) {
-        message = "system error";
-    }
-    return message + " (error " + std::to_string(code) + ")";
-}
-
 namespace {
 
 // Casts an export to the contract's pointer type; a function pointer of one
@@ -46,6 +24,24 @@ Proc Find(HMODULE module, const char* name, std::vector<std::string>& missing) {
 
 DWORD WINAPI FreeOnThread(void* module) {
     return FreeLibrary(static_cast<HMODULE>(module)) ? 0 : 1;
+}
+
+// The path made absolute against the current directory: LoadLibrary would
+// look for a relative one in the program's folder and the system's first,
+// and the current directory is out of its search (main).
+std::string FullPath(const std::string& path) {
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()),
+                                              buffer.data(), nullptr);
+        if (length == 0) {
+            return path;
+        }
+        if (length < buffer.size()) {
+            return std::string(buffer.data(), length);
+        }
+        buffer.resize(length);
+    }
 }
 
 struct DelayedFree {
@@ -100,7 +96,7 @@ HANDLE StartThread(LPTHREAD_START_ROUTINE procedure, void* param) {
 
 } // namespace
 
-Plugin::Plugin(const std::string& path) : m_path(path) {
+Plugin::Plugin(const std::string& path) : m_path(path), m_fullPath(FullPath(path)) {
     Load();
 }
 
@@ -158,7 +154,7 @@ void Plugin::Load() {
         throw Error("the plug-in is loaded already");
     }
     const std::string& path = m_path;
-    ModuleHandle module(LoadLibraryA(path.c_str()));
+    ModuleHandle module(LoadLibraryA(m_fullPath.c_str()));
     if (!module) {
         throw Error("cannot load the plug-in " + path + ": " + SystemMessage(GetLastError()));
     }

@@ -14,8 +14,9 @@ namespace morvel::host {
 
 class Plugin {
 public:
-    // Loads the module and finds the six exports; throws Error naming the
-    // module and what is wrong (the system's reason, or the missing names).
+    // Loads the module (a relative path from the current directory) and finds
+    // the six exports; throws Error naming the module and what is wrong (the
+    // system's reason, or the missing names).
     // Unless Unload is called, the module then stays loaded until the process
     // ends: the plug-in's windows may outlive the script, and their code is
     // in it.
@@ -68,7 +69,8 @@ public:
 private:
     void Check() const;
 
-    std::string m_path;
+    std::string m_path;     // as given, for the messages
+    std::string m_fullPath; // what is loaded
     HMODULE m_module = nullptr;
     const void* m_address = nullptr; // of _Run, kept after Unload
     const void* m_base = nullptr;    // the module's base address, kept after Unload

@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace morvel::host {
@@ -24,9 +25,18 @@ struct ScriptReader::Shared {
     std::deque<std::string> lines;
     bool ended = false;
     std::string failure;
+    bool reading = false;   // the thread waits in ReadFile
+    bool stop = false;      // the script loop wants no more lines
+    bool abandoned = false; // the process ends without waiting for the thread
 };
 
 namespace {
+
+// How long Stop waits: for a read to return once cancelled, and for the
+// thread in all.
+constexpr DWORD kPollMs = 10;
+constexpr DWORD kCancelledReadMs = 500;
+constexpr DWORD kStopMs = 10000;
 
 class Locked {
 public:
@@ -41,17 +51,48 @@ private:
     CRITICAL_SECTION* m_section;
 };
 
-void ReadAll(const std::shared_ptr<ScriptReader::Shared>& shared) {
+// For the reading thread, with the lock held: whether to go on. Once the
+// process ends without waiting for it, the thread runs nothing more, not even
+// its own end (the loader's and the C runtime's thread detach would race the
+// end of the process), and is ended with the process.
+bool GoOn(ScriptReader::Shared& shared) {
+    if (shared.abandoned) {
+        LeaveCriticalSection(&shared.section);
+        for (;;) {
+            Sleep(INFINITE);
+        }
+    }
+    return !shared.stop;
+}
+
+void ReadAll(ScriptReader::Shared& shared) {
     LineSplitter splitter;
     std::vector<std::string> lines;
     std::string failure;
     std::vector<char> buffer(16384);
     for (;;) {
+        {
+            const Locked lock(shared);
+            if (!GoOn(shared)) {
+                return;
+            }
+            shared.reading = true;
+        }
         DWORD got = 0;
-        if (shared->input == nullptr ||
-            !ReadFile(shared->input, buffer.data(), static_cast<DWORD>(buffer.size()), &got,
-                      nullptr)) {
-            const DWORD error = shared->input == nullptr ? ERROR_BROKEN_PIPE : GetLastError();
+        const bool read = shared.input != nullptr &&
+                          ReadFile(shared.input, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                   &got, nullptr) != FALSE;
+        const DWORD error = read                      ? ERROR_SUCCESS
+                            : shared.input == nullptr ? ERROR_BROKEN_PIPE
+                                                      : GetLastError();
+        {
+            const Locked lock(shared);
+            shared.reading = false;
+            if (!GoOn(shared)) {
+                return;
+            }
+        }
+        if (!read) {
             if (error != ERROR_BROKEN_PIPE && error != ERROR_HANDLE_EOF) {
                 failure = "cannot read the script: " + SystemMessage(error);
             }
@@ -62,38 +103,58 @@ void ReadAll(const std::shared_ptr<ScriptReader::Shared>& shared) {
         }
         splitter.Feed(std::string_view(buffer.data(), got), lines);
         if (!lines.empty()) {
-            const Locked lock(*shared);
+            const Locked lock(shared);
+            if (!GoOn(shared)) {
+                return;
+            }
             for (std::string& line : lines) {
-                shared->lines.push_back(std::move(line));
+                shared.lines.push_back(std::move(line));
             }
             lines.clear();
-            SetEvent(shared->ready.Get());
+            SetEvent(shared.ready.Get());
         }
     }
     const std::optional<std::string> last = splitter.Finish();
-    const Locked lock(*shared);
-    if (last) {
-        shared->lines.push_back(*last);
+    const Locked lock(shared);
+    if (!GoOn(shared)) {
+        return;
     }
-    shared->failure = failure;
-    shared->ended = true;
-    SetEvent(shared->ready.Get());
+    if (last) {
+        shared.lines.push_back(*last);
+    }
+    shared.failure = failure;
+    shared.ended = true;
+    SetEvent(shared.ready.Get());
 }
 
 // The thread's procedure; param is a std::shared_ptr<Shared> of its own.
 DWORD WINAPI ReadAllCaught(void* param) {
     const std::unique_ptr<std::shared_ptr<ScriptReader::Shared>> owned(
         static_cast<std::shared_ptr<ScriptReader::Shared>*>(param));
-    const std::shared_ptr<ScriptReader::Shared>& shared = *owned;
+    ScriptReader::Shared& shared = **owned;
     try {
         ReadAll(shared);
     } catch (const std::exception& e) {
-        const Locked lock(*shared);
-        shared->failure = std::string("cannot read the script: ") + e.what();
-        shared->ended = true;
-        SetEvent(shared->ready.Get());
+        const Locked lock(shared);
+        if (GoOn(shared)) {
+            shared.failure = std::string("cannot read the script: ") + e.what();
+            shared.ended = true;
+            SetEvent(shared.ready.Get());
+        }
     }
     return 0;
+}
+
+// Makes the thread's ReadFile return where the system can (Windows Vista and
+// later); whether it was asked to.
+bool CancelRead(HANDLE thread) {
+    using CancelSynchronousIoProc = BOOL(WINAPI*)(HANDLE);
+    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    const auto cancel =
+        kernel == nullptr ? nullptr
+                          : reinterpret_cast<CancelSynchronousIoProc>(reinterpret_cast<void (*)()>(
+                                GetProcAddress(kernel, "CancelSynchronousIo")));
+    return cancel != nullptr && cancel(thread) != FALSE;
 }
 
 } // namespace
@@ -115,16 +176,22 @@ ScriptReader::ScriptReader(const std::string& path) : m_shared(std::make_shared<
     if (!m_shared->ready) {
         throw Error("cannot read the script: " + SystemMessage(GetLastError()));
     }
-    auto param = std::make_unique<std::shared_ptr<Shared>>(m_shared);
-    const HANDLE thread = CreateThread(nullptr, 0, &ReadAllCaught, param.get(), 0, nullptr);
-    if (thread == nullptr) {
-        throw Error("cannot read the script: " + SystemMessage(GetLastError()));
-    }
-    param.release(); // the thread's now
-    CloseHandle(thread);
+}
+
+ScriptReader::~ScriptReader() {
+    Stop();
 }
 
 ScriptReader::State ScriptReader::Next(std::string& line) {
+    if (!m_thread && !m_stopped) {
+        auto param = std::make_unique<std::shared_ptr<Shared>>(m_shared);
+        const HANDLE thread = CreateThread(nullptr, 0, &ReadAllCaught, param.get(), 0, nullptr);
+        if (thread == nullptr) {
+            throw Error("cannot read the script: " + SystemMessage(GetLastError()));
+        }
+        param.release(); // the thread's now
+        m_thread = KernelHandle(thread);
+    }
     const Locked lock(*m_shared);
     if (!m_shared->lines.empty()) {
         line = std::move(m_shared->lines.front());
@@ -141,6 +208,37 @@ HANDLE ScriptReader::Ready() const {
 std::string ScriptReader::Failure() const {
     const Locked lock(*m_shared);
     return m_shared->failure;
+}
+
+void ScriptReader::Stop() noexcept {
+    if (!m_thread || std::exchange(m_stopped, true)) {
+        return;
+    }
+    {
+        const Locked lock(*m_shared);
+        m_shared->stop = true;
+    }
+    const DWORD start = GetTickCount();
+    bool cancelled = false;
+    DWORD cancelledAt = 0;
+    while (WaitForSingleObject(m_thread.Get(), kPollMs) == WAIT_TIMEOUT) {
+        const Locked lock(*m_shared);
+        const DWORD now = GetTickCount();
+        bool wait = now - start < kStopMs;
+        if (m_shared->reading) {
+            if (!cancelled) {
+                cancelled = true;
+                cancelledAt = now;
+                wait = CancelRead(m_thread.Get());
+            } else {
+                wait = now - cancelledAt < kCancelledReadMs;
+            }
+        }
+        if (!wait) {
+            m_shared->abandoned = true;
+            return;
+        }
+    }
 }
 
 } // namespace morvel::host

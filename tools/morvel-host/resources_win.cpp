@@ -1,6 +1,7 @@
 #include "tools/morvel-host/resources_win.h"
 
 #include "contract/text.h"
+#include "db/system_library_win.h"
 #include "tools/morvel-host/handle_win.h"
 
 #include <psapi.h>
@@ -83,6 +84,24 @@ std::uint64_t CountUserObjects() {
     return objects;
 }
 
+// GetProcessMemoryInfo of psapi.dll, loaded from the system directory on the
+// first use: Windows XP keeps psapi.dll out of its KnownDLLs, so an import of
+// it would be looked for beside the program first.
+using GetProcessMemoryInfoProc = BOOL(WINAPI*)(HANDLE, PROCESS_MEMORY_COUNTERS*, DWORD);
+
+GetProcessMemoryInfoProc ProcessMemoryInfo() {
+    static const GetProcessMemoryInfoProc proc = [] {
+        const HMODULE psapi = LoadSystemLibrary("psapi.dll");
+        const auto found = reinterpret_cast<GetProcessMemoryInfoProc>(
+            reinterpret_cast<void (*)()>(GetProcAddress(psapi, "GetProcessMemoryInfo")));
+        if (found == nullptr) {
+            throw Error("psapi.dll does not export GetProcessMemoryInfo");
+        }
+        return found;
+    }();
+    return proc;
+}
+
 } // namespace
 
 Resources MeasureResources() {
@@ -100,7 +119,13 @@ Resources MeasureResources() {
     }
     PROCESS_MEMORY_COUNTERS_EX memory{};
     memory.cb = sizeof memory;
-    if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+    GetProcessMemoryInfoProc getProcessMemoryInfo = nullptr;
+    try {
+        getProcessMemoryInfo = ProcessMemoryInfo();
+    } catch (const Error& e) {
+        throw Error(std::string("resources: cannot read the memory counters: ") + e.what());
+    }
+    if (!getProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
                               sizeof memory)) {
         throw Error("resources: cannot read the memory counters: " + SystemMessage(GetLastError()));
     }

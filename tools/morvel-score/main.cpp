@@ -4,7 +4,7 @@
 #include "db/odbc_connection.h"
 #include "db/odbc_query.h"
 #include "session/recalc.h"
-#include "tools/platform_keys.h"
+#include "tools/platform.h"
 
 #include <cstdio>
 #include <cstring>
@@ -99,7 +99,7 @@ int Run(int argc, char** argv) {
             connection = odbc::SqliteConnectionString(sqliteFile);
         }
         odbc::Connection db(connection);
-        odbc::OdbcLogQuery query(db.Handle());
+        odbc::OdbcLogQuery query(db.Handle(), db.QueryApi());
         auto record = std::make_unique<TQSOData>();
         std::memset(record.get(), 0, sizeof(TQSOData));
         record->TableName.Assign(table);
@@ -119,5 +119,6 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    LimitLibrarySearch();
     return Run(argc, argv);
 }

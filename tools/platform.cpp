@@ -1,9 +1,11 @@
-#include "tools/platform_keys.h"
+#include "tools/platform.h"
 
 namespace morvel {
 
 const KeyEquality& PlatformKeyEquality() {
     return CLibraryKeyEquality();
 }
+
+void LimitLibrarySearch() {}
 
 } // namespace morvel

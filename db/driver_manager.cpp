@@ -1,0 +1,13 @@
+// The driver manager the native build links (unixODBC).
+#include "db/odbc_api.h"
+#include "db/odbc_connection.h"
+
+namespace morvel::odbc {
+
+const ConnectionApi& DriverManager() {
+    static const ConnectionApi api = {RealApi(), &::SQLSetEnvAttr, &::SQLDriverConnect,
+                                      &::SQLDisconnect};
+    return api;
+}
+
+} // namespace morvel::odbc

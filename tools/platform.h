@@ -1,0 +1,17 @@
+// What a portable tool does differently on the platform it runs on: Windows
+// in platform_win.cpp, the C library's ways elsewhere (platform.cpp).
+#pragma once
+
+#include "scoring/keys.h"
+
+namespace morvel {
+
+// The worked-list key equality: the user locale's on Windows, the C
+// library's elsewhere.
+const KeyEquality& PlatformKeyEquality();
+
+// On Windows, takes the current directory out of the folders searched for
+// DLLs (db/system_library_win.h); nothing elsewhere. First thing in main.
+void LimitLibrarySearch();
+
+} // namespace morvel

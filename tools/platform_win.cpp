@@ -1,0 +1,15 @@
+#include "tools/platform.h"
+
+#include "db/system_library_win.h"
+
+namespace morvel {
+
+const KeyEquality& PlatformKeyEquality() {
+    return UserLocaleKeyEquality();
+}
+
+void LimitLibrarySearch() {
+    LeaveCurrentDirectoryOutOfDllSearch();
+}
+
+} // namespace morvel
