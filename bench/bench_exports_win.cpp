@@ -1,5 +1,8 @@
 // Per-call cost of _AddQSO, _GetScore and _GrabNumber through the real exports
-// of MorvelRussia.dll, with a register of 1,000 and of 100,000 contacts.
+// of MorvelRussia.dll, with a register of 1,000 and of 100,000 contacts; and
+// the cost of a contact logged while the multiplier check window is open (the
+// contact and the messages it leaves handled, as a host's loop does), as a
+// ratio to the same without the window.
 // (Google Benchmark has no mingw build here; this harness reports the same
 // kind of figure: the median per-call time over several timed batches.)
 //
@@ -51,10 +54,16 @@ double PerCall(int batches, int batch, Call call) {
 
 struct Figures {
     double add, score, grab;
+    double logged = 0; // _AddQSO and the messages it leaves
 };
 
+// The system menu command of the main window that opens the multiplier check.
+constexpr WPARAM kMultiplierCheckCommand = 0x1010;
+
+// With logged, only the contact and its messages, with or without the
+// multiplier check open.
 Figures Measure(const Exports& e, void* connection, std::size_t registerSize, int batches,
-                int batch) {
+                int batch, bool logged = false, bool checkOpen = false) {
     const auto log = loggen::Generate(
         {registerSize + static_cast<std::size_t>(batches * batch), registerSize + 11, 0.0});
     auto rec = std::make_unique<TQSOData>();
@@ -62,8 +71,12 @@ Figures Measure(const Exports& e, void* connection, std::size_t registerSize, in
     rec->SetConnectionValue(
         static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(connection)));
     rec->TableName.Assign("Log");
-    e.run(0, rec.get());
+    const HWND main = reinterpret_cast<HWND>(e.run(0, rec.get()));
     Pump();
+    if (checkOpen) {
+        SendMessageA(main, WM_SYSCOMMAND, kMultiplierCheckCommand, 0);
+        Pump();
+    }
     for (std::size_t i = 0; i < registerSize; ++i) {
         loggen::FillRecord(*rec, log[i]);
         e.addQSO(rec.get());
@@ -71,6 +84,16 @@ Figures Measure(const Exports& e, void* connection, std::size_t registerSize, in
     Pump();
     ShortString number;
     Figures f{};
+    if (logged) {
+        f.logged = PerCall(batches, batch, [&](int i) {
+            loggen::FillRecord(*rec, log[registerSize + static_cast<std::size_t>(i)]);
+            e.addQSO(rec.get());
+            Pump();
+        });
+        e.release();
+        Pump();
+        return f;
+    }
     f.score = PerCall(batches, batch, [&](int i) {
         loggen::FillRecord(*rec, log[static_cast<std::size_t>(i) % log.size()]);
         e.getScore(rec.get());
@@ -138,6 +161,14 @@ int main(int argc, char** argv) {
             std::printf("%-10s %12.2f %12.2f %12.2f\n", "ratio", all[1].add / all[0].add,
                         all[1].score / all[0].score, all[1].grab / all[0].grab);
         }
+        // A contact and its messages, with the multiplier check open and without.
+        const std::size_t size = quick ? 1000 : 10000;
+        const int loggedBatch = quick ? 20 : 100;
+        const Figures plain = Measure(e, db.Handle(), size, batches, loggedBatch, true);
+        const Figures check = Measure(e, db.Handle(), size, batches, loggedBatch, true, true);
+        std::printf("\n_AddQSO and its messages, register of %zu: %.2f us; with the multiplier "
+                    "check open: %.2f us; ratio %.2f\n",
+                    size, plain.logged, check.logged, check.logged / plain.logged);
     } catch (const std::exception& ex) {
         std::fprintf(stderr, "%s\n", ex.what());
         std::remove(file.c_str());

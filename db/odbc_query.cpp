@@ -63,6 +63,11 @@ void OdbcLogQuery::Open(const std::string& sql) {
     }
     SQLHANDLE statement = SQL_NULL_HANDLE;
     const SQLRETURN allocated = m_api->AllocHandle(SQL_HANDLE_STMT, m_connection, &statement);
+    if (allocated == SQL_INVALID_HANDLE) {
+        // No connection at all, or one already freed: the driver manager
+        // knows no such handle and has nothing more to say.
+        throw Error(kNoConnectionMessage);
+    }
     if (!SQL_SUCCEEDED(allocated) || statement == SQL_NULL_HANDLE) {
         throw Error(Diagnostic(*m_api, SQL_HANDLE_DBC, m_connection, allocated));
     }

@@ -12,6 +12,11 @@ namespace morvel::odbc {
 
 struct Api;
 
+// The failure of a query on a connection handle the driver manager does not
+// know (SQL_INVALID_HANDLE: none was given, or it is closed).
+inline constexpr const char* kNoConnectionMessage =
+    "The logging program's database connection is not open (ODBC return code -2)";
+
 // Runs its SELECT on a statement of its own, forward-only and read-only, on a
 // connection that belongs to somebody else: it never changes, commits on or
 // closes that connection.

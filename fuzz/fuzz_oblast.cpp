@@ -77,7 +77,7 @@ void CheckGrab(const std::vector<std::string>& lines, TQSOData& rec, std::string
 }
 
 void CheckCodes(const std::vector<std::string>& lines) {
-    const std::vector<std::string> codes = ui::DomListCodes(lines);
+    const std::vector<std::string> codes = DomListCodes(lines);
     std::size_t withEquals = 0;
     for (const std::string& line : lines) {
         withEquals += line.find('=') != std::string::npos ? 1 : 0;

@@ -197,7 +197,10 @@ SQLRETURN ErrorAnswer(std::uint8_t d, std::optional<std::string>& diagnostic, bo
         break;
     default:
         rc = SQL_INVALID_HANDLE;
-        message = "Database error (ODBC return code -2)";
+        // A statement refused with no such handle: the connection is no open one.
+        message = std::string(function) == "SQLAllocHandle"
+                      ? odbc::kNoConnectionMessage
+                      : "Database error (ODBC return code -2)";
         break;
     }
     if (fatal && !g.mustFail) {

@@ -131,4 +131,16 @@ std::vector<std::string> LoadDomLines(const FileSystem& fs, std::string_view hos
     return SplitDomLines(contents.bytes);
 }
 
+std::vector<std::string> DomListCodes(const std::vector<std::string>& domLines) {
+    std::vector<std::string> codes;
+    for (const std::string& line : domLines) {
+        const std::size_t eq = line.find('=');
+        if (eq == std::string::npos) {
+            continue;
+        }
+        codes.emplace_back(Trim(std::string_view(line).substr(eq + 1, 4)));
+    }
+    return codes;
+}
+
 } // namespace morvel

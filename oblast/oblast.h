@@ -24,6 +24,11 @@ std::vector<std::string> SplitDomLines(std::string_view bytes);
 // containing the main prefix decides.
 std::string GrabObl(const std::vector<std::string>& domLines, const TQSOData& rec);
 
+// The oblast codes of the lines, as the multipliers window lists them: for
+// every line holding "=", the up to four characters after the first "=",
+// trimmed; lines without "=" give nothing.
+std::vector<std::string> DomListCodes(const std::vector<std::string>& domLines);
+
 // The host program's directory (everything up to its last '\', '/' or ':')
 // followed by "Plugins\Russiaobl.dom".
 std::string DomFilePath(std::string_view hostProgramPath);

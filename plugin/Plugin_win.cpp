@@ -9,6 +9,7 @@
 #include "plugin/unload_win.h"
 #include "ui/MainForm_win.h"
 #include "ui/domlist_win.h"
+#include "ui/multcheck_win.h"
 #include "ui/plugin_state_win.h"
 
 #include <exception>
@@ -56,7 +57,8 @@ MORVEL_REGISTER std::uintptr_t MorvelRunBody(std::int32_t /*ignored*/,
         SavedAppHandle = ApplicationHandle;
         if (MainWindow == nullptr) {
             try {
-                MainWindow = TfmMainForm::Create(data, &TfmDomList::btnOBL1Click);
+                MainWindow = TfmMainForm::Create(
+                    data, ViewOpeners{&TfmDomList::btnOBL1Click, &TfmMultCheck::Open});
             } catch (const std::exception& e) {
                 // The host is no C++ program: the failure is shown, not thrown.
                 ShowFailure(e.what());
@@ -89,6 +91,7 @@ MORVEL_REGISTER void MorvelGrabNumberBody(const TQSOData* data, ShortString* num
         try {
             CopyRecord(WorkingRecord, data);
             if (MainWindow != nullptr) {
+                MainWindow->Session().StationTyped(WorkingRecord);
                 code = MainWindow->Session().GrabOblast(WorkingRecord);
             }
         } catch (...) {
@@ -102,7 +105,7 @@ MORVEL_REGISTER void MorvelReleaseBody() noexcept {
     EnterExport<void>(false, [] {
         ApplicationHandle = SavedAppHandle;
         if (TfmMainForm* form = MainWindow) {
-            MainWindow = nullptr;
+            ForgetMainWindow(form);
             form->ScheduleRelease();
         }
     });

@@ -96,7 +96,7 @@ void UnloadModule() {
         }
     }
     win::UnregisterWindowClasses();
-    MainWindow = nullptr;
+    ForgetMainWindow(nullptr);
     win::ReleaseActivationContext();
 }
 

@@ -79,6 +79,7 @@ int TScoring::CountQSO(const TQSOData& rec, bool add) {
     }
     // The duplicate test and the booking in one look at the register.
     if (!AddQSOToList(rec)) {
+        ++m_duplicates;
         return kDuplicate;
     }
 
@@ -109,6 +110,7 @@ void TScoring::Clear() {
     m_bandIndex.Clear();
     m_oblWorked.Clear();
     m_dxccWorked.Clear();
+    m_duplicates = 0;
 }
 
 } // namespace morvel

@@ -92,6 +92,8 @@ public:
     }
 
     const TQSOList& QSOList() const { return m_qsoList; }
+    // The contacts CountQSO met as duplicates when adding, since the last Clear.
+    std::int32_t Duplicates() const { return m_duplicates; }
     const std::vector<TStatistic>& StatList() const { return m_statList; }
     const WorkedList& OblWorked() const { return m_oblWorked; }
     const WorkedList& DxccWorked() const { return m_dxccWorked; }
@@ -107,6 +109,7 @@ private:
     std::string m_key;
     WorkedList m_oblWorked;
     WorkedList m_dxccWorked;
+    std::int32_t m_duplicates = 0;
     std::function<void(const TQSOData&)> m_bandFollower;
 };
 

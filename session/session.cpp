@@ -19,8 +19,9 @@ struct Session::State {
 };
 
 Session::Session(SessionPort& port, const KeyEquality& keys, std::unique_ptr<LogQuery> query,
-                 std::vector<std::string> domLines)
-    : m_port(port), m_state(std::make_unique<State>(keys, std::move(query), std::move(domLines))) {
+                 std::vector<std::string> domLines, std::string domFilePath)
+    : m_port(port), m_state(std::make_unique<State>(keys, std::move(query), std::move(domLines))),
+      m_domFilePath(std::move(domFilePath)) {
     // Every counted contact takes an open multipliers window to its band.
     m_state->scoring.SetBandFollower([this](const TQSOData& rec) { FollowBand(rec); });
 }
@@ -31,6 +32,10 @@ Session::~Session() {
         view->SessionEnded();
     }
     m_views.clear();
+    for (CheckView* view : std::vector<CheckView*>(m_checks)) {
+        view->SessionEnded();
+    }
+    m_checks.clear();
 }
 
 Session::Busy::Busy(Session& session) : m_session(session) {
@@ -61,6 +66,9 @@ std::int32_t Session::AddQSO(const TQSOData& rec) {
     }
     const std::int32_t result = m_state->scoring.CountQSO(rec, true);
     m_port.StatisticChanged();
+    for (CheckView* view : m_checks) {
+        view->ContactCounted(rec, result);
+    }
     return result;
 }
 
@@ -81,7 +89,16 @@ void Session::RecalcStatistic(TQSOData& rec) {
         Recalc recalc{m_state->scoring, rec, *m_state->logQuery, m_port, m_recalcEnabled};
         ExecuteRecalcStatistic(recalc);
     } catch (const std::exception& e) {
+        StateChanged();
         m_port.ShowFailure(e.what());
+        return;
+    }
+    StateChanged();
+}
+
+void Session::StateChanged() {
+    for (CheckView* view : m_checks) {
+        view->StateChanged();
     }
 }
 
@@ -130,6 +147,7 @@ void Session::DropState() {
     if (m_state) {
         m_state->logQuery->Close();
         m_state.reset();
+        StateChanged();
     }
 }
 
@@ -138,6 +156,9 @@ void Session::SelectBand(int n) {
         view->ShowBand(n);
     }
     StoreBand(n);
+    for (CheckView* check : m_checks) {
+        check->StationChanged();
+    }
 }
 
 void Session::StoreBand(int n) {
@@ -176,6 +197,28 @@ BandView* Session::OpenView() const {
         }
     }
     return nullptr;
+}
+
+void Session::AttachCheck(CheckView& view) {
+    m_checks.push_back(&view);
+}
+
+void Session::DetachCheck(const CheckView& view) {
+    std::erase(m_checks, &view);
+}
+
+void Session::StationTyped(const TQSOData& rec) {
+    if (!m_typed) {
+        m_typed = std::make_unique<TQSOData>();
+    }
+    CopyRecord(*m_typed, &rec);
+    for (CheckView* view : m_checks) {
+        view->StationChanged();
+    }
+}
+
+const TScoring* Session::Scoring() const {
+    return m_state && !m_released ? &m_state->scoring : nullptr;
 }
 
 const std::vector<std::string>* Session::DomLines() const {

@@ -41,12 +41,38 @@ public:
     virtual void SessionEnded() = 0;
 };
 
+// A window that shows the whole scoring state: the multiplier check.
+class CheckView {
+public:
+    virtual ~CheckView() = default;
+
+    // A contact the exports counted (the result as _AddQSO answers it).
+    virtual void ContactCounted(const TQSOData& rec, std::int32_t result) = 0;
+    // The state was rebuilt by a recalculation, or dropped.
+    virtual void StateChanged() = 0;
+    // The station being typed, or the band chosen in the multipliers window,
+    // changed.
+    virtual void StationChanged() = 0;
+    // The session ends: the view goes with it, now.
+    virtual void SessionEnded() = 0;
+};
+
+class Session;
+
+// How the windows open the views of a session: the plug-in, which knows them
+// all, gives them to the main window's session, so that no window includes
+// another.
+struct ViewOpeners {
+    void (*multipliers)(Session& session) = nullptr; // btnOBL1Click
+    void (*check)(Session& session) = nullptr;       // the multiplier check
+};
+
 class Session {
 public:
-    // domLines: the oblast file's lines; query: the log query on the host's
-    // connection.
+    // domLines: the oblast file's lines, read from domFilePath (none when
+    // there was no file); query: the log query on the host's connection.
     Session(SessionPort& port, const KeyEquality& keys, std::unique_ptr<LogQuery> query,
-            std::vector<std::string> domLines);
+            std::vector<std::string> domLines, std::string domFilePath);
     // Ends every view, a closed one still waiting for its destruction too.
     ~Session();
     Session(const Session&) = delete;
@@ -119,9 +145,25 @@ public:
     void DetachView(const BandView& view);
     BandView* OpenView() const;
 
+    void SetOpeners(const ViewOpeners& openers) { m_openers = openers; }
+    const ViewOpeners& Openers() const { return m_openers; }
+
+    // The check views read the session from AttachCheck until DetachCheck.
+    void AttachCheck(CheckView& view);
+    void DetachCheck(const CheckView& view);
+    const std::vector<CheckView*>& CheckViews() const { return m_checks; }
+
+    // The station being typed: the record of the last _GetScore or
+    // _GrabNumber (a copy); nothing until one came.
+    void StationTyped(const TQSOData& rec);
+    const TQSOData* TypedRecord() const { return m_typed.get(); }
+
     // What the views read: nothing once released or without scoring state.
     const std::vector<std::string>* DomLines() const;
     const WorkedList* OblWorked() const;
+    const TScoring* Scoring() const;
+    // Where the oblast file was looked for.
+    const std::string& DomFilePath() const { return m_domFilePath; }
     // The statistics as counted (for the text): nothing without state.
     const std::vector<TStatistic>* StatList() const;
 
@@ -129,6 +171,7 @@ private:
     struct State;
 
     void FollowBand(const TQSOData& rec);
+    void StateChanged();
     void StoreBand(int n);
     void LeaveBusy();
 
@@ -136,6 +179,10 @@ private:
     std::unique_ptr<State> m_state;
     std::string m_currentBand = "0";
     std::vector<BandView*> m_views;
+    std::vector<CheckView*> m_checks;
+    ViewOpeners m_openers;
+    std::unique_ptr<TQSOData> m_typed;
+    std::string m_domFilePath;
     int m_busy = 0;
     bool m_recalcEnabled = true;
     bool m_showing = false;

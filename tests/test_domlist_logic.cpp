@@ -7,15 +7,6 @@
 namespace morvel::ui {
 namespace {
 
-TEST(DomListCodes, UpToFourCharactersAfterTheFirstEquals) {
-    const std::vector<std::string> lines = {"UA1A=SP",     "UA3A=MA",   "no separator",
-                                            "UA3B=MOSCOW", "UA9A= cb ", "x=y=z",
-                                            "UA1B=SP",     "=",         "UA0A=\tKK"};
-    EXPECT_EQ(DomListCodes(lines),
-              (std::vector<std::string>{"SP", "MA", "MOSC", "cb", "y=z", "SP", "", "KK"}));
-    EXPECT_TRUE(DomListCodes({}).empty());
-}
-
 TEST(Panel2Resize, EvenButtonsTheLastEndingFourPixelsShort) {
     const auto l = Panel2Resize(327, 18);
     ASSERT_TRUE(l);

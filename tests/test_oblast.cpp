@@ -284,5 +284,14 @@ TEST(LoadDomLines, UnreadableOrTooLargeFileFailsWithItsFullPath) {
     }
 }
 
+TEST(DomListCodes, UpToFourCharactersAfterTheFirstEquals) {
+    const std::vector<std::string> lines = {"UA1A=SP",     "UA3A=MA",   "no separator",
+                                            "UA3B=MOSCOW", "UA9A= cb ", "x=y=z",
+                                            "UA1B=SP",     "=",         "UA0A=\tKK"};
+    EXPECT_EQ(DomListCodes(lines),
+              (std::vector<std::string>{"SP", "MA", "MOSC", "cb", "y=z", "SP", "", "KK"}));
+    EXPECT_TRUE(DomListCodes({}).empty());
+}
+
 } // namespace
 } // namespace morvel

@@ -588,7 +588,11 @@ public:
                     EXPECT_EQ(*failure, "Database error (ODBC return code -1)");
                     break;
                 case Fault::InvalidHandle:
-                    EXPECT_EQ(*failure, "Database error (ODBC return code -2)");
+                    // A statement the connection cannot give: the connection
+                    // is no open one.
+                    EXPECT_EQ(*failure, seen.failed == kAllocHandle
+                                            ? odbc::kNoConnectionMessage
+                                            : "Database error (ODBC return code -2)");
                     break;
                 default:
                     ADD_FAILURE() << "unexpected failure " << *failure;

@@ -75,7 +75,7 @@ struct Harness {
         query->rows = {Contact("UA3AAA", "14", "CW", "599 MA", "UA1"),
                        Contact("DL1XX", "7", "CW", "599 001", "DL")};
         session = std::make_unique<Session>(port, CLibraryKeyEquality(), std::move(rows),
-                                            std::vector<std::string>{"UA3A=MA"});
+                                            std::vector<std::string>{"UA3A=MA"}, "Russiaobl.dom");
         port.session = session.get();
         view.log = &port.log;
     }

@@ -21,6 +21,8 @@ namespace morvel {
 namespace {
 
 constexpr UINT kFlushTextMessage = WM_APP + 2;
+constexpr UINT_PTR kAutoRecalcTimer = 1;
+constexpr UINT kAutoRecalcMilliseconds = 5 * 60 * 1000;
 
 HFONT MakeFont(int height, int dpi, BYTE charset, BYTE pitch, const char* face) {
     return CreateFontA(ui::Scale(height, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charset,
@@ -44,15 +46,13 @@ HWND MakeControl(const char* className, const char* text, DWORD style, DWORD exS
 TfmMainForm::TfmMainForm() = default;
 
 TfmMainForm::~TfmMainForm() {
-    if (MainWindow == this) {
-        MainWindow = nullptr;
-    }
+    ForgetMainWindow(this);
 }
 
-TfmMainForm* TfmMainForm::Create(const TQSOData* data, MultipliersOpener openMultipliers) {
+TfmMainForm* TfmMainForm::Create(const TQSOData* data, const ViewOpeners& openers) {
     auto* form = new TfmMainForm();
     try {
-        form->Construct(data, openMultipliers);
+        form->Construct(data, openers);
     } catch (...) {
         if (form->Handle() != nullptr) {
             DestroyWindow(form->Handle()); // deletes the object at WM_NCDESTROY
@@ -64,8 +64,7 @@ TfmMainForm* TfmMainForm::Create(const TQSOData* data, MultipliersOpener openMul
     return form;
 }
 
-void TfmMainForm::Construct(const TQSOData* data, MultipliersOpener openMultipliers) {
-    m_openMultipliers = openMultipliers;
+void TfmMainForm::Construct(const TQSOData* data, const ViewOpeners& openers) {
     CreateForm({ui::kMainFormClass, "Morvel Russia", ui::kMainLeft, ui::kMainTop,
                 ui::kMainClientWidth, ui::kMainClientHeight});
     // From here on the exports and the window read the contact from the
@@ -79,10 +78,13 @@ void TfmMainForm::Construct(const TQSOData* data, MultipliersOpener openMultipli
     void* connection =
         reinterpret_cast<void*>(static_cast<std::uintptr_t>(WorkingRecord.ConnectionValue()));
     SessionPort& port = *this;
-    m_session = std::make_unique<morvel::Session>(port, UserLocaleKeyEquality(),
-                                                  std::make_unique<odbc::OdbcLogQuery>(connection),
-                                                  LoadDomLines(WinFileSystem(), HostProgramPath()));
+    const std::string hostProgram = HostProgramPath();
+    m_session = std::make_unique<morvel::Session>(
+        port, UserLocaleKeyEquality(), std::make_unique<odbc::OdbcLogQuery>(connection),
+        LoadDomLines(WinFileSystem(), hostProgram), DomFilePath(hostProgram));
+    m_session->SetOpeners(openers);
     m_storage.KeepCurrentBandIn(m_session->CurrentBand());
+    ApplyChoices();
 }
 
 void TfmMainForm::MakeControls() {
@@ -95,6 +97,47 @@ void TfmMainForm::MakeControls() {
                                  m_panel, ui::kRecalcButtonId, m_formFont.Get());
     m_multipliersButton = MakeControl("BUTTON", "Multipliers", BS_PUSHBUTTON | WS_TABSTOP, 0,
                                       m_panel, ui::kMultipliersButtonId, m_formFont.Get());
+    AddMenuItem(kMenuMultiplierCheck, "Multiplier check");
+    AddMenuItem(kMenuAlwaysOnTop, "Always on top", true);
+    AddMenuItem(kMenuRecalcEvery5Minutes, "Recalculate every 5 minutes", false);
+}
+
+void TfmMainForm::ApplyChoices() {
+    ApplyOnTop(ui::Choice::MainOnTop, ui::ReadChoice(ui::Choice::MainOnTop), false);
+    SetAutoRecalc(ui::ReadChoice(ui::Choice::RecalcEvery5Minutes), false);
+}
+
+void TfmMainForm::SetAutoRecalc(bool on, bool store) {
+    if (on) {
+        SetTimer(Handle(), kAutoRecalcTimer, kAutoRecalcMilliseconds, nullptr);
+    } else {
+        KillTimer(Handle(), kAutoRecalcTimer);
+    }
+    m_autoRecalc = on;
+    CheckMenuItem(kMenuRecalcEvery5Minutes, on);
+    if (store) {
+        ui::WriteChoice(ui::Choice::RecalcEvery5Minutes, on);
+    }
+}
+
+// The plug-in's items of the system menu; false for any other command.
+bool TfmMainForm::OnMenuCommand(UINT command) {
+    switch (command) {
+    case kMenuMultiplierCheck:
+        if (m_session != nullptr && m_session->Openers().check != nullptr) {
+            m_session->Openers().check(*m_session);
+        }
+        return true;
+    case kMenuAlwaysOnTop:
+        ApplyOnTop(ui::Choice::MainOnTop,
+                   (GetWindowLongPtrA(Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) == 0, true);
+        return true;
+    case kMenuRecalcEvery5Minutes:
+        SetAutoRecalc(!m_autoRecalc, true);
+        return true;
+    default:
+        return false;
+    }
 }
 
 void TfmMainForm::MakeFonts() {
@@ -264,10 +307,9 @@ void TfmMainForm::OnCommand(int id, int code) {
     }
     if (id == ui::kRecalcButtonId) {
         RunRecalcAction();
-    } else if (id == ui::kMultipliersButtonId && m_openMultipliers != nullptr) {
-        if (m_session != nullptr) {
-            m_openMultipliers(*m_session);
-        }
+    } else if (id == ui::kMultipliersButtonId && m_session != nullptr &&
+               m_session->Openers().multipliers != nullptr) {
+        m_session->Openers().multipliers(*m_session);
     }
 }
 
@@ -281,16 +323,12 @@ void TfmMainForm::FormCloseQuery() {
 void TfmMainForm::FormClose() {
     ShowWindow(Handle(), SW_HIDE);
     ScheduleRelease();
-    if (MainWindow == this) {
-        MainWindow = nullptr;
-    }
+    ForgetMainWindow(this);
 }
 
 void TfmMainForm::OnDestroy() {
     m_storage.Save(Handle(), true);
-    if (MainWindow == this) {
-        MainWindow = nullptr;
-    }
+    ForgetMainWindow(this);
     ComposeStaleText();
     // The multipliers window goes with the session it shows.
     m_session.reset();
@@ -350,7 +388,18 @@ LRESULT TfmMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnCloseButton();
             return 0;
         }
+        if (OnMenuCommand(static_cast<UINT>(wParam & 0xFFF0))) {
+            return 0;
+        }
         break;
+    case WM_TIMER:
+        // Other positions' contacts counted without a hand on the button; a
+        // recalculation under way lets this one pass.
+        if (wParam == kAutoRecalcTimer && m_session != nullptr && !m_session->IsBusy() &&
+            IsWindowVisible(Handle())) {
+            RunRecalcAction();
+        }
+        return 0;
     case WM_ENTERSIZEMOVE:
     case WM_EXITSIZEMOVE:
     case WM_WINDOWPOSCHANGED:

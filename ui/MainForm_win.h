@@ -16,14 +16,12 @@ namespace morvel {
 
 class TfmMainForm final : public TForm, private win::SubclassHandler, private SessionPort {
 public:
-    // Opens the multipliers window on the main window's session unless one is
-    // open: the handler of the "Multipliers" button (btnOBL1Click).
-    using MultipliersOpener = void (*)(morvel::Session& session);
-
     // Builds the (hidden) window from the host's record; the record is copied
     // into WorkingRecord on the way. A failure (the oblast file exists but
     // cannot be read) destroys the half-built window and throws Error.
-    static TfmMainForm* Create(const TQSOData* data, MultipliersOpener openMultipliers);
+    // openers: how the "Multipliers" button and the system menu's
+    // "Multiplier check" open their windows on the session.
+    static TfmMainForm* Create(const TQSOData* data, const ViewOpeners& openers);
 
     // Shows the window; going from hidden to shown reads the stored placement
     // and recalculates from the log. An already visible window is only
@@ -42,7 +40,12 @@ private:
     TfmMainForm();
     ~TfmMainForm() override;
 
-    void Construct(const TQSOData* data, MultipliersOpener openMultipliers);
+    void Construct(const TQSOData* data, const ViewOpeners& openers);
+    // The choices of the system menu: "Always on top", "Recalculate every 5
+    // minutes" (a timer); applied as stored when the window is made.
+    void ApplyChoices();
+    void SetAutoRecalc(bool on, bool store);
+    bool OnMenuCommand(UINT command);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     bool OrdinaryOwnMessage(UINT message) const override;
     void OnFinalDestroy() override { delete this; }
@@ -88,7 +91,7 @@ private:
     void PostRelease() override;
 
     std::unique_ptr<morvel::Session> m_session;
-    MultipliersOpener m_openMultipliers = nullptr;
+    bool m_autoRecalc = false;
     ui::FormStorage m_storage{"TfmMainForm", true};
     HWND m_statistic = nullptr;
     HWND m_panel = nullptr;

@@ -8,6 +8,8 @@ namespace morvel::ui {
 inline constexpr const char* kMainFormClass = "TfmMainForm";
 inline constexpr const char* kDomListClass = "TfmDomList";
 inline constexpr const char* kPanelClass = "MorvelPanel"; // Panel1 and Panel2
+inline constexpr const char* kMultCheckClass = "TfmMultCheck";
+inline constexpr const char* kCheckGridClass = "MorvelCheckGrid";
 
 // Main window.
 inline constexpr int kPanel1Id = 100;
@@ -19,5 +21,11 @@ inline constexpr int kMultipliersButtonId = 103; // btnOBL1, "Multipliers"
 inline constexpr int kPanel2Id = 200;
 inline constexpr int kFirstBandButtonId = 201; // RzBitBtn1 .. RzBitBtn9 are 201 .. 209
 inline constexpr int kBandListId = 210;        // LV1, a list view
+
+// Multiplier check window: the headline and the station being typed (static
+// texts), and the grid, whose window text is its content.
+inline constexpr int kCheckHeadlineId = 300;
+inline constexpr int kCheckStationId = 301;
+inline constexpr int kCheckGridId = 302;
 
 } // namespace morvel::ui

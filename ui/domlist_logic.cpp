@@ -6,18 +6,6 @@
 
 namespace morvel::ui {
 
-std::vector<std::string> DomListCodes(const std::vector<std::string>& domLines) {
-    std::vector<std::string> codes;
-    for (const std::string& line : domLines) {
-        const std::size_t eq = line.find('=');
-        if (eq == std::string::npos) {
-            continue;
-        }
-        codes.emplace_back(Trim(std::string_view(line).substr(eq + 1, 4)));
-    }
-    return codes;
-}
-
 std::optional<BandButtonLayout> Panel2Resize(int panelWidth, int panelHeight) {
     constexpr int n = static_cast<int>(BandTable.size());
     if (panelWidth == 0) {

@@ -18,10 +18,6 @@
 
 namespace morvel::ui {
 
-// The list's codes: for every line holding "=", the up to four characters
-// after the first "=", trimmed; lines without "=" give nothing.
-std::vector<std::string> DomListCodes(const std::vector<std::string>& domLines);
-
 // The band buttons laid out across a panel of the given size: equal widths
 // side by side, the last one ending 4 pixels before the panel's right edge. A
 // last width below zero is not applied (nullopt there).

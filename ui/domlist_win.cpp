@@ -1,6 +1,7 @@
 #include "ui/domlist_win.h"
 
 #include "contract/text.h"
+#include "oblast/oblast.h"
 #include "plugin/module/module_win.h"
 #include "ui/control_ids.h"
 #include "ui/main_layout.h"
@@ -87,6 +88,8 @@ void TfmDomList::btnOBL1Click(Session& session) {
     }
     // Position and size only: the window is shown normal whatever its state was.
     form->m_storage.Restore(form->Handle());
+    form->ApplyOnTop(ui::Choice::MultipliersOnTop, ui::ReadChoice(ui::Choice::MultipliersOnTop),
+                     false);
     try {
         form->FormShow();
     } catch (const std::exception& e) {
@@ -101,6 +104,8 @@ void TfmDomList::MakeControls() {
     MakeBandButtons();
     MakeList();
     FormCreate();
+    AddMenuItem(kMenuMultiplierCheck, "Multiplier check");
+    AddMenuItem(kMenuAlwaysOnTop, "Always on top", true);
 }
 
 // The panel with the nine band buttons.
@@ -167,7 +172,7 @@ void TfmDomList::FormCreate() {
     ListView_DeleteAllItems(m_list);
     const std::vector<std::string>* lines = m_session->DomLines();
     std::vector<std::string> codes =
-        ui::DomListCodes(lines != nullptr ? *lines : std::vector<std::string>());
+        DomListCodes(lines != nullptr ? *lines : std::vector<std::string>());
     std::stable_sort(codes.begin(), codes.end(), LocaleLess);
     int index = 0;
     for (std::string& code : codes) {
@@ -257,6 +262,24 @@ void TfmDomList::PaintListOn(HDC target, const RECT& client, COLORREF background
     SetBkColor(target, background);
     ExtTextOutA(target, 0, 0, ETO_OPAQUE, &client, nullptr, 0, nullptr);
     DefSubclassProc(m_list, WM_PAINT, reinterpret_cast<WPARAM>(target), 0);
+    if (ListView_GetItemCount(m_list) == 0 && m_session != nullptr) {
+        // An empty list says why: the oblast file it looked for.
+        const std::string text = EmptyListText();
+        RECT line = client;
+        InflateRect(&line, -Scaled(2), -Scaled(2));
+        const HGDIOBJ old = SelectObject(target, m_listFont.Get());
+        SetTextColor(target, GetSysColor(COLOR_GRAYTEXT));
+        SetBkMode(target, TRANSPARENT);
+        DrawTextA(target, text.c_str(), static_cast<int>(text.size()), &line,
+                  DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_PATH_ELLIPSIS);
+        SelectObject(target, old);
+    }
+}
+
+std::string TfmDomList::EmptyListText() const {
+    const std::vector<std::string>* lines = m_session->DomLines();
+    return lines != nullptr && !lines->empty() ? "No oblast codes in " + m_session->DomFilePath()
+                                               : "No oblast file: " + m_session->DomFilePath();
 }
 
 void TfmDomList::PaintList() {
@@ -403,6 +426,19 @@ LRESULT TfmDomList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == kMenuMultiplierCheck) {
+            if (m_session != nullptr && m_session->Openers().check != nullptr) {
+                m_session->Openers().check(*m_session);
+            }
+            return 0;
+        }
+        if ((wParam & 0xFFF0) == kMenuAlwaysOnTop) {
+            ApplyOnTop(ui::Choice::MultipliersOnTop,
+                       (GetWindowLongPtrA(Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) == 0, true);
+            return 0;
+        }
+        break;
     case WM_NOTIFY:
         if (const auto* header = reinterpret_cast<NMHDR*>(lParam);
             header->hwndFrom == m_list && header->code == NM_CUSTOMDRAW) {

@@ -71,6 +71,7 @@ private:
     std::optional<LRESULT> OnSubclassMessage(UINT_PTR id, HWND hwnd, UINT message, WPARAM wParam,
                                              LPARAM lParam) override;
     void PaintList();
+    std::string EmptyListText() const;
     void PaintListOn(HDC target, const RECT& client, COLORREF background);
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -93,6 +93,57 @@ Rect OntoAMonitor(const Rect& r) {
 
 } // namespace
 
+namespace {
+
+struct ChoiceValue {
+    const char* name;
+    bool byDefault;
+};
+
+ChoiceValue ValueOf(Choice choice) {
+    switch (choice) {
+    case Choice::MainOnTop:
+        return {"MainWindowOnTop", true};
+    case Choice::MultipliersOnTop:
+        return {"MultipliersOnTop", true};
+    case Choice::CheckOnTop:
+        return {"MultiplierCheckOnTop", true};
+    case Choice::RecalcEvery5Minutes:
+        return {"RecalcEvery5Minutes", false};
+    }
+    return {"", false};
+}
+
+constexpr const char* kChoicesSection = "MorvelRussia";
+
+} // namespace
+
+bool ReadChoice(Choice choice) {
+    const ChoiceValue value = ValueOf(choice);
+    try {
+        const win::UniqueKey key = OpenSection(kChoicesSection);
+        const std::optional<std::string> text = ReadText(key.Get(), value.name);
+        if (text && Trim(*text) == "1") {
+            return true;
+        }
+        if (text && Trim(*text) == "0") {
+            return false;
+        }
+    } catch (const std::exception&) {
+        // An unreadable choice is the default one.
+    }
+    return value.byDefault;
+}
+
+void WriteChoice(Choice choice, bool on) {
+    try {
+        const win::UniqueKey key = OpenSection(kChoicesSection);
+        WriteText(key.Get(), ValueOf(choice).name, on ? "1" : "0");
+    } catch (const std::exception& e) {
+        ShowFailure(e.what());
+    }
+}
+
 void KeepOnMonitor(HWND window) {
     RECT r{};
     if (!GetWindowRect(window, &r)) {

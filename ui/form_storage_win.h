@@ -63,6 +63,19 @@ private:
     Values m_written; // as last written, in writing order
 };
 
+// The plug-in's own choices, made in the windows' system menus and kept in
+// the sub-key "MorvelRussia" beside the windows' own (never among their
+// values): "1" or "0"; a value missing or unreadable gives the default.
+enum class Choice {
+    MainOnTop,           // "MainWindowOnTop", on by default
+    MultipliersOnTop,    // "MultipliersOnTop", on by default
+    CheckOnTop,          // "MultiplierCheckOnTop", on by default
+    RecalcEvery5Minutes, // "RecalcEvery5Minutes", off by default
+};
+bool ReadChoice(Choice choice);
+// Stores the choice; a failure is shown to the operator.
+void WriteChoice(Choice choice, bool on);
+
 // Moves a window that does not lie wholly on its monitor's work area onto it
 // (shrinking it if it is larger).
 void KeepOnMonitor(HWND window);

@@ -85,4 +85,31 @@ bool TForm::FollowDpi(UINT message, WPARAM wParam, LPARAM lParam) {
     return true;
 }
 
+void TForm::AddMenuItem(UINT id, const char* text, std::optional<bool> checked) {
+    HMENU menu = GetSystemMenu(Handle(), FALSE);
+    if (menu == nullptr) {
+        return;
+    }
+    if (!m_menuSeparated) {
+        AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+        m_menuSeparated = true;
+    }
+    AppendMenuA(menu, MF_STRING | (checked.value_or(false) ? MF_CHECKED : MF_UNCHECKED), id, text);
+}
+
+void TForm::CheckMenuItem(UINT id, bool checked) {
+    if (HMENU menu = GetSystemMenu(Handle(), FALSE)) {
+        ::CheckMenuItem(menu, id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+    }
+}
+
+void TForm::ApplyOnTop(ui::Choice choice, bool on, bool store) {
+    SetWindowPos(Handle(), on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    CheckMenuItem(kMenuAlwaysOnTop, on);
+    if (store) {
+        ui::WriteChoice(choice, on);
+    }
+}
+
 } // namespace morvel

@@ -5,8 +5,11 @@
 // per inch; both are released by a message to themselves.
 #pragma once
 
+#include "ui/form_storage_win.h"
 #include "ui/placement.h"
 #include "ui/win/window_base.h"
+
+#include <optional>
 
 #include <windows.h>
 
@@ -17,6 +20,12 @@ public:
     // The message a form is released by: it destroys itself once the current
     // message has been handled.
     static constexpr UINT kReleaseMessage = WM_APP + 1;
+
+    // The plug-in's items in the windows' system menus (WM_SYSCOMMAND codes:
+    // multiples of 16 below the system's own).
+    static constexpr UINT kMenuMultiplierCheck = 0x1010;
+    static constexpr UINT kMenuAlwaysOnTop = 0x1020;
+    static constexpr UINT kMenuRecalcEvery5Minutes = 0x1030;
 
 protected:
     struct Design {
@@ -46,6 +55,14 @@ protected:
     // Handles WM_DPICHANGED; false for any other message.
     bool FollowDpi(UINT message, WPARAM wParam, LPARAM lParam);
 
+    // An item of the plug-in's at the end of the system menu (the first one
+    // after a separator); checked: shown with a check mark.
+    void AddMenuItem(UINT id, const char* text, std::optional<bool> checked = std::nullopt);
+    void CheckMenuItem(UINT id, bool checked);
+    // "Always on top" for this window, as the choice says: applied, shown in
+    // the system menu's item and, when store, kept.
+    void ApplyOnTop(ui::Choice choice, bool on, bool store);
+
     // The form's own: its fonts for Dpi(), its child windows, and their
     // places in the client area.
     virtual void MakeFonts() = 0;
@@ -56,6 +73,7 @@ private:
     void FitClientArea(const Design& design);
 
     int m_dpi = 96;
+    bool m_menuSeparated = false;
 };
 
 } // namespace morvel

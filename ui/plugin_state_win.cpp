@@ -7,4 +7,10 @@ TfmMainForm* MainWindow = nullptr;
 HWND SavedAppHandle = nullptr;
 HWND ApplicationHandle = nullptr;
 
+void ForgetMainWindow(const TfmMainForm* form) {
+    if (form == nullptr || MainWindow == form) {
+        MainWindow = nullptr;
+    }
+}
+
 } // namespace morvel

@@ -1,0 +1,99 @@
+// The multiplier check: which oblast multipliers are still needed on which
+// band, the score at a glance, and what the station being typed would bring.
+// Pure functions of the session's scoring state; the window
+// (ui/multcheck_win.*) only draws them.
+#pragma once
+
+#include "contract/records.h"
+#include "scoring/keys.h"
+#include "scoring/scoring.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace morvel {
+
+// The grid's rows: the oblast codes of the oblast file's lines (as the
+// multipliers window reads them: up to four characters after the first "=",
+// trimmed), each code once, empty ones left out, in byte order.
+std::vector<std::string> CheckCodes(const std::vector<std::string>& domLines);
+
+// The worked cells of the grid: code (row) against the nine bands, kept up to
+// date one contact at a time at constant cost, or rebuilt from the worked
+// lists after a recalculation.
+class CheckGrid {
+public:
+    CheckGrid(std::vector<std::string> codes, const KeyEquality& keys);
+
+    const std::vector<std::string>& Codes() const { return m_codes; }
+
+    // Every cell from the oblast worked list.
+    void Rebuild(const WorkedList& oblWorked);
+    // A contact just counted: the cell it filled, if it filled one (row, band
+    // 1-9). oblWorked is the list after the contact.
+    struct Cell {
+        std::size_t row;
+        int band;
+        bool operator==(const Cell&) const = default;
+    };
+    std::optional<Cell> Count(const TQSOData& rec, const WorkedList& oblWorked);
+
+    bool Worked(std::size_t row, int band) const;
+    // Codes of the grid worked on the band (1-9).
+    int WorkedOn(int band) const { return m_workedOn[static_cast<std::size_t>(band - 1)]; }
+
+private:
+    std::string Key(int band, std::string_view code) const;
+
+    std::vector<std::string> m_codes;
+    const KeyEquality* m_keys;
+    std::unordered_map<std::string, std::size_t> m_rowOf; // folded code -> row
+    std::vector<std::uint16_t> m_worked;                   // a bit a band, per row
+    std::array<int, 9> m_workedOn{};
+};
+
+// The headline: the score and what makes it.
+struct CheckHeadline {
+    std::int32_t score = 0;
+    std::int32_t points = 0;
+    std::int32_t contacts = 0;
+    std::int32_t duplicates = 0;
+    std::int32_t obl = 0;
+    std::int32_t dxcc = 0;
+
+    std::string Text() const;
+};
+CheckHeadline MakeHeadline(const std::vector<TStatistic>& statList, std::int32_t duplicates);
+
+// The DXCC multipliers of each band (1-9) in the statistics.
+std::array<std::int32_t, 9> DxccByBand(const std::vector<TStatistic>& statList);
+
+// What the station being typed would bring, on its band.
+struct TypedStation {
+    enum class Mark {
+        None,   // nothing to tell (no code, no prefix)
+        New,    // a new multiplier on this band
+        Worked, // worked here already
+    };
+    std::string call;
+    std::string band;
+    bool duplicate = false;
+    std::string oblast;     // received, else suggested from the oblast file
+    bool suggested = false; // the code is the suggestion
+    Mark oblastMark = Mark::None;
+    std::string dxcc;
+    Mark dxccMark = Mark::None;
+    std::vector<int> oblastNeededOn; // the other bands (1-9) where the oblast is still needed
+
+    // Two lines of text: the station, then what it brings.
+    std::string Text() const;
+};
+TypedStation AnalyseStation(const TQSOData& rec, const TScoring& scoring,
+                            const std::vector<std::string>& domLines);
+
+} // namespace morvel

@@ -1,0 +1,76 @@
+// TfmMultCheck: the multiplier check window. Which oblast multipliers are
+// still needed on which band (a grid of the oblast file's codes against the
+// nine bands), the score at a glance, and what the station being typed would
+// bring. A view of the main window's session, opened from the system menus of
+// the main and the multipliers windows; at most one is open.
+#pragma once
+
+#include "session/multcheck.h"
+#include "session/session.h"
+#include "ui/form_storage_win.h"
+#include "ui/form_win.h"
+#include "ui/win/handles.h"
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace morvel {
+
+class TfmMultCheck final : public TForm, private CheckView {
+public:
+    // Opens the window on the session, or brings up the one that is open.
+    static void Open(Session& session);
+
+private:
+    class Grid;
+
+    explicit TfmMultCheck(Session& session);
+    ~TfmMultCheck() override;
+
+    // TForm
+    void MakeFonts() override;
+    void MakeControls() override;
+    void LayOut() override;
+
+    // CheckView
+    void ContactCounted(const TQSOData& rec, std::int32_t result) override;
+    void StateChanged() override;
+    void StationChanged() override;
+    void SessionEnded() override;
+
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnFinalDestroy() override { delete this; }
+    bool Closed() const { return m_closed; }
+
+    // The grid and the texts made anew from the session.
+    void Rebuild();
+    void ShowHeadline();
+    void ShowStation();
+    // A static text, set only when it reads otherwise.
+    static void SetText(HWND control, std::string& shown, std::string text);
+    // The DXCC multipliers of each band; the grid's text when it has no codes.
+    std::array<std::int32_t, 9> Dxcc() const;
+    std::string NoCodesText() const;
+    // The band column drawn emphasised: the typed station's band, else the
+    // band chosen in the multipliers window; 0 for none.
+    int EmphasisedBand() const;
+    void FormClose();
+
+    Session* m_session;
+    ui::FormStorage m_storage{"TfmMultCheck", false};
+    std::unique_ptr<CheckGrid> m_grid;
+    std::unique_ptr<Grid> m_gridWindow;
+    HWND m_headline = nullptr;
+    HWND m_station = nullptr;
+    win::UniqueFont m_font;
+    win::UniqueFont m_boldFont;
+    bool m_closed = false;
+    int m_emphasised = 0;
+    std::array<std::int32_t, 9> m_dxcc{};
+    std::string m_headlineText;
+    std::string m_stationText;
+};
+
+} // namespace morvel
