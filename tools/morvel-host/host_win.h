@@ -5,7 +5,6 @@
 #pragma once
 
 #include "contract/records.h"
-#include "db/odbc_connection.h"
 #include "tools/loggen/contacts.h"
 #include "tools/morvel-host/handle_win.h"
 #include "tools/morvel-host/plugin_win.h"
@@ -13,6 +12,7 @@
 #include "tools/morvel-host/resources_win.h"
 #include "tools/morvel-host/script.h"
 #include "tools/morvel-host/window_win.h"
+#include "tools/odbc/odbc_connection.h"
 
 #include <cstddef>
 #include <memory>

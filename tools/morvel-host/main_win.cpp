@@ -2,13 +2,13 @@
 // a script of commands (see kUsage). Every call into the plug-in is made on the
 // main thread, which also runs the message loop for the plug-in's windows.
 #include "contract/text.h"
-#include "db/odbc_connection.h"
-#include "db/system_library_win.h"
 #include "tools/morvel-host/host_win.h"
 #include "tools/morvel-host/plugin_win.h"
 #include "tools/morvel-host/reader_win.h"
 #include "tools/morvel-host/script.h"
 #include "tools/morvel-host/window_win.h"
+#include "tools/odbc/odbc_connection.h"
+#include "tools/odbc/system_library_win.h"
 
 #include <fcntl.h>
 #include <io.h>
