@@ -1,4 +1,4 @@
-#include "tools/morvel-host/resources_win.h"
+#include "tests/host/resources_win.h"
 
 #include "contract/text.h"
 #include "tools/morvel-host/handle_win.h"
