@@ -47,8 +47,8 @@ std::string CaptionCommand(Host& host, const Command&, std::size_t) {
 }
 
 std::string CloseCommand(Host& host, const Command&, std::size_t) {
-    // Inside _Run (a queued line) the window may exist before the host has
-    // its handle.
+    // Run inside _Run (a line the test host queued), it may find the window
+    // there before the host has its handle.
     const HWND main =
         host.ExistingMainWindow() != nullptr ? host.ExistingMainWindow() : ThreadMainFormWindow();
     if (main == nullptr) {
