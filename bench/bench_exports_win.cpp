@@ -8,8 +8,8 @@
 //
 //   morvel_bench_exports.exe [--quick]
 #include "contract/contract.h"
-#include "db/odbc_connection.h"
 #include "tools/loggen/contacts.h"
+#include "tools/odbc/odbc_connection.h"
 #include "win_bench.h"
 
 #include <windows.h>

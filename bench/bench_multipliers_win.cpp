@@ -9,8 +9,8 @@
 // Without either a small log is made on the spot (a smoke run).
 #include "bench/raw_scan.h"
 #include "contract/contract.h"
-#include "db/odbc_connection.h"
 #include "tools/loggen/contacts.h"
+#include "tools/odbc/odbc_connection.h"
 #include "ui/control_ids.h"
 #include "win_bench.h"
 

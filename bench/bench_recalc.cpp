@@ -1,9 +1,9 @@
 // The recalculation of a whole log against a raw scan of the same rows through
 // the same ODBC connection: what the scoring adds on top of reading the log.
 #include "bench/raw_scan.h"
-#include "db/odbc_connection.h"
 #include "db/odbc_query.h"
 #include "session/recalc.h"
+#include "tools/odbc/odbc_connection.h"
 
 #include <benchmark/benchmark.h>
 

@@ -15,8 +15,8 @@
 // or when handles, TLS indices or the private code regions grew after the
 // warm-up, or any private code region is writable.
 #include "contract/contract.h"
-#include "db/odbc_connection.h"
 #include "tools/loggen/contacts.h"
+#include "tools/odbc/odbc_connection.h"
 #include "ui/control_ids.h"
 #include "win_bench.h"
 

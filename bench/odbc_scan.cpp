@@ -3,7 +3,7 @@
 //
 //   morvel-odbc-scan (--sqlite FILE | --odbc TEXT) [--table NAME]
 #include "bench/raw_scan.h"
-#include "db/odbc_connection.h"
+#include "tools/odbc/odbc_connection.h"
 
 #include <cstdio>
 #include <exception>

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # An unload from another thread against the windows' thread's ordinary
-# traffic, as whole processes under Wine: each run starts morvel-host on a
-# small log, opens both windows and unloads the plug-in on a thread of its own
-# after a delay, while the windows' thread sends WM_NULL to the main window as
-# fast as it can (the script command "race"). The delays cycle through 0 to
-# 39 ms, so that the unload meets the traffic at every point.
+# traffic, as whole processes under Wine: each run starts the test host
+# (tests/host/: morvel-host with the verbs of the tests) on a small log, opens
+# both windows and unloads the plug-in on a thread of its own after a delay,
+# while the windows' thread sends WM_NULL to the main window as fast as it can
+# (the script command "race"). The delays cycle through 0 to 39 ms, so that
+# the unload meets the traffic at every point.
 #
 #   bash bench/unload-race.sh [RUNS] [DLL]     (defaults 300, build/win32's)
 #
@@ -19,11 +20,11 @@ one_display "$0" "$@"
 runs=${1:-300}
 win32=${MORVEL_WIN32_BUILD:-build/win32}
 dll=${2:-$win32/plugin/MorvelRussia.dll}
-need_builds "$win32/tools/morvel-host/morvel-host.exe" "$dll"
+need_builds "$win32/tests/host/morvel-test-host.exe" "$dll"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/morvel-race.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-cp "$win32/tools/morvel-host/morvel-host.exe" "$work/"
+cp "$win32/tests/host/morvel-test-host.exe" "$work/"
 cp "$dll" "$work/MorvelRussia.dll"
 sqlite3 "$work/log.db" <<'SQL'
 CREATE TABLE Log (CallSign TEXT, DigiBand TEXT, QSOMode TEXT, QSOReportRecived TEXT,
@@ -45,7 +46,7 @@ for ((run = 0; run < runs; ++run)); do
     delay=$((run % 40))
     printf 'run\nmult\nrace\t%d\nloaded\n' "$delay" >"$work/script"
     status=0
-    (cd "$work" && timeout 30 wine morvel-host.exe --sqlite "$work/log.db" script) \
+    (cd "$work" && timeout 30 wine morvel-test-host.exe --sqlite "$work/log.db" script) \
         >"$work/out" 2>"$work/err" || status=$?
     if [ "$status" -eq 124 ]; then
         hung+=("$delay")

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "contract/records.h"
-#include "db/odbc_connection.h"
 #include "tools/loggen/contacts.h"
+#include "tools/odbc/odbc_connection.h"
 
 #include <windows.h>
 

@@ -30,19 +30,10 @@ struct Api {
     decltype(&::SQLBindCol) BindCol;
 };
 
-// What a connection of one's own calls besides the query's functions: only the
-// programs that play the host connect; the plug-in never does.
-struct ConnectionApi {
-    Api query;
-    decltype(&::SQLSetEnvAttr) SetEnvAttr;
-    decltype(&::SQLDriverConnect) DriverConnect;
-    decltype(&::SQLDisconnect) Disconnect;
-};
-
 // The driver manager's own functions as the module imports them (library
 // morvel_odbc_linked): the plug-in's, whose host has loaded the driver
 // manager already, and the native build's. The release's programs take
-// theirs from DriverManager() (db/odbc_connection.h) instead.
+// theirs from DriverManager() (tools/odbc/odbc_connection.h) instead.
 const Api& RealApi();
 
 // The first diagnostic record's message text for the handle, or a plain

@@ -1,6 +1,6 @@
 // The driver manager as the module imports it: the plug-in and the native
 // build. Nothing here may reach the release's programs, which load theirs
-// from the system directory (DriverManager() in odbc_connection.h).
+// from the system directory (DriverManager() in tools/odbc/odbc_connection.h).
 #include "db/odbc_api.h"
 
 #include "db/odbc_query.h"

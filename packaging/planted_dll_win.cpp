@@ -1,5 +1,5 @@
 // A DLL planted beside the unpacked programs under the name of a library they
-// must load from the system directory (ODBC32.dll, PSAPI.DLL): loaded, it
+// must load from the system directory (ODBC32.dll): loaded, it
 // leaves NAME.loaded beside itself and fails the load, so that the program
 // that took it cannot start.
 #include <windows.h>

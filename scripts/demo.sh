@@ -3,7 +3,8 @@
 # oblast file, and lets the reference host drive MorvelRussia.dll under Wine:
 # it starts the plug-in, logs a few hundred contacts asking for an oblast
 # suggestion before each, prints the statistics and saves a screenshot of the
-# plug-in's windows (out/demo/screenshot.png).
+# plug-in's windows (out/demo/screenshot.png). The host is the test host
+# (tests/host/), morvel-host with the verbs of the tests: "screenshot" is one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,7 +21,7 @@ done
 demo=out/demo
 rm -rf "$demo"
 mkdir -p "$demo/app/Plugins"
-cp build/win32/plugin/MorvelRussia.dll build/win32/tools/morvel-host/morvel-host.exe "$demo/app/"
+cp build/win32/plugin/MorvelRussia.dll build/win32/tests/host/morvel-test-host.exe "$demo/app/"
 # The oblast file: prefix=code lines of the repository's table, CR LF ends.
 grep -v '^#' data/oblast-prefixes.txt | grep '=' | sed 's/\r*$/\r/' > "$demo/app/Plugins/Russiaobl.dom"
 
@@ -43,7 +44,7 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # What Wine and the X server say on their way out (such as "X connection to
 # :99 broken" when the display closes) goes to a file, not to the terminal.
 if ! (cd "$demo/app" && xvfb-run -a -s "-screen 0 1920x1080x24" \
-        wine morvel-host.exe --sqlite "../log.db" --caption-prefix "RZ3A" ../script.txt \
+        wine morvel-test-host.exe --sqlite "../log.db" --caption-prefix "RZ3A" ../script.txt \
         2> ../host-errors.txt) | tr -d '\r' > "$demo/host-output.txt"; then
     echo "The reference host failed; its output is in $demo/host-output.txt:" >&2
     cat "$demo/host-errors.txt" >&2

@@ -1,9 +1,9 @@
 // morvel-score, run as the operator runs it, on logs that morvel-loggen writes.
 #include "contract/text.h"
-#include "db/odbc_connection.h"
 #include "db/odbc_query.h"
 #include "odbc_support.h"
 #include "session/recalc.h"
+#include "tools/odbc/odbc_connection.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // The log recalculation on real SQLite files through the SQLite3 ODBC driver.
 #include "contract/text.h"
 #include "db/odbc_api.h"
-#include "db/odbc_connection.h"
 #include "db/odbc_query.h"
 #include "odbc_support.h"
 #include "scoring/report.h"
 #include "scoring/scoring.h"
 #include "session/recalc.h"
 #include "tools/loggen/contacts.h"
+#include "tools/odbc/odbc_connection.h"
 
 #include <gtest/gtest.h>
 

@@ -3,13 +3,13 @@
 // the driver manager except the one chosen to fail.
 #include "contract/text.h"
 #include "db/odbc_api.h"
-#include "db/odbc_connection.h"
 #include "db/odbc_query.h"
 #include "odbc_support.h"
 #include "scoring/report.h"
 #include "scoring/scoring.h"
 #include "session/recalc.h"
 #include "tools/loggen/contacts.h"
+#include "tools/odbc/odbc_connection.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@ namespace morvel {
 const KeyEquality& PlatformKeyEquality();
 
 // On Windows, takes the current directory out of the folders searched for
-// DLLs (db/system_library_win.h); nothing elsewhere. First thing in main.
+// DLLs (tools/odbc/system_library_win.h); nothing elsewhere. First thing in main.
 void LimitLibrarySearch();
 
 } // namespace morvel

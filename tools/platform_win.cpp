@@ -1,6 +1,6 @@
 #include "tools/platform.h"
 
-#include "db/system_library_win.h"
+#include "tools/odbc/system_library_win.h"
 
 namespace morvel {
 

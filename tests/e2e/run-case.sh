@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Runs one end-to-end case: morvel-host.exe drives MorvelRussia.dll under Wine
-# and Xvfb, in a folder of its own (host, DLL, Plugins\Russiaobl.dom) with a
-# fresh Wine prefix, and its output is compared with the expected one.
+# Runs one end-to-end case: the host drives MorvelRussia.dll under Wine and
+# Xvfb, in a folder of its own (host, DLL, Plugins\Russiaobl.dom) with a fresh
+# Wine prefix, and its output is compared with the expected one.
 #
 #   run-case.sh HOST_EXE DLL CASE_DIR
+#
+# HOST_EXE is the test host (tests/host/: morvel-host with the verbs of the
+# tests). It runs as morvel-host.exe, the release's program: the plug-in names
+# its message boxes and its settings key after the program that loads it.
 #
 # A case directory holds:
 #   script        the morvel-host script (required)

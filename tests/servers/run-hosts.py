@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Runs one server case: morvel-host.exe processes drive MorvelRussia.dll under
-Wine against the private database servers of the test run, while the case
-stops, restarts and changes those servers between two commands.
+"""Runs one server case: host processes drive MorvelRussia.dll under Wine
+against the private database servers of the test run, while the case stops,
+restarts and changes those servers between two commands. The host is the test
+host (tests/host/: morvel-host with the verbs of the tests), run as
+morvel-host.exe, the name the plug-in's message boxes carry.
 
     run-hosts.py --host EXE --dll DLL --loggen EXE --score EXE
                  --servers STATE_DIR --case CASE_DIR

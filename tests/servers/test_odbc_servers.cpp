@@ -2,10 +2,10 @@
 // itself (server.sh, a CTest fixture): the same score as from an SQLite file,
 // and what the operator is left with when the server fails.
 #include "contract/text.h"
-#include "db/odbc_connection.h"
 #include "db/odbc_query.h"
 #include "odbc_support.h"
 #include "session/recalc.h"
+#include "tools/odbc/odbc_connection.h"
 
 #include <gtest/gtest.h>
 

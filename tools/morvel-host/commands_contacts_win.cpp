@@ -1,8 +1,6 @@
 // Contacts and scoring: the scoring exports called as a logger calls them,
 // contacts logged into the database first, and the statistics read back.
-#include "contract/contract.h"
 #include "contract/text.h"
-#include "tools/loggen/contacts.h"
 #include "tools/morvel-host/commands_win.h"
 #include "ui/control_ids.h"
 
@@ -71,23 +69,6 @@ std::string LogCommand(Host& host, const Command& command, std::size_t) {
     const std::int32_t result = host.Dll().AddQSO(*host.MakeRecord(command.contact));
     host.Pump().Settle();
     return "log\t" + std::to_string(result) + "\n";
-}
-
-// _AddQSO for generated contacts, as a host logging them one after another;
-// only the number that counted (1) is printed.
-std::string AddManyCommand(Host& host, const Command& command, std::size_t) {
-    loggen::Options options;
-    options.contacts = command.count;
-    options.seed = command.seed;
-    const std::vector<loggen::Contact> contacts = loggen::Generate(options);
-    auto record = std::make_unique<TQSOData>();
-    std::uint64_t counted = 0;
-    for (const loggen::Contact& contact : contacts) {
-        FillRecord(*record, host.Settings(), HostContact(contact));
-        counted += host.Dll().AddQSO(*record) == kOnePoint ? 1 : 0;
-    }
-    host.Pump().Settle();
-    return "addmany\t" + std::to_string(command.count) + "\t" + std::to_string(counted) + "\n";
 }
 
 std::string StatsCommand(Host& host, const Command&, std::size_t) {

@@ -1,22 +1,43 @@
-// The script's commands: one function a verb, in a file a family, and the one
-// table that maps each verb to its function (commands_win.cpp). A new command
-// is its syntax in script.cpp, its function in its family's file, and a line
-// here and in the table.
+// morvel-host's commands: one function a verb of kHostVerbs (script.h), in a
+// file a family, and the table that pairs each verb with its function
+// (commands_win.cpp). A new command is its syntax in script.cpp, its function
+// in its family's file, and a line here and in the table.
 #pragma once
 
 #include "tools/morvel-host/host_win.h"
 #include "tools/morvel-host/script.h"
 
+#include <array>
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace morvel::host {
 
 // Carries out a command given on script line `number`; returns what it prints.
 using CommandFunction = std::string (*)(Host& host, const Command& command, std::size_t number);
 
-// Looks the command's verb up in the table and carries the command out.
-std::string Perform(Host& host, const Command& command, std::size_t number);
+// morvel-host's table of verbs with its commands, for HostMain.
+extern const CommandTable kHostCommands;
+
+// One verb's command, named after the verb.
+template <typename Function>
+struct VerbCommand {
+    std::string_view verb;
+    Function perform;
+};
+
+// Whether the commands follow the verbs: one a verb, in the same order.
+template <typename Function, std::size_t N>
+constexpr bool InVerbOrder(const std::array<VerbCommand<Function>, N>& commands,
+                           const std::array<VerbSyntax, N>& verbs) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (commands[i].verb != verbs[i].name) {
+            return false;
+        }
+    }
+    return true;
+}
 
 // Contacts and scoring (commands_contacts_win.cpp).
 std::string InfoCommand(Host& host, const Command& command, std::size_t number);
@@ -25,7 +46,6 @@ std::string ScoreCommand(Host& host, const Command& command, std::size_t number)
 std::string AddCommand(Host& host, const Command& command, std::size_t number);
 std::string GrabCommand(Host& host, const Command& command, std::size_t number);
 std::string LogCommand(Host& host, const Command& command, std::size_t number);
-std::string AddManyCommand(Host& host, const Command& command, std::size_t number);
 std::string StatsCommand(Host& host, const Command& command, std::size_t number);
 std::string ReleaseCommand(Host& host, const Command& command, std::size_t number);
 std::string SqlCommand(Host& host, const Command& command, std::size_t number);
@@ -34,40 +54,8 @@ std::string SqlCommand(Host& host, const Command& command, std::size_t number);
 std::string RecalcCommand(Host& host, const Command& command, std::size_t number);
 std::string CaptionCommand(Host& host, const Command& command, std::size_t number);
 std::string CloseCommand(Host& host, const Command& command, std::size_t number);
-std::string CloseWindowCommand(Host& host, const Command& command, std::size_t number);
 std::string MultCommand(Host& host, const Command& command, std::size_t number);
-std::string MultCloseCommand(Host& host, const Command& command, std::size_t number);
 std::string BandCommand(Host& host, const Command& command, std::size_t number);
 std::string OblastsCommand(Host& host, const Command& command, std::size_t number);
-std::string BandNowCommand(Host& host, const Command& command, std::size_t number);
-std::string WindowsCommand(Host& host, const Command& command, std::size_t number);
-std::string StateCommand(Host& host, const Command& command, std::size_t number);
-std::string MoveCommand(Host& host, const Command& command, std::size_t number);
-std::string HoverCommand(Host& host, const Command& command, std::size_t number);
-std::string RepaintCommand(Host& host, const Command& command, std::size_t number);
-
-// Resources, files and screenshots (commands_resources_win.cpp).
-std::string ResourcesCommand(Host& host, const Command& command, std::size_t number);
-std::string ScreenshotCommand(Host& host, const Command& command, std::size_t number);
-std::string HoldCommand(Host& host, const Command& command, std::size_t number);
-std::string UnholdCommand(Host& host, const Command& command, std::size_t number);
-
-// Stress (commands_stress_win.cpp).
-std::string StressCommand(Host& host, const Command& command, std::size_t number);
-
-// The module: unload, load and the connection (commands_module_win.cpp).
-std::string UnloadCommand(Host& host, const Command& command, std::size_t number);
-std::string LoadCommand(Host& host, const Command& command, std::size_t number);
-std::string LoadedCommand(Host& host, const Command& command, std::size_t number);
-std::string ClassesCommand(Host& host, const Command& command, std::size_t number);
-std::string ReconnectCommand(Host& host, const Command& command, std::size_t number);
-std::string LibraryCommand(Host& host, const Command& command, std::size_t number);
-std::string RaceCommand(Host& host, const Command& command, std::size_t number);
-
-// The script's own flow (commands_script_win.cpp).
-std::string PostCommand(Host& host, const Command& command, std::size_t number);
-std::string SleepCommand(Host& host, const Command& command, std::size_t number);
-std::string QuitCommand(Host& host, const Command& command, std::size_t number);
-std::string ExitCommand(Host& host, const Command& command, std::size_t number);
 
 } // namespace morvel::host

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "contract/unique_handle.h"
-#include "db/system_library_win.h"
+#include "tools/odbc/system_library_win.h"
 
 #include <windows.h>
 

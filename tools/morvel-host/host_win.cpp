@@ -1,9 +1,7 @@
 #include "tools/morvel-host/host_win.h"
 
 #include "contract/text.h"
-#include "tools/morvel-host/commands_win.h"
 #include "tools/morvel-host/multipliers_win.h"
-#include "ui/control_ids.h"
 
 #include <cstdio>
 #include <exception>
@@ -11,21 +9,31 @@
 
 namespace morvel::host {
 
-void Note(const std::string& text) {
-    std::fputs(("morvel-host: " + text + "\n").c_str(), stderr);
+namespace {
+
+std::vector<const VerbTable*> VerbTables(const HostProgram& program) {
+    std::vector<const VerbTable*> tables;
+    for (const CommandTable& table : program.tables) {
+        tables.push_back(table.verbs);
+    }
+    return tables;
 }
 
-Contact HostContact(const loggen::Contact& c) {
-    return Contact{c.CallSign,   c.DigiBand,   c.QSOMode,  c.QSOReportRecived,
-                   c.DXCCPrefix, c.MainPrefix, c.Continent};
+} // namespace
+
+Host::Host(const HostProgram& program, Plugin& plugin, std::unique_ptr<odbc::Connection>& database,
+           std::string connection, RecordSettings settings, MessagePump& pump,
+           MessageBoxWatch& watch, ScriptReader& reader)
+    : m_program(program.name), m_syntax(VerbTables(program)), m_plugin(plugin),
+      m_connection(database), m_connectionString(std::move(connection)), m_database(database.get()),
+      m_settings(std::move(settings)), m_pump(pump), m_watch(watch), m_reader(reader),
+      m_tables(VerbTables(program)) {
+    for (const CommandTable& table : program.tables) {
+        m_commands.push_back(table.commands(*this));
+    }
 }
 
-Host::Host(Plugin& plugin, std::unique_ptr<odbc::Connection>& database, std::string connection,
-           RecordSettings settings, MessagePump& pump, MessageBoxWatch& watch, ScriptReader& reader)
-    : m_plugin(plugin), m_connection(database), m_connectionString(std::move(connection)),
-      m_database(database.get()), m_settings(std::move(settings)), m_pump(pump), m_watch(watch),
-      m_reader(reader), m_directory(ProgramDirectory()),
-      m_queue([this](std::size_t index) { RunQueued(index); }) {}
+Host::~Host() = default;
 
 void Host::EndProcess(UINT status) {
     m_reader.Stop();
@@ -47,61 +55,49 @@ void Host::PrintMessageBoxes() {
     }
 }
 
+UINT Host::KeptBetweenCommands() const {
+    for (const auto& commands : m_commands) {
+        if (const UINT kept = commands->KeptBetweenCommands(); kept != 0) {
+            return kept;
+        }
+    }
+    return 0;
+}
+
 void Host::Finish() {
     if (m_pump.QuitSeen()) {
-        std::fputs("morvel-host: WM_QUIT was posted; the script ends here\n", stderr);
+        Note("WM_QUIT was posted; the script ends here");
     }
     std::string out;
-    for (Queued& queued : m_queued) {
-        if (!queued.done) {
-            queued.done = true;
-            out += "error\tline " + std::to_string(queued.number) +
-                   ": post: the queued line never ran before the script ended\n";
-        }
+    for (const auto& commands : m_commands) {
+        out += commands->Finish();
     }
     if (!out.empty()) {
         Print(out);
     }
 }
 
-// What a script line prints: its message boxes, then its own lines.
 std::string Host::Outcome(std::string_view line, std::size_t number) {
     std::string out;
     try {
-        const std::optional<Command> command = ParseLine(line);
+        const std::optional<Command> command = m_syntax.ParseLine(line);
         if (!command) {
             return {};
         }
-        out = Perform(*this, *command, number);
-        if (command->verb == Verb::Quit) {
-            m_quit = true;
-        }
+        out = Perform(*command, number);
     } catch (const std::exception& e) {
         out = "error\tline " + std::to_string(number) + ": " + OneLine(e.what()) + "\n";
     }
     return m_watch.TakeLines() + out;
 }
 
-// A queued line, run from the queue window's procedure: wherever the thread
-// is handling messages, inside a plug-in call as likely as not. The host's own
-// message handling meanwhile leaves the other queued lines to the loop that
-// ran this one, so that they run, and print, in order.
-void Host::RunQueued(std::size_t index) {
-    if (index >= m_queued.size() || m_queued[index].done || Ended()) {
-        return;
+std::string Host::Perform(const Command& command, std::size_t number) {
+    for (std::size_t i = 0; i < m_tables.size(); ++i) {
+        if (m_tables[i]->Holds(command.verb)) {
+            return m_commands[i]->Perform(command, number);
+        }
     }
-    const KeepInQueue others(m_pump, m_queue.Message());
-    m_queued[index].done = true;
-    // Copied: the line may queue more, which moves the list.
-    const std::string line = m_queued[index].line;
-    const std::size_t number = m_queued[index].number;
-    // Boxes that came up before the line ran belong to the command around it,
-    // and are printed as they would have been.
-    PrintMessageBoxes();
-    const std::string text = Outcome(line, number);
-    if (!text.empty()) {
-        Print(MarkLines(text, "posted\t"));
-    }
+    return {};
 }
 
 odbc::Connection& Host::Database(const char* verb) {
@@ -173,20 +169,15 @@ void Host::Click(HWND button) {
     m_pump.Settle();
 }
 
-void Host::QueueLine(const std::string& line, std::size_t number) {
-    m_queued.push_back(Queued{line, number});
-    if (!m_queue.PostLine(m_queued.size() - 1)) {
-        const DWORD error = GetLastError();
-        m_queued.pop_back();
-        throw Error("post: cannot queue the line: " + SystemMessage(error));
-    }
-}
-
 void Host::Print(const std::string& text) {
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
         std::fflush(stdout) != 0) {
         m_outputFailed = true;
     }
+}
+
+void Host::Note(const std::string& text) const {
+    std::fputs((m_program + ": " + text + "\n").c_str(), stderr);
 }
 
 } // namespace morvel::host

@@ -1,22 +1,18 @@
 // The host's session: the plug-in, the database connection, the message
-// pump and what the commands of a script leave behind for later ones. Each
-// family of commands lives in a file of its own (commands_*_win.cpp) and is
-// reached through the one command table (commands_win.cpp).
+// pump and the commands of the program's tables of verbs. morvel-host has one
+// table (commands_win.h); a program built on the same session may add tables
+// of its own, whose commands keep what they need between them (HostMain).
 #pragma once
 
 #include "contract/records.h"
-#include "db/odbc_connection.h"
-#include "tools/loggen/contacts.h"
-#include "tools/morvel-host/handle_win.h"
 #include "tools/morvel-host/plugin_win.h"
 #include "tools/morvel-host/reader_win.h"
-#include "tools/morvel-host/resources_win.h"
 #include "tools/morvel-host/script.h"
 #include "tools/morvel-host/window_win.h"
+#include "tools/odbc/odbc_connection.h"
 
 #include <cstddef>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -29,49 +25,76 @@ inline constexpr const char* kNoDatabase =
 inline constexpr const char* kNoMainWindow =
     "there is no main window (no run gave one, or it is gone)";
 
-// Writes "morvel-host: text" as a line on standard error.
-void Note(const std::string& text);
+class Host;
 
-// A generated contact as the script would give it.
-Contact HostContact(const loggen::Contact& c);
+// The commands of one table of verbs for one session: what each does, and
+// what they keep between commands.
+class CommandSet {
+public:
+    virtual ~CommandSet() = default;
 
-struct StressRun;
+    // Carries out a command of one of the table's verbs, given on script line
+    // number; returns what it prints.
+    virtual std::string Perform(const Command& command, std::size_t number) = 0;
 
-// What the stress command keeps between its events and its runs.
-struct StressSlot {
-    StressRun* run = nullptr;         // the stress under way, or none
-    const TQSOData* record = nullptr; // its _Run record, one of the host's kept records
-    int recalculating = 0;            // host calls that may recalculate, under way
+    // A message the host's own loop leaves in the queue between commands, for
+    // whoever handles messages inside the next one (0: none).
+    virtual UINT KeptBetweenCommands() const { return 0; }
+
+    // At the end of the script: lines to print about what the commands left
+    // undone.
+    virtual std::string Finish() { return {}; }
 };
 
-// What the resources command keeps between its calls.
-struct ResourcesSlot {
-    std::optional<Resources> mark;
-    bool explained = false; // the notes on how the figures are counted were written
+// A table of verbs (script.h), and its commands made for a session's host.
+struct CommandTable {
+    const VerbTable* verbs;
+    std::unique_ptr<CommandSet> (*commands)(Host& host);
 };
+
+// A program that plays the host: its name, in its messages and --help, and
+// its tables of verbs.
+struct HostProgram {
+    const char* name;
+    std::vector<CommandTable> tables;
+};
+
+// The whole program: reads the options, opens the script and the database,
+// loads the plug-in and runs the script against it with the program's verbs;
+// returns the exit status (kept in --help). Call it from main.
+int HostMain(int argc, char** argv, const HostProgram& program);
 
 class Host {
 public:
-    Host(Plugin& plugin, std::unique_ptr<odbc::Connection>& database, std::string connection,
-         RecordSettings settings, MessagePump& pump, MessageBoxWatch& watch, ScriptReader& reader);
+    Host(const HostProgram& program, Plugin& plugin, std::unique_ptr<odbc::Connection>& database,
+         std::string connection, RecordSettings settings, MessagePump& pump, MessageBoxWatch& watch,
+         ScriptReader& reader);
+    ~Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
 
     // Runs one script line and prints what it gives, message boxes first.
-    // Queued lines run when anything handles messages during the command.
     void Execute(std::string_view line, std::size_t number);
+
+    // What a script line prints: the message boxes that came up meanwhile,
+    // then its own lines, or an error line naming the line number.
+    std::string Outcome(std::string_view line, std::size_t number);
 
     // Prints the message boxes that came up between commands.
     void PrintMessageBoxes();
 
-    // True once the script is to end: quit, or WM_QUIT taken from the queue.
-    bool Ended() const { return m_quit || m_pump.QuitSeen(); }
+    // True once the script is to end: EndScript, or WM_QUIT taken from the
+    // queue.
+    bool Ended() const { return m_ended || m_pump.QuitSeen(); }
+    // The script ends once the command under way has printed.
+    void EndScript() { m_ended = true; }
 
-    // The message of queued lines, which the host's own loop leaves in the
-    // queue between commands: a queued line is meant to run inside the next
-    // command, when the plug-in (or the host on its behalf) handles messages.
-    UINT QueueMessage() const { return m_queue.Message(); }
+    // The message the commands want left in the queue between commands (0:
+    // none).
+    UINT KeptBetweenCommands() const;
 
-    // At the end of the script: why it ended early, and the queued lines that
-    // never ran, so that none is lost without a word.
+    // At the end of the script: why it ended early, and what the commands
+    // left undone, so that nothing is lost without a word.
     void Finish();
 
     bool OutputFailed() const { return m_outputFailed; }
@@ -92,10 +115,6 @@ public:
     MessagePump& Pump() { return m_pump; }
     MessageBoxWatch& Watch() { return m_watch; }
     RecordSettings& Settings() { return m_settings; }
-    const std::string& Directory() const { return m_directory; } // of relative script paths
-    std::vector<KernelHandle>& Held() { return m_held; }
-    StressSlot& Stress() { return m_stress; }
-    ResourcesSlot& ResourceMark() { return m_resources; }
 
     // The connection; throws ScriptError naming the verb when there is none.
     odbc::Connection& Database(const char* verb);
@@ -120,40 +139,32 @@ public:
     // A click as the button's own BM_CLICK makes it, and what follows handled.
     void Click(HWND button);
 
-    // Queues a script line to run when the thread next handles messages.
-    void QueueLine(const std::string& line, std::size_t number);
     void Print(const std::string& text);
+    // Writes "PROGRAM: text" as a line on standard error.
+    void Note(const std::string& text) const;
 
 private:
-    struct Queued {
-        std::string line;
-        std::size_t number; // of the post line
-        bool done = false;
-    };
+    std::string Perform(const Command& command, std::size_t number);
 
-    std::string Outcome(std::string_view line, std::size_t number);
-    void RunQueued(std::size_t index);
-
+    const std::string m_program;
+    const ScriptSyntax m_syntax;
     Plugin& m_plugin;
-    std::unique_ptr<odbc::Connection>& m_connection; // owned by Run, replaced by reconnect
+    std::unique_ptr<odbc::Connection>& m_connection; // owned by HostMain, replaced by Reconnect
     const std::string m_connectionString;
     odbc::Connection* m_database;
     RecordSettings m_settings;
     MessagePump& m_pump;
     MessageBoxWatch& m_watch;
     ScriptReader& m_reader;
-    const std::string m_directory;
     std::vector<std::unique_ptr<TQSOData>> m_keptRecords;
     HWND m_main = nullptr;
-    std::vector<Queued> m_queued;
-    std::vector<KernelHandle> m_held;
-    StressSlot m_stress;
-    ResourcesSlot m_resources;
-    bool m_quit = false;
+    bool m_ended = false;
     bool m_messagesHeld = false;
     bool m_outputFailed = false;
-    // Last: its window goes first, so no queued line runs on a half-gone host.
-    PostWindow m_queue;
+    // Last, each with the table whose verbs it carries out: they go first,
+    // so that nothing of theirs runs on a half-gone host.
+    std::vector<const VerbTable*> m_tables;
+    std::vector<std::unique_ptr<CommandSet>> m_commands;
 };
 
 } // namespace morvel::host

@@ -2,7 +2,6 @@
 
 #include "contract/text.h"
 #include "tools/morvel-host/handle_win.h"
-#include "tools/morvel-host/script.h"
 #include "tools/morvel-host/window_win.h"
 #include "ui/control_ids.h"
 
@@ -127,16 +126,6 @@ HWND FindMultipliersWindow() {
 HWND FindBandButton(HWND multipliers, int n) {
     const HWND button = FindControl(multipliers, ui::kFirstBandButtonId + n - 1);
     return button != nullptr && IsButton(button) ? button : nullptr;
-}
-
-int PressedBand(HWND multipliers) {
-    for (int n = 1; n <= kBandButtons; ++n) {
-        const HWND button = FindBandButton(multipliers, n);
-        if (button != nullptr && SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED) {
-            return n;
-        }
-    }
-    return 0;
 }
 
 std::vector<ListedOblast> ReadOblastList(HWND list) {

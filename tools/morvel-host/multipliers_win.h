@@ -18,9 +18,6 @@ HWND FindMultipliersWindow();
 // The BUTTON for band n (1-9) in the window, or null.
 HWND FindBandButton(HWND multipliers, int n);
 
-// The band whose button is checked, 0 when none is.
-int PressedBand(HWND multipliers);
-
 struct ListedOblast {
     std::string code;
     bool highlighted = false;

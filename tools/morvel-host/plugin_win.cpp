@@ -22,13 +22,9 @@ Proc Find(HMODULE module, const char* name, std::vector<std::string>& missing) {
     return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(address));
 }
 
-DWORD WINAPI FreeOnThread(void* module) {
-    return FreeLibrary(static_cast<HMODULE>(module)) ? 0 : 1;
-}
-
 // The path made absolute against the current directory: LoadLibrary would
 // look for a relative one in the program's folder and the system's first,
-// and the current directory is out of its search (main).
+// and the current directory is out of its search (HostMain).
 std::string FullPath(const std::string& path) {
     std::vector<char> buffer(MAX_PATH);
     for (;;) {
@@ -44,56 +40,6 @@ std::string FullPath(const std::string& path) {
     }
 }
 
-struct DelayedFree {
-    HMODULE module;
-    DWORD delay;
-};
-
-DWORD WINAPI FreeAfterDelay(void* param) {
-    const auto* free = static_cast<const DelayedFree*>(param);
-    Sleep(free->delay);
-    return FreeLibrary(free->module) ? 0 : 1;
-}
-
-struct ThreadLoad {
-    const char* name;
-    HMODULE module = nullptr;
-    DWORD error = 0;
-};
-
-DWORD WINAPI LoadOnThread(void* param) {
-    auto* load = static_cast<ThreadLoad*>(param);
-    load->module = LoadLibraryA(load->name);
-    load->error = GetLastError();
-    return 0;
-}
-
-void HandleMessages() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
-
-// Waits for the thread, handling this thread's messages meanwhile, and
-// closes its handle.
-void AwaitThread(HANDLE thread) {
-    while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) ==
-           WAIT_OBJECT_0 + 1) {
-        HandleMessages();
-    }
-    CloseHandle(thread);
-}
-
-HANDLE StartThread(LPTHREAD_START_ROUTINE procedure, void* param) {
-    const HANDLE thread = CreateThread(nullptr, 0, procedure, param, 0, nullptr);
-    if (thread == nullptr) {
-        throw Error("cannot start a thread: " + SystemMessage(GetLastError()));
-    }
-    return thread;
-}
-
 } // namespace
 
 Plugin::Plugin(const std::string& path) : m_path(path), m_fullPath(FullPath(path)) {
@@ -106,47 +52,9 @@ void Plugin::Check() const {
     }
 }
 
-void Plugin::Unload(bool otherThread) {
+HMODULE Plugin::TakeModule() {
     Check();
-    if (!otherThread) {
-        FreeLibrary(std::exchange(m_module, nullptr));
-        return;
-    }
-    const HANDLE thread = StartThread(&FreeOnThread, m_module);
-    m_module = nullptr;
-    AwaitThread(thread);
-}
-
-void Plugin::Race(std::uint32_t delay, HWND window) {
-    Check();
-    DelayedFree free{m_module, delay};
-    const HANDLE thread = StartThread(&FreeAfterDelay, &free);
-    m_module = nullptr;
-    for (unsigned sent = 0;; ++sent) {
-        SendMessageA(window, WM_NULL, 0, 0);
-        if (sent % 64 == 0) {
-            if (WaitForSingleObject(thread, 0) == WAIT_OBJECT_0) {
-                break;
-            }
-            HandleMessages();
-        }
-    }
-    CloseHandle(thread);
-}
-
-HMODULE LoadLibraryOnThread(const std::string& name) {
-    ThreadLoad load{name.c_str()};
-    AwaitThread(StartThread(&LoadOnThread, &load));
-    SetLastError(load.error);
-    return load.module;
-}
-
-bool Plugin::Mapped() const {
-    HMODULE module = nullptr;
-    return m_address != nullptr &&
-           GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                  GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                              static_cast<LPCSTR>(m_address), &module) != FALSE;
+    return std::exchange(m_module, nullptr);
 }
 
 void Plugin::Load() {
@@ -172,7 +80,6 @@ void Plugin::Load() {
         }
         throw Error("the plug-in " + path + " does not export " + names);
     }
-    m_address = reinterpret_cast<const void*>(m_run);
     m_base = module.Get();
     m_module = module.Release();
 }

@@ -17,28 +17,20 @@ public:
     // Loads the module (a relative path from the current directory) and finds
     // the six exports; throws Error naming the module and what is wrong (the
     // system's reason, or the missing names).
-    // Unless Unload is called, the module then stays loaded until the process
+    // Unless it is given up, the module then stays loaded until the process
     // ends: the plug-in's windows may outlive the script, and their code is
     // in it.
     explicit Plugin(const std::string& path);
 
-    // FreeLibrary, as a logger does that unloads its plug-ins; from then on
-    // every call throws Error until Load. Throws Error when not loaded.
-    // otherThread: called on a thread of its own, which this thread waits
-    // for, handling its messages meanwhile.
-    void Unload(bool otherThread = false);
-    // FreeLibrary on another thread after delay milliseconds, while this
-    // thread sends WM_NULL to window, handling its own messages now and then,
-    // until that thread is done: an unload racing ordinary window traffic.
-    // Afterwards as Unload.
-    void Race(std::uint32_t delay, HWND window);
+    // Gives the module up, still loaded, to a caller that unloads it (as a
+    // logger does that unloads its plug-ins); from then on every call throws
+    // Error until Load. Throws Error when not loaded.
+    HMODULE TakeModule();
     // LoadLibrary again, with the exports found anew; throws Error as the
     // constructor does, or when loaded already.
     void Load();
-    // Whether the module (its code, at the address _Run had) is mapped in the
-    // process now, whoever holds it.
-    bool Mapped() const;
-    // The instance handle of the module last loaded, kept after Unload.
+    // The instance handle (base address) of the module last loaded, kept
+    // after TakeModule.
     HINSTANCE Instance() const { return static_cast<HINSTANCE>(const_cast<void*>(m_base)); }
 
     void GetInfo(TPluginInfo& info) const {
@@ -72,8 +64,7 @@ private:
     std::string m_path;     // as given, for the messages
     std::string m_fullPath; // what is loaded
     HMODULE m_module = nullptr;
-    const void* m_address = nullptr; // of _Run, kept after Unload
-    const void* m_base = nullptr;    // the module's base address, kept after Unload
+    const void* m_base = nullptr; // the module's base address, kept after TakeModule
     GrabNumberProc m_grabNumber = nullptr;
     ReleaseProc m_release = nullptr;
     GetScoreProc m_getScore = nullptr;
@@ -81,11 +72,6 @@ private:
     RunProc m_run = nullptr;
     GetInfoProc m_getInfo = nullptr;
 };
-
-// LoadLibraryA(name) on a thread of its own, which this thread waits for,
-// handling its messages meanwhile; nullptr with the thread's error as the
-// last error.
-HMODULE LoadLibraryOnThread(const std::string& name);
 
 // The directory of the running program, with a separator at the end; empty
 // when the system cannot say.

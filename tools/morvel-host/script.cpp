@@ -5,9 +5,12 @@
 
 namespace morvel::host {
 
-const char* const kUsage =
-    "Usage: morvel-host [--plugin PATH] [--sqlite FILE | --odbc \"CONNECTION STRING\"]\n"
-    "                   [--table NAME] [--caption-prefix TEXT] [SCRIPT]\n"
+namespace {
+
+constexpr std::size_t kMaxFieldBytes = ShortString::kCapacity;
+
+// The options and the script's form, for --help.
+constexpr std::string_view kUsageOptions =
     "\n"
     "Plays the logging program that hosts MorvelRussia.dll: loads the plug-in, calls\n"
     "its six functions as the script says and prints one line for each command.\n"
@@ -26,7 +29,13 @@ const char* const kUsage =
     "starting with '#' are skipped; in fields \\t, \\\\ and \\xHH are decoded. A contact\n"
     "is the fields CallSign DigiBand QSOMode QSOReportRecived DXCCPrefix MainPrefix\n"
     "Continent (missing trailing fields are empty).\n"
-    "\n"
+    "\n";
+
+constexpr std::string_view kUsageExit =
+    "Exit status 0 at the end of the script; 1 when the script, the database or the\n"
+    "plug-in cannot be opened; 2 for bad arguments.\n";
+
+constexpr std::string_view kHostUsage =
     "  info                  _GetInfo             info NAME WORD1 TAG WORD2\n"
     "  run [CONTACT]         _Run                 run 1 (a window came back) or run 0\n"
     "  score CONTACT         _GetScore            score RESULT\n"
@@ -40,94 +49,14 @@ const char* const kUsage =
     "  sql STATEMENT         on the connection    sql ok, or sql error MESSAGE\n"
     "  caption               the window caption   caption TEXT\n"
     "  close                 the close box        close 1 (now minimised) or close 0\n"
-    "  closewindow           WM_CLOSE to the main window\n"
-    "                                             closewindow 1 (no main window shows now) or 0\n"
-    "  multclose             WM_CLOSE to the multipliers window\n"
-    "                                             multclose 1 (none is left) or 0\n"
-    "  sleep MS              handle messages      sleep\n"
-    "  quit                  end the script       quit\n"
     "  mult                  \"Multipliers\"        mult 1 (its window is there) or mult 0\n"
     "  band N                band button N (1-9)  band N\n"
     "  oblasts               the multipliers list oblasts N, then N lines CODE DRAWN\n"
-    "                                             (1: drawn highlighted, else 0)\n"
-    "  bandnow               the pressed band     bandnow N (0: none, or no window)\n"
-    "  post LINE             queue LINE           post; LINE runs when the thread next\n"
-    "                                             handles messages (never between two\n"
-    "                                             commands), its output lines marked\n"
-    "                                             posted\n"
-    "  hold FILE [write]     open FILE, unshared; hold ok, or hold error MESSAGE\n"
-    "                        with write, open it for writing with others allowed to\n"
-    "                        read and write it\n"
-    "  unhold                close held files     unhold\n"
-    "  screenshot FILE       the windows as BMP   screenshot ok, or screenshot error WHAT\n"
-    "  stress SEED MS        host events fired from posted messages and a timer for MS\n"
-    "                        milliseconds, most of them inside recalculations; then\n"
-    "                        _Run if needed, and the statistics compared with a\n"
-    "                        recalculation's\n"
-    "                                             stress ok, or stress failed WHY (and\n"
-    "                                             the two statistics when they differ);\n"
-    "                                             the counts go to standard error\n"
-    "  addmany N SEED        _AddQSO for N generated contacts\n"
-    "                                             addmany N COUNTED (results of 1)\n"
-    "  resources             GDI objects, USER objects and private bytes of this process\n"
-    "                                             resources GDI USER BYTES\n"
-    "  resources mark        the same, kept       resources marked\n"
-    "  resources check BYTES compared with the mark: no more GDI or USER objects, and\n"
-    "                        private bytes grown by less than BYTES\n"
-    "                                             resources ok, or resources grew\n"
-    "                                             GDI USER BYTES (the changes)\n"
-    "  unload [thread]       FreeLibrary (on a thread of its own, waited for)\n"
-    "                                             unload; no message is handled before\n"
-    "                                             the next command\n"
-    "  load [PREFIX]         LoadLibrary again    load; the records from now on carry\n"
-    "                                             PREFIX as caption prefix, when given\n"
-    "  loaded                the plug-in's code   loaded 1 (mapped in the process) or 0\n"
-    "  windows               visible top-level windows of this thread\n"
-    "                                             windows N\n"
-    "  state                 the main window      state none, hidden, minimised,\n"
-    "                                             maximised or normal\n"
-    "  reconnect             a new connection to the database, then the old one closed;\n"
-    "                        the records from now on carry the new one\n"
-    "                                             reconnect\n"
-    "  move X Y              the main window moved there as a drag ends\n"
-    "                                             move\n"
-    "  exit                  end the process at once, without _Release\n"
-    "                                             exit\n"
-    "  hover                 the mouse moved over every visible window and control\n"
-    "                                             hover\n"
-    "  repaint               every visible window uncovered and painted again\n"
-    "                                             repaint\n"
-    "  classes               the plug-in's window classes registered under its instance\n"
-    "                                             classes NAMES (comma-separated) or none\n"
-    "  library DLL [thread]  LoadLibrary of another DLL, kept loaded (on a thread of its\n"
-    "                        own, waited for); its test exports called when it has them\n"
-    "                                             library DLL [throw caught|missed]\n"
-    "                                             [sent answered|unanswered|nowhere]\n"
-    "  race MS               FreeLibrary on another thread after MS milliseconds, while\n"
-    "                        this one sends WM_NULL to the main window until it is done\n"
-    "                                             race MS\n"
-    "\n"
-    "A relative FILE is taken from the directory of this program. A message box\n"
-    "shown meanwhile is answered with OK and printed first as msgbox CAPTION TEXT.\n"
-    "A bad line prints error WHAT and the script goes on; a queued line that never\n"
-    "ran is named so at the end.\n"
-    "Exit status 0 at the end of the script; 1 when the script, the database or the\n"
-    "plug-in cannot be opened; 2 for bad arguments.\n";
+    "                                             (1: drawn highlighted, else 0)\n";
 
-namespace {
-
-constexpr std::size_t kMaxFieldBytes = ShortString::kCapacity;
-
-std::string Quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
-}
-
-void CheckRecordText(std::string_view what, const std::string& value) {
-    if (value.size() > kMaxFieldBytes) {
-        throw ScriptError(std::string(what) + " is " + std::to_string(value.size()) +
-                          " bytes long; a record holds at most " + std::to_string(kMaxFieldBytes));
-    }
-}
+constexpr std::string_view kHostNotes =
+    "A message box shown meanwhile is answered with OK and printed first as msgbox\n"
+    "CAPTION TEXT. A bad line prints error WHAT and the script goes on.\n";
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') {
@@ -149,241 +78,54 @@ void AppendHex(std::string& out, unsigned char byte) {
     out += kDigits[byte & 0x0F];
 }
 
-enum class Takes {
-    Nothing,
-    Contact,
-    Statement,
-    Milliseconds,
-    BandNumber,
-    ScriptLine,
-    Path,
-    HeldFile,
-    SeedAndTime,
-    CountAndSeed,
-    ResourcesMode,
-    CaptionPrefix,
-    Position,
-    Thread,
-    NoWait,
-    Library,
-};
-
-struct VerbEntry {
-    std::string_view name;
-    Verb verb;
-    Takes takes;
-};
-
-constexpr std::array<VerbEntry, 40> kVerbs = {{
-    {"info", Verb::Info, Takes::Nothing},
-    {"run", Verb::Run, Takes::Contact},
-    {"score", Verb::Score, Takes::Contact},
-    {"add", Verb::Add, Takes::Contact},
-    {"grab", Verb::Grab, Takes::Contact},
-    {"log", Verb::Log, Takes::Contact},
-    {"stats", Verb::Stats, Takes::Nothing},
-    {"recalc", Verb::Recalc, Takes::NoWait},
-    {"release", Verb::Release, Takes::Nothing},
-    {"sql", Verb::Sql, Takes::Statement},
-    {"caption", Verb::Caption, Takes::Nothing},
-    {"close", Verb::Close, Takes::Nothing},
-    {"closewindow", Verb::CloseWindow, Takes::Nothing},
-    {"multclose", Verb::MultClose, Takes::Nothing},
-    {"sleep", Verb::Sleep, Takes::Milliseconds},
-    {"quit", Verb::Quit, Takes::Nothing},
-    {"mult", Verb::Mult, Takes::Nothing},
-    {"band", Verb::Band, Takes::BandNumber},
-    {"oblasts", Verb::Oblasts, Takes::Nothing},
-    {"bandnow", Verb::BandNow, Takes::Nothing},
-    {"post", Verb::Post, Takes::ScriptLine},
-    {"hold", Verb::Hold, Takes::HeldFile},
-    {"unhold", Verb::Unhold, Takes::Nothing},
-    {"screenshot", Verb::Screenshot, Takes::Path},
-    {"stress", Verb::Stress, Takes::SeedAndTime},
-    {"addmany", Verb::AddMany, Takes::CountAndSeed},
-    {"resources", Verb::Resources, Takes::ResourcesMode},
-    {"unload", Verb::Unload, Takes::Thread},
-    {"load", Verb::Load, Takes::CaptionPrefix},
-    {"loaded", Verb::Loaded, Takes::Nothing},
-    {"windows", Verb::Windows, Takes::Nothing},
-    {"state", Verb::State, Takes::Nothing},
-    {"reconnect", Verb::Reconnect, Takes::Nothing},
-    {"move", Verb::Move, Takes::Position},
-    {"exit", Verb::Exit, Takes::Nothing},
-    {"hover", Verb::Hover, Takes::Nothing},
-    {"repaint", Verb::Repaint, Takes::Nothing},
-    {"classes", Verb::Classes, Takes::Nothing},
-    {"library", Verb::Library, Takes::Library},
-    {"race", Verb::Race, Takes::Milliseconds},
-}};
-
-// A whole number in decimal digits, at most max. what names it in the
-// messages ("sleep time"); a unit, when given, follows "whole number of" and
-// the limit ("milliseconds", "ms").
-struct Unit {
-    std::string_view plural;
-    std::string_view symbol;
-};
-
-std::uint64_t ParseWhole(const std::string& what, const std::string& text, std::uint64_t max,
-                         Unit unit = {}) {
-    std::uint64_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            throw ScriptError(what + " " + Quoted(text) + " is not a whole number" +
-                              (unit.plural.empty() ? "" : " of " + std::string(unit.plural)));
-        }
-        const auto digit = static_cast<std::uint64_t>(c - '0');
-        if (value > (max - digit) / 10) {
-            throw ScriptError(what + " " + Quoted(text) + " is over the limit of " +
-                              std::to_string(max) +
-                              (unit.symbol.empty() ? "" : " " + std::string(unit.symbol)));
-        }
-        value = value * 10 + digit;
-    }
-    return value;
-}
-
-std::uint32_t ParseMilliseconds(const std::string& verb, const std::string& text) {
-    if (text.empty()) {
-        throw ScriptError(verb + " needs a time in milliseconds");
-    }
-    const std::uint32_t max = verb == "sleep"  ? kMaxSleepMilliseconds
-                              : verb == "race" ? kMaxRaceMilliseconds
-                                               : kMaxStressMilliseconds;
-    return static_cast<std::uint32_t>(
-        ParseWhole(verb + " time", text, max, Unit{"milliseconds", "ms"}));
-}
-
-std::uint64_t ParseSeed(const std::string& verb, const std::string& text) {
-    if (text.empty()) {
-        throw ScriptError(verb + " needs a seed (a whole number)");
-    }
-    return ParseWhole(verb + " seed", text, UINT64_MAX);
-}
-
-int ParseBand(const std::string& text) {
-    if (text.empty()) {
-        throw ScriptError("band needs a band button number, 1-" + std::to_string(kBandButtons));
-    }
-    if (text.size() != 1 || text[0] < '1' || text[0] > '0' + kBandButtons) {
-        throw ScriptError("band " + Quoted(text) + " is not a band button number, 1-" +
-                          std::to_string(kBandButtons));
-    }
-    return text[0] - '0';
-}
-
-std::string CheckPath(std::string_view verb, const std::string& path) {
-    if (path.empty()) {
-        throw ScriptError(std::string(verb) + " needs a file");
-    }
-    if (path.find('\0') != std::string::npos) {
-        throw ScriptError(std::string(verb) + ": the file name holds a NUL byte");
-    }
-    return path;
-}
-
-std::optional<Command> ParseNested(std::string_view line, int nesting);
-
-// Field i of a command, or empty when the line ends before it.
-std::string Field(const std::vector<std::string>& fields, std::size_t i) {
-    return i < fields.size() ? fields[i] : std::string();
-}
-
-// The rest of a post line after the TAB that ends the verb, checked as a
-// script line of its own; its errors are named as the queued line's once, at
-// the outermost post.
-std::string QueuedLine(std::string_view line, std::string_view verbField, int nesting) {
-    const std::string_view queued =
-        line.size() > verbField.size() ? line.substr(verbField.size() + 1) : std::string_view();
-    if (IsSkippedLine(queued)) {
-        throw ScriptError("post needs a command to queue");
-    }
-    if (nesting >= kMaxPostNesting) {
-        throw ScriptError("posts nest more than " + std::to_string(kMaxPostNesting) + " deep");
-    }
-    try {
-        ParseNested(queued, nesting + 1);
-    } catch (const ScriptError& e) {
-        if (nesting > 0) {
-            throw;
-        }
-        throw ScriptError(std::string("post: the queued line: ") + e.what());
-    }
-    return std::string(queued);
-}
-
 // The fields after the verb, decoded.
-std::vector<std::string> DecodedFields(const VerbEntry& entry,
+std::vector<std::string> DecodedFields(std::string_view verb,
                                        const std::vector<std::string_view>& raw) {
     std::vector<std::string> fields;
     for (std::size_t i = 1; i < raw.size(); ++i) {
         try {
             fields.push_back(DecodeField(raw[i]));
         } catch (const ScriptError& e) {
-            throw ScriptError(std::string(entry.name) + ", field " + std::to_string(i + 1) + ": " +
+            throw ScriptError(std::string(verb) + ", field " + std::to_string(i + 1) + ": " +
                               e.what());
         }
     }
     return fields;
 }
 
-std::size_t TakeContact(const VerbEntry& entry, std::vector<std::string>& fields,
-                        Command& command) {
-    const std::size_t taken = std::min(fields.size(), kContactFields.size());
-    for (std::size_t i = 0; i < taken; ++i) {
-        CheckRecordText(std::string(entry.name) + ": " + std::string(kContactFields[i].name),
-                        fields[i]);
-        command.contact.*kContactFields[i].value = std::move(fields[i]);
-    }
-    return taken;
-}
-
-std::size_t TakeStatement(std::vector<std::string>& fields, Command& command) {
-    if (fields.empty() || fields[0].empty()) {
-        throw ScriptError("sql needs a statement");
-    }
-    if (fields[0].find('\0') != std::string::npos) {
-        throw ScriptError("sql: the statement holds a NUL byte");
-    }
-    command.statement = std::move(fields[0]);
-    return 1;
-}
-
-std::size_t TakeCountAndSeed(const std::string& name, const std::vector<std::string>& fields,
-                             Command& command) {
-    const std::string count = Field(fields, 0);
-    if (count.empty()) {
-        throw ScriptError(name + " needs a number of contacts");
-    }
-    command.count = static_cast<std::uint32_t>(ParseWhole(name + " count", count, kMaxAddMany));
-    command.seed = ParseSeed(name, Field(fields, 1));
-    return 2;
-}
-
-std::size_t TakeResourcesMode(const std::vector<std::string>& fields, Command& command) {
-    const std::string mode = Field(fields, 0);
-    if (mode == "mark") {
-        command.resources = ResourcesMode::Mark;
-    } else if (mode == "check") {
-        const std::string bytes = Field(fields, 1);
-        if (bytes.empty()) {
-            throw ScriptError("resources check needs the growth of private bytes allowed");
+// Fields past those the verb takes must be empty.
+void CheckNoMoreFields(std::string_view verb, const std::vector<std::string>& fields,
+                       std::size_t taken) {
+    for (std::size_t i = taken; i < fields.size(); ++i) {
+        if (!fields[i].empty()) {
+            const std::string takes = taken == 0   ? "no fields"
+                                      : taken == 1 ? "1 field"
+                                                   : std::to_string(taken) + " fields";
+            throw ScriptError(std::string(verb) + " takes " + takes + ", but field " +
+                              std::to_string(i + 2) + " is " + Quoted(fields[i]));
         }
-        command.resources = ResourcesMode::Check;
-        command.growthBytes =
-            ParseWhole("resources check growth", bytes, UINT64_MAX, Unit{"bytes", "bytes"});
-        return 2;
-    } else if (!mode.empty()) {
-        throw ScriptError("resources takes nothing, mark or check BYTES, not " + Quoted(mode));
     }
-    return 1;
 }
 
-// A verb's one optional word: true when the line gives it, false when it gives
-// nothing; anything else is an error.
-bool TakeWord(const std::vector<std::string>& fields, std::string_view verb,
-              std::string_view word) {
+} // namespace
+
+std::string Quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
+
+void CheckRecordText(std::string_view what, const std::string& value) {
+    if (value.size() > kMaxFieldBytes) {
+        throw ScriptError(std::string(what) + " is " + std::to_string(value.size()) +
+                          " bytes long; a record holds at most " + std::to_string(kMaxFieldBytes));
+    }
+}
+
+std::string Field(const std::vector<std::string>& fields, std::size_t i) {
+    return i < fields.size() ? fields[i] : std::string();
+}
+
+bool OptionalWord(const std::vector<std::string>& fields, std::string_view verb,
+                  std::string_view word) {
     const std::string given = Field(fields, 0);
     if (!given.empty() && given != word) {
         throw ScriptError(std::string(verb) + " takes nothing or " + std::string(word) + ", not " +
@@ -392,125 +134,114 @@ bool TakeWord(const std::vector<std::string>& fields, std::string_view verb,
     return !given.empty();
 }
 
-std::size_t TakeCaptionPrefix(const std::vector<std::string>& fields, Command& command) {
-    if (!fields.empty()) {
-        CheckRecordText("load: the caption prefix", fields[0]);
-        command.captionPrefix = fields[0];
-    }
-    return 1;
-}
-
-std::size_t TakePosition(const std::vector<std::string>& fields, Command& command) {
-    constexpr std::uint64_t kMaxPixels = 100000;
-    const std::string x = Field(fields, 0);
-    const std::string y = Field(fields, 1);
-    if (x.empty() || y.empty()) {
-        throw ScriptError("move needs x and y in pixels");
-    }
-    command.x = static_cast<int>(ParseWhole("move x", x, kMaxPixels));
-    command.y = static_cast<int>(ParseWhole("move y", y, kMaxPixels));
-    return 2;
-}
-
-// Reads what the verb takes from the fields into the command; the number of
-// fields it took.
-std::size_t TakeFields(const VerbEntry& entry, const std::string& name,
-                       std::vector<std::string>& fields, Command& command) {
-    switch (entry.takes) {
-    case Takes::Nothing:
-    case Takes::ScriptLine:
-        return 0;
-    case Takes::Contact:
-        return TakeContact(entry, fields, command);
-    case Takes::Statement:
-        return TakeStatement(fields, command);
-    case Takes::Milliseconds:
-        command.milliseconds = ParseMilliseconds(name, Field(fields, 0));
-        return 1;
-    case Takes::SeedAndTime:
-        command.seed = ParseSeed(name, Field(fields, 0));
-        command.milliseconds = ParseMilliseconds(name, Field(fields, 1));
-        return 2;
-    case Takes::CountAndSeed:
-        return TakeCountAndSeed(name, fields, command);
-    case Takes::ResourcesMode:
-        return TakeResourcesMode(fields, command);
-    case Takes::Thread:
-        command.otherThread = TakeWord(fields, "unload", "thread");
-        return 1;
-    case Takes::NoWait:
-        command.noWait = TakeWord(fields, "recalc", "nowait");
-        return 1;
-    case Takes::CaptionPrefix:
-        return TakeCaptionPrefix(fields, command);
-    case Takes::Position:
-        return TakePosition(fields, command);
-    case Takes::BandNumber:
-        command.band = ParseBand(fields.empty() ? std::string() : fields[0]);
-        return 1;
-    case Takes::Path:
-        command.path = CheckPath(entry.name, fields.empty() ? std::string() : fields[0]);
-        return 1;
-    case Takes::Library: {
-        command.path = CheckPath(entry.name, Field(fields, 0));
-        const std::string mode = Field(fields, 1);
-        if (!mode.empty() && mode != "thread") {
-            throw ScriptError("library takes a DLL and nothing or thread, not " + Quoted(mode));
-        }
-        command.otherThread = !mode.empty();
-        return 2;
-    }
-    case Takes::HeldFile: {
-        command.path = CheckPath(entry.name, Field(fields, 0));
-        const std::string mode = Field(fields, 1);
-        if (!mode.empty() && mode != "write") {
-            throw ScriptError("hold takes a file and nothing or write, not " + Quoted(mode));
-        }
-        command.holdForWriting = !mode.empty();
-        return 2;
-    }
-    }
+std::size_t ReadNothing(const VerbContext&, std::vector<std::string>&, Command&) {
     return 0;
 }
 
-// Fields past those the verb takes must be empty.
-void CheckNoMoreFields(const VerbEntry& entry, const std::vector<std::string>& fields,
-                       std::size_t taken) {
-    for (std::size_t i = taken; i < fields.size(); ++i) {
-        if (!fields[i].empty()) {
-            const std::string takes = taken == 0   ? "no fields"
-                                      : taken == 1 ? "1 field"
-                                                   : std::to_string(taken) + " fields";
-            throw ScriptError(std::string(entry.name) + " takes " + takes + ", but field " +
-                              std::to_string(i + 2) + " is " + Quoted(fields[i]));
-        }
+std::size_t ReadContact(const VerbContext& verb, std::vector<std::string>& fields,
+                        Command& command) {
+    const std::size_t taken = std::min(fields.size(), kContactFields.size());
+    for (std::size_t i = 0; i < taken; ++i) {
+        CheckRecordText(std::string(verb.name) + ": " + std::string(kContactFields[i].name),
+                        fields[i]);
+        command.contact.*kContactFields[i].value = std::move(fields[i]);
     }
+    return taken;
 }
 
-std::optional<Command> ParseNested(std::string_view line, int nesting) {
+std::size_t ReadStatement(const VerbContext& verb, std::vector<std::string>& fields,
+                          Command& command) {
+    if (fields.empty() || fields[0].empty()) {
+        throw ScriptError(std::string(verb.name) + " needs a statement");
+    }
+    if (fields[0].find('\0') != std::string::npos) {
+        throw ScriptError(std::string(verb.name) + ": the statement holds a NUL byte");
+    }
+    command.statement = std::move(fields[0]);
+    return 1;
+}
+
+std::size_t ReadBand(const VerbContext& verb, std::vector<std::string>& fields, Command& command) {
+    const std::string name(verb.name);
+    const std::string text = Field(fields, 0);
+    if (text.empty()) {
+        throw ScriptError(name + " needs a band button number, 1-" + std::to_string(kBandButtons));
+    }
+    if (text.size() != 1 || text[0] < '1' || text[0] > '0' + kBandButtons) {
+        throw ScriptError(name + " " + Quoted(text) + " is not a band button number, 1-" +
+                          std::to_string(kBandButtons));
+    }
+    command.band = text[0] - '0';
+    return 1;
+}
+
+std::size_t ReadNoWait(const VerbContext& verb, std::vector<std::string>& fields,
+                       Command& command) {
+    command.noWait = OptionalWord(fields, verb.name, "nowait");
+    return 1;
+}
+
+const VerbTable kHostVerbTable{kHostVerbs, kHostUsage, kHostNotes};
+
+bool VerbTable::Holds(const VerbSyntax* verb) const {
+    return std::any_of(verbs.begin(), verbs.end(),
+                       [verb](const VerbSyntax& entry) { return &entry == verb; });
+}
+
+ScriptSyntax::ScriptSyntax(std::vector<const VerbTable*> tables) : m_tables(std::move(tables)) {}
+
+const VerbSyntax* ScriptSyntax::Find(std::string_view name) const {
+    for (const VerbTable* table : m_tables) {
+        for (const VerbSyntax& verb : table->verbs) {
+            if (verb.name == name) {
+                return &verb;
+            }
+        }
+    }
+    return nullptr;
+}
+
+std::optional<Command> ScriptSyntax::ParseLine(std::string_view line, int depth) const {
     if (IsSkippedLine(line)) {
         return std::nullopt;
     }
     const std::vector<std::string_view> raw = SplitFields(line);
     const std::string name = DecodeField(raw[0]);
-    const auto entry = std::find_if(kVerbs.begin(), kVerbs.end(),
-                                    [&](const VerbEntry& e) { return e.name == name; });
-    if (entry == kVerbs.end()) {
+    const VerbSyntax* verb = Find(name);
+    if (verb == nullptr) {
         throw ScriptError("unknown command " + Quoted(name));
     }
     Command command;
-    command.verb = entry->verb;
-    if (entry->takes == Takes::ScriptLine) {
-        command.line = QueuedLine(line, raw[0], nesting);
+    command.verb = verb;
+    const VerbContext context{verb->name, *this, depth};
+    if (verb->takesLine) {
+        std::vector<std::string> rest{std::string(
+            line.size() > raw[0].size() ? line.substr(raw[0].size() + 1) : std::string_view())};
+        verb->read(context, rest, command);
         return command;
     }
-    std::vector<std::string> fields = DecodedFields(*entry, raw);
-    const std::size_t taken = TakeFields(*entry, name, fields, command);
-    CheckNoMoreFields(*entry, fields, taken);
+    std::vector<std::string> fields = DecodedFields(verb->name, raw);
+    const std::size_t taken = verb->read(context, fields, command);
+    CheckNoMoreFields(verb->name, fields, taken);
     return command;
 }
 
-} // namespace
+std::string ScriptSyntax::Usage(std::string_view program) const {
+    std::string usage = "Usage: " + std::string(program) +
+                        " [--plugin PATH] [--sqlite FILE | --odbc \"CONNECTION STRING\"]\n" +
+                        std::string(program.size() + 8, ' ') +
+                        "[--table NAME] [--caption-prefix TEXT] [SCRIPT]\n";
+    usage += kUsageOptions;
+    for (const VerbTable* table : m_tables) {
+        usage += table->usage;
+    }
+    usage += "\n";
+    for (const VerbTable* table : m_tables) {
+        usage += table->notes;
+    }
+    usage += kUsageExit;
+    return usage;
+}
 
 Options ParseOptions(const std::vector<std::string>& args) {
     Options options;
@@ -644,29 +375,6 @@ const std::array<ContactField, 7> kContactFields = {{
     {"Continent", &Contact::Continent, &TQSOData::Continent},
 }};
 
-std::string_view VerbName(Verb verb) {
-    for (const VerbEntry& entry : kVerbs) {
-        if (entry.verb == verb) {
-            return entry.name;
-        }
-    }
-    return "?";
-}
-
-std::optional<Command> ParseLine(std::string_view line) {
-    return ParseNested(line, 0);
-}
-
-std::string ResolvePath(std::string_view directory, std::string_view path) {
-    const bool rooted = !path.empty() && (path[0] == '\\' || path[0] == '/');
-    const bool drive = path.size() >= 2 && path[1] == ':' &&
-                       ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
-    if (rooted || drive) {
-        return std::string(path);
-    }
-    return std::string(directory) + std::string(path);
-}
-
 void FillRecord(TQSOData& record, const RecordSettings& settings, const Contact& contact) {
     std::memset(&record, 0, sizeof record);
     record.SetConnectionValue(settings.connection);
@@ -764,20 +472,6 @@ std::vector<std::string> StatisticLines(std::string_view text) {
         }
         text.remove_prefix(end + 2);
     }
-}
-
-std::string MarkLines(std::string_view text, std::string_view mark) {
-    std::string out;
-    out.reserve(text.size() + mark.size());
-    bool lineStart = true;
-    for (const char c : text) {
-        if (lineStart) {
-            out += mark;
-        }
-        out += c;
-        lineStart = c == '\n';
-    }
-    return out;
 }
 
 std::string InfoLine(const TPluginInfo& info) {

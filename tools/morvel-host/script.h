@@ -1,14 +1,18 @@
 // The portable half of morvel-host, the program that plays the host of the
-// plug-in: its options, the command script (lines, fields, escapes, commands),
-// the records it builds, the INSERT it runs for "log" and the text it prints.
-// Nothing here touches Win32; the *_win.cpp files do the calls and the windows.
+// plug-in: its options, the command script (lines, fields, escapes, the
+// tables of verbs), the records it builds, the INSERT it runs for "log" and
+// the text it prints. Nothing here touches Win32; the *_win.cpp files do the
+// calls and the windows.
 #pragma once
 
 #include "contract/records.h"
 
+#include <any>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -36,8 +40,6 @@ struct Options {
 // option, a missing value, both --sqlite and --odbc, two script files, or a
 // table name or caption prefix too long for a record.
 Options ParseOptions(const std::vector<std::string>& args);
-
-extern const char* const kUsage;
 
 // Cuts a byte stream into script lines as it arrives: LF ends a line and a CR
 // right before it is dropped, so files with either line ending read the same.
@@ -85,114 +87,127 @@ struct ContactField {
 // In script order, which is also the column order of the INSERT.
 extern const std::array<ContactField, 7> kContactFields;
 
-// What "resources" does with its measurement.
-enum class ResourcesMode {
-    Show,  // prints it
-    Mark,  // keeps it for a later check
-    Check, // compares it with the one kept
-};
-
-enum class Verb {
-    Info,
-    Run,
-    Score,
-    Add,
-    Grab,
-    Log,
-    Stats,
-    Recalc,
-    Release,
-    Sql,
-    Caption,
-    Close,
-    CloseWindow,
-    MultClose,
-    Sleep,
-    Quit,
-    Mult,
-    Band,
-    Oblasts,
-    BandNow,
-    Post,
-    Hold,
-    Unhold,
-    Screenshot,
-    Stress,
-    AddMany,
-    Resources,
-    Unload,
-    Load,
-    Loaded,
-    Windows,
-    State,
-    Reconnect,
-    Move,
-    Exit,
-    Hover,
-    Repaint,
-    Classes,
-    Library,
-    Race,
-};
-
-std::string_view VerbName(Verb verb);
-
-struct Command {
-    Verb verb = Verb::Info;
-    Contact contact;                // run, score, add, grab, log
-    std::string statement;          // sql
-    std::uint32_t milliseconds = 0; // sleep, stress
-    int band = 0;                   // band: 1-9
-    std::string line;               // post: the queued script line, as written
-    std::string path;               // hold, screenshot, library
-    bool holdForWriting = false;    // hold: for writing, others may read and write
-    std::uint64_t seed = 0;         // stress, addmany
-    std::uint32_t count = 0;        // addmany
-    ResourcesMode resources = ResourcesMode::Show;
-    std::uint64_t growthBytes = 0;            // resources check: private bytes may grow by less
-    std::optional<std::string> captionPrefix; // load: for the records from now on
-    bool otherThread = false;                 // unload, library: on another thread
-    bool noWait = false;                      // recalc: no message handled before the next command
-    int x = 0;                                // move
-    int y = 0;
-};
-
-inline constexpr std::uint32_t kMaxSleepMilliseconds = 3'600'000;
-inline constexpr std::uint32_t kMaxStressMilliseconds = 3'600'000;
-inline constexpr std::uint32_t kMaxAddMany = 1'000'000;
-inline constexpr std::uint32_t kMaxRaceMilliseconds = 10'000;
 inline constexpr int kBandButtons = 9;
-// How deep posts may queue posts ("post\tpost\t...").
-inline constexpr int kMaxPostNesting = 32;
 
-// Reads one script line: nullopt for a skipped line, else the command with its
-// fields decoded and checked. Throws ScriptError for an unknown command, a bad
-// escape, fields a command does not take, a contact field longer than a record
-// holds (255 bytes), a missing or NUL-carrying sql statement, or a bad sleep
-// time. Empty fields past the last one a command takes are allowed (a
-// trailing TAB); anything else there is an error, not silently dropped.
-//
-// stress takes a seed (a whole number below 2^64) and a time in
-// milliseconds; addmany a count of contacts (at most kMaxAddMany) and a seed;
-// resources nothing, "mark", or "check" and the growth of private bytes
-// allowed, in bytes.
-//
-// unload takes nothing or "thread"; library a DLL name and optionally
-// "thread"; race a delay in milliseconds (at most kMaxRaceMilliseconds); recalc nothing or
-// "nowait"; load takes an optional caption prefix (at most 255 bytes) for the records from then on;
-// move takes x and y, whole numbers of pixels up to 100000.
-//
-// band takes one digit 1-9. hold and screenshot take a path, neither empty
-// nor holding a NUL byte; hold then nothing or "write". post takes the rest of the line after its
-// TAB, as it stands (a script line of its own, escapes undecoded): it is checked now, so that a
-// line that could never run is refused at once rather than failing later; a blank or comment line
-// is refused too, as it would do nothing.
-std::optional<Command> ParseLine(std::string_view line);
+struct Command;
+struct VerbSyntax;
+class ScriptSyntax;
 
-// A path from the script: an absolute one ("C:\...", "\\server\...", or one
-// starting with a slash or backslash) as it stands, any other relative to
-// directory, which ends with a separator (or is empty).
-std::string ResolvePath(std::string_view directory, std::string_view path);
+// What a verb's reader is told besides the fields.
+struct VerbContext {
+    std::string_view name;      // the verb, for the messages
+    const ScriptSyntax& syntax; // every verb of the program: for a script line a command carries
+    int depth;                  // how many lines this one is carried in (0: a line of the script)
+};
+
+// Reads the fields after the verb, decoded, into the command; returns how
+// many it took, and the fields past those must be empty (a trailing TAB is
+// allowed). Throws ScriptError naming what is wrong.
+using FieldReader = std::size_t (*)(const VerbContext& verb, std::vector<std::string>& fields,
+                                    Command& command);
+
+// A script verb as the script gives it. The commands of a program pair each
+// verb of its tables with what it does (commands_win.cpp).
+struct VerbSyntax {
+    std::string_view name;
+    FieldReader read;
+    // The rest of the line after the verb's TAB is its one field, as it
+    // stands (escapes undecoded): a script line of its own.
+    bool takesLine = false;
+};
+
+// A command as a script line gives it: the verb, and what its reader took
+// from the fields after it.
+struct Command {
+    const VerbSyntax* verb = nullptr;
+    Contact contact;       // run, score, add, grab, log
+    std::string statement; // sql
+    int band = 0;          // band: 1-9
+    bool noWait = false;   // recalc: no message handled before the next command
+    // What a verb of another program's table reads, of that program's own type.
+    std::any more;
+};
+
+// A table of verbs, with what --help says of them.
+struct VerbTable {
+    std::span<const VerbSyntax> verbs;
+    std::string_view usage; // their lines in the list of commands
+    std::string_view notes; // after the list; may be empty
+
+    bool Holds(const VerbSyntax* verb) const;
+};
+
+// The readers of morvel-host's verbs; a verb of another table may use them too.
+// Nothing: no fields at all.
+std::size_t ReadNothing(const VerbContext& verb, std::vector<std::string>& fields,
+                        Command& command);
+// A contact: up to its seven fields, each at most 255 bytes (a record's room).
+std::size_t ReadContact(const VerbContext& verb, std::vector<std::string>& fields,
+                        Command& command);
+// An SQL statement, neither empty nor holding a NUL byte.
+std::size_t ReadStatement(const VerbContext& verb, std::vector<std::string>& fields,
+                          Command& command);
+// One digit 1-9.
+std::size_t ReadBand(const VerbContext& verb, std::vector<std::string>& fields, Command& command);
+// Nothing or "nowait".
+std::size_t ReadNoWait(const VerbContext& verb, std::vector<std::string>& fields, Command& command);
+
+// morvel-host's verbs, in the order its --help lists them; what each does is
+// in commands_win.cpp.
+inline constexpr std::array<VerbSyntax, 15> kHostVerbs = {{
+    {"info", &ReadNothing},
+    {"run", &ReadContact},
+    {"score", &ReadContact},
+    {"add", &ReadContact},
+    {"grab", &ReadContact},
+    {"log", &ReadContact},
+    {"stats", &ReadNothing},
+    {"recalc", &ReadNoWait},
+    {"release", &ReadNothing},
+    {"sql", &ReadStatement},
+    {"caption", &ReadNothing},
+    {"close", &ReadNothing},
+    {"mult", &ReadNothing},
+    {"band", &ReadBand},
+    {"oblasts", &ReadNothing},
+}};
+
+extern const VerbTable kHostVerbTable;
+
+// The verbs of a program's tables: reads its script lines and writes its
+// --help. The tables outlive it.
+class ScriptSyntax {
+public:
+    explicit ScriptSyntax(std::vector<const VerbTable*> tables);
+
+    // Reads one script line: nullopt for a skipped line, else the command
+    // with its fields decoded and read by its verb. Throws ScriptError for an
+    // unknown command, a bad escape, fields the verb does not take (empty
+    // fields past the last one it takes are allowed, a trailing TAB; anything
+    // else there is an error, not silently dropped) or what its reader
+    // refuses. depth: how many lines this one is carried in.
+    std::optional<Command> ParseLine(std::string_view line, int depth = 0) const;
+
+    // The text of --help for the program of that name: the options and the
+    // script's form, each table's commands, then the notes.
+    std::string Usage(std::string_view program) const;
+
+private:
+    const VerbSyntax* Find(std::string_view name) const;
+
+    std::vector<const VerbTable*> m_tables;
+};
+
+// For the readers.
+std::string Quoted(std::string_view text);
+// Throws ScriptError, naming what, when value is longer than a record holds.
+void CheckRecordText(std::string_view what, const std::string& value);
+// Field i, or empty when the line ends before it.
+std::string Field(const std::vector<std::string>& fields, std::size_t i);
+// A verb's one optional word in its first field: true when given, false for
+// nothing; anything else is an error.
+bool OptionalWord(const std::vector<std::string>& fields, std::string_view verb,
+                  std::string_view word);
 
 // What the host puts in every record besides the contact.
 struct RecordSettings {
@@ -225,10 +240,6 @@ std::string OneLine(std::string_view text);
 // printed as it is, except that a CR or LF standing alone (which would break
 // the line count) is written as \r or \n.
 std::vector<std::string> StatisticLines(std::string_view text);
-
-// Every line of the text with mark put before it: the output of a queued
-// line, "posted\t" before each. A last line without LF is marked too.
-std::string MarkLines(std::string_view text, std::string_view mark);
 
 // "info", the contest name, InfoWord1, the plug-in tag and InfoWord2,
 // TAB-separated; the strings through OneLine, the words as signed decimals.

@@ -1,6 +1,6 @@
 #include "tools/morvel-loggen/writers.h"
 
-#include "db/odbc_connection.h"
+#include "tools/odbc/odbc_connection.h"
 
 #include <stdexcept>
 

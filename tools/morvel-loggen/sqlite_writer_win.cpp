@@ -1,6 +1,6 @@
 #include "tools/morvel-loggen/writers.h"
 
-#include "db/sqlite_path.h"
+#include "tools/odbc/sqlite_path.h"
 
 #include <stdexcept>
 

@@ -1,9 +1,9 @@
 // morvel-score: rebuilds a contest log's score exactly as the plug-in's
 // recalculation does and prints the statistics text.
 #include "contract/text.h"
-#include "db/odbc_connection.h"
 #include "db/odbc_query.h"
 #include "session/recalc.h"
+#include "tools/odbc/odbc_connection.h"
 #include "tools/platform.h"
 
 #include <cstdio>

@@ -1,4 +1,4 @@
 # The resource figures of standard error, for a report.
 if [ -n "${MORVEL_E2E_REPORT:-}" ]; then
-    grep '^morvel-host: resources' "$CASE_TMP/stderr" >> "$MORVEL_E2E_REPORT" || true
+    grep '^morvel-test-host: resources' "$CASE_TMP/stderr" >> "$MORVEL_E2E_REPORT" || true
 fi

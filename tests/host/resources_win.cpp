@@ -1,8 +1,8 @@
-#include "tools/morvel-host/resources_win.h"
+#include "tests/host/resources_win.h"
 
 #include "contract/text.h"
-#include "db/system_library_win.h"
 #include "tools/morvel-host/handle_win.h"
+#include "tools/odbc/system_library_win.h"
 
 #include <psapi.h>
 

@@ -1,6 +1,6 @@
-// The portable half of morvel-host's re-entrancy stress: which host event
+// The portable half of the test host's re-entrancy stress: which host event
 // comes next, drawn from a seed, and whether two statistics texts describe
-// the same state. The host fires the events (stress in main_win.cpp) from
+// the same state. The host fires the events (commands_stress_win.cpp) from
 // posted messages and a timer, so that most of them land inside the
 // plug-in's recalculations, which hand the thread's messages on.
 #pragma once

@@ -1,5 +1,5 @@
 // The picture "screenshot" saves: composition and the BMP file's bytes.
-#include "tools/morvel-host/picture.h"
+#include "tests/host/picture.h"
 #include "tools/morvel-host/script.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "db/system_library_win.h"
+#include "tools/odbc/system_library_win.h"
 
 #include "contract/text.h"
 

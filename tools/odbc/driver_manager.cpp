@@ -1,6 +1,7 @@
 // The driver manager the native build links (unixODBC).
 #include "db/odbc_api.h"
-#include "db/odbc_connection.h"
+#include "tools/odbc/connection_api.h"
+#include "tools/odbc/odbc_connection.h"
 
 namespace morvel::odbc {
 

@@ -1,5 +1,5 @@
 // The stress's plan of host events and its comparison of statistics texts.
-#include "tools/morvel-host/stress.h"
+#include "tests/host/stress.h"
 
 #include <gtest/gtest.h>
 

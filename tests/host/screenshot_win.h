@@ -2,7 +2,7 @@
 // one picture, saved as a BMP file.
 #pragma once
 
-#include "tools/morvel-host/picture.h"
+#include "tests/host/picture.h"
 
 #include <windows.h>
 

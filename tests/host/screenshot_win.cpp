@@ -1,4 +1,4 @@
-#include "tools/morvel-host/screenshot_win.h"
+#include "tests/host/screenshot_win.h"
 
 #include "contract/text.h"
 #include "tools/morvel-host/handle_win.h"

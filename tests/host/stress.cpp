@@ -1,4 +1,4 @@
-#include "tools/morvel-host/stress.h"
+#include "tests/host/stress.h"
 
 #include <algorithm>
 #include <array>

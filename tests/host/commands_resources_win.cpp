@@ -2,10 +2,10 @@
 // memory against a mark, files held open against the plug-in, and pictures of
 // its windows.
 #include "contract/text.h"
-#include "tools/morvel-host/commands_win.h"
+#include "tests/host/commands_win.h"
+#include "tests/host/picture.h"
+#include "tests/host/screenshot_win.h"
 #include "tools/morvel-host/multipliers_win.h"
-#include "tools/morvel-host/picture.h"
-#include "tools/morvel-host/screenshot_win.h"
 
 #include <cstdint>
 #include <exception>
@@ -22,18 +22,18 @@ std::string Signed(std::uint64_t now, std::uint64_t before) {
 }
 
 // Said once a run, the first time the figures are not what they seem.
-void ExplainFigures(ResourcesSlot& slot, const Resources& now) {
+void ExplainFigures(const Host& host, ResourcesSlot& slot, const Resources& now) {
     if (slot.explained || (!now.countedHere && !now.fromPagefileUsage)) {
         return;
     }
     slot.explained = true;
     if (now.countedHere) {
-        Note("resources: the system counts no GUI objects here (GetGuiResources gives "
-             "0): GDI objects are the handles GetObjectType knows, USER objects this "
-             "process's windows, menus, icons and cursors");
+        host.Note("resources: the system counts no GUI objects here (GetGuiResources gives "
+                  "0): GDI objects are the handles GetObjectType knows, USER objects this "
+                  "process's windows, menus, icons and cursors");
     }
     if (now.fromPagefileUsage) {
-        Note("resources: PrivateUsage is 0 here: private bytes are PagefileUsage");
+        host.Note("resources: PrivateUsage is 0 here: private bytes are PagefileUsage");
     }
 }
 
@@ -44,7 +44,7 @@ std::string Figures(const Resources& now) {
            std::to_string(now.privateBytes);
 }
 
-std::string CheckAgainstMark(const ResourcesSlot& slot, const Resources& now,
+std::string CheckAgainstMark(const Host& host, const ResourcesSlot& slot, const Resources& now,
                              std::uint64_t growthBytes) {
     if (!slot.mark) {
         throw ScriptError("resources check: nothing to compare with (no resources mark)");
@@ -55,26 +55,28 @@ std::string CheckAgainstMark(const ResourcesSlot& slot, const Resources& now,
                        now.privateBytes - mark.privateBytes >= growthBytes);
     const std::string changes = Signed(now.gdi, mark.gdi) + "\t" + Signed(now.user, mark.user) +
                                 "\t" + Signed(now.privateBytes, mark.privateBytes);
-    Note("resources since the mark: " + Figures(now) + " (" + OneLine(changes) +
-         "; private bytes may grow by less than " + std::to_string(growthBytes) + ")");
+    host.Note("resources since the mark: " + Figures(now) + " (" + OneLine(changes) +
+              "; private bytes may grow by less than " + std::to_string(growthBytes) + ")");
     return grew ? "resources\tgrew\t" + changes + "\n" : "resources\tok\n";
 }
 
 } // namespace
 
-std::string ResourcesCommand(Host& host, const Command& command, std::size_t) {
+std::string ResourcesCommand(Host& host, TestSession& session, const Command& command,
+                             std::size_t) {
+    const TestArguments& arguments = Arguments(command);
     const Resources now = MeasureResources();
-    ResourcesSlot& slot = host.ResourceMark();
-    ExplainFigures(slot, now);
-    switch (command.resources) {
+    ResourcesSlot& slot = session.ResourceMark();
+    ExplainFigures(host, slot, now);
+    switch (arguments.resources) {
     case ResourcesMode::Show:
         break;
     case ResourcesMode::Mark:
         slot.mark = now;
-        Note("resources at the mark: " + Figures(now));
+        host.Note("resources at the mark: " + Figures(now));
         return "resources\tmarked\n";
     case ResourcesMode::Check:
-        return CheckAgainstMark(slot, now, command.growthBytes);
+        return CheckAgainstMark(host, slot, now, arguments.growthBytes);
     }
     return "resources\t" + std::to_string(now.gdi) + "\t" + std::to_string(now.user) + "\t" +
            std::to_string(now.privateBytes) + "\n";
@@ -82,7 +84,9 @@ std::string ResourcesCommand(Host& host, const Command& command, std::size_t) {
 
 // The main window and, when there is one, the multipliers window to its
 // right, as they draw themselves.
-std::string ScreenshotCommand(Host& host, const Command& command, std::size_t) {
+std::string ScreenshotCommand(Host& host, TestSession& session, const Command& command,
+                              std::size_t) {
+    const std::string& path = Arguments(command).path;
     const HWND main = host.ExistingMainWindow();
     if (main == nullptr) {
         return std::string("screenshot\terror\t") + kNoMainWindow + "\n";
@@ -97,11 +101,10 @@ std::string ScreenshotCommand(Host& host, const Command& command, std::size_t) {
         return "screenshot\terror\t" + OneLine(e.what()) + "\n";
     }
     try {
-        SaveBmp(picture, ResolvePath(host.Directory(), command.path));
+        SaveBmp(picture, ResolvePath(session.Directory(), path));
     } catch (const std::exception& e) {
         // Named as the script gave it.
-        return "screenshot\terror\tcannot write " + OneLine(command.path) + ": " +
-               OneLine(e.what()) + "\n";
+        return "screenshot\terror\tcannot write " + OneLine(path) + ": " + OneLine(e.what()) + "\n";
     }
     return "screenshot\tok\n";
 }
@@ -110,22 +113,23 @@ std::string ScreenshotCommand(Host& host, const Command& command, std::size_t) {
 // unhold; or for writing, as an editor or a sync tool does, letting others
 // open it for reading and writing too. A missing file is an error, not made:
 // an empty file where there was none would change what the plug-in sees.
-std::string HoldCommand(Host& host, const Command& command, std::size_t) {
-    const DWORD access = command.holdForWriting ? GENERIC_WRITE : GENERIC_READ | GENERIC_WRITE;
-    const DWORD sharing = command.holdForWriting ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
+std::string HoldCommand(Host&, TestSession& session, const Command& command, std::size_t) {
+    const TestArguments& held = Arguments(command);
+    const DWORD access = held.holdForWriting ? GENERIC_WRITE : GENERIC_READ | GENERIC_WRITE;
+    const DWORD sharing = held.holdForWriting ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
     const HANDLE file =
-        CreateFileA(ResolvePath(host.Directory(), command.path).c_str(), access, sharing, nullptr,
+        CreateFileA(ResolvePath(session.Directory(), held.path).c_str(), access, sharing, nullptr,
                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return "hold\terror\t" + OneLine(SystemMessage(GetLastError())) + "\n";
     }
-    KernelHandle held(file);
-    host.Held().push_back(std::move(held));
+    KernelHandle handle(file);
+    session.Held().push_back(std::move(handle));
     return "hold\tok\n";
 }
 
-std::string UnholdCommand(Host& host, const Command&, std::size_t) {
-    host.Held().clear();
+std::string UnholdCommand(Host&, TestSession& session, const Command&, std::size_t) {
+    session.Held().clear();
     return "unhold\n";
 }
 

@@ -1,8 +1,9 @@
-#include "db/odbc_connection.h"
+#include "tools/odbc/odbc_connection.h"
 
 #include "contract/text.h"
 #include "db/odbc_api.h"
-#include "db/sqlite_path.h"
+#include "tools/odbc/connection_api.h"
+#include "tools/odbc/sqlite_path.h"
 
 #include <algorithm>
 #include <climits>

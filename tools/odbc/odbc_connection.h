@@ -10,12 +10,12 @@
 namespace morvel::odbc {
 
 struct Api;
-struct ConnectionApi;
+struct ConnectionApi; // connection_api.h
 
 // The driver manager's functions for a connection of one's own. On Windows
 // they come from odbc32.dll in the system directory, loaded by its full path
 // on the first call: a program that imported ODBC32.dll would take a DLL of
-// that name from its own folder first (see db/system_library_win.h).
+// that name from its own folder first (see system_library_win.h).
 // Natively the linked ones. Throws Error when the driver manager cannot be
 // loaded.
 const ConnectionApi& DriverManager();

@@ -1,12 +1,14 @@
-// Stress: host events fired from posted messages and a timer while the thread
-// handles messages, so that most land inside recalculations; then the
-// plug-in is brought to run, and the statistics it shows must be those of a
-// recalculation from the log: every contact added was logged first.
+// Generated contacts. addmany: _AddQSO for many of them. Stress: host events
+// fired from posted messages and a timer while the thread handles messages,
+// so that most land inside recalculations; then the plug-in is brought to
+// run, and the statistics it shows must be those of a recalculation from the
+// log: every contact added was logged first.
+#include "contract/contract.h"
 #include "contract/text.h"
+#include "tests/host/commands_win.h"
+#include "tests/host/stress.h"
 #include "tools/loggen/contacts.h"
-#include "tools/morvel-host/commands_win.h"
 #include "tools/morvel-host/multipliers_win.h"
-#include "tools/morvel-host/stress.h"
 #include "ui/control_ids.h"
 
 #include <algorithm>
@@ -102,7 +104,7 @@ HWND VisibleMultipliersWindow() {
     return multipliers != nullptr && IsWindowVisible(multipliers) ? multipliers : nullptr;
 }
 
-void ReportStress(const StressRun& run) {
+void ReportStress(const Host& host, const StressRun& run) {
     std::string text =
         "stress seed " + std::to_string(run.seed) + ", " + std::to_string(run.milliseconds) +
         " ms: " + std::to_string(run.events) + " events (" + std::to_string(run.posted) +
@@ -115,7 +117,7 @@ void ReportStress(const StressRun& run) {
                 std::string(StressActionName(static_cast<StressAction>(i))) + " " +
                 std::to_string(run.byAction[i]);
     }
-    Note(text);
+    host.Note(text);
 }
 
 // What went wrong in a finished run; nothing when it passed.
@@ -181,7 +183,7 @@ std::string Verdict(const StressRun& run, const std::vector<std::string>& failur
 // One stress run on the host: its events, its checks and its end.
 class Stress {
 public:
-    Stress(Host& host, StressRun& run) : m_host(host), m_run(run) {}
+    Stress(Host& host, StressSlot& slot, StressRun& run) : m_host(host), m_slot(slot), m_run(run) {}
 
     void RunBatches();
     bool Finish();
@@ -202,6 +204,7 @@ private:
     bool RecalcButtonDisabled() const;
 
     Host& m_host;
+    StressSlot& m_slot;
     StressRun& m_run;
 };
 
@@ -239,7 +242,7 @@ void Stress::RunBatches() {
 // there is no main window even after a _Run.
 bool Stress::Finish() {
     if (!m_run.running || m_host.ExistingMainWindow() == nullptr) {
-        m_host.TakeMainWindow(reinterpret_cast<HWND>(m_host.Dll().Run(*m_host.Stress().record)));
+        m_host.TakeMainWindow(reinterpret_cast<HWND>(m_host.Dll().Run(*m_slot.record)));
         m_host.Pump().Settle();
     }
     if (m_host.ExistingMainWindow() == nullptr) {
@@ -301,7 +304,7 @@ void Stress::OnEvent(EventWindow::Source source) {
     const bool afterRead = RecalcButtonDisabled();
     ++m_run.events;
     ++(source == EventWindow::Source::Posted ? m_run.posted : m_run.timer);
-    if (m_host.Stress().recalculating > 0 || afterRead) {
+    if (m_slot.recalculating > 0 || afterRead) {
         ++m_run.interleaved;
         m_run.afterRead += afterRead ? 1 : 0;
     }
@@ -324,7 +327,7 @@ void Stress::PerformStep(const StressStep& step) {
     case StressAction::Grab:
         return AskAbout(step);
     case StressAction::Recalc: {
-        const CountScope recalculating(m_host.Stress().recalculating);
+        const CountScope recalculating(m_slot.recalculating);
         return ClickMain(ui::kRecalcButtonId);
     }
     case StressAction::Multipliers:
@@ -390,9 +393,9 @@ void Stress::ChooseBand(int band) {
 }
 
 void Stress::RunPlugin() {
-    const CountScope recalculating(m_host.Stress().recalculating);
+    const CountScope recalculating(m_slot.recalculating);
     const std::uint64_t releases = m_run.releases;
-    const auto window = reinterpret_cast<HWND>(m_host.Dll().Run(*m_host.Stress().record));
+    const auto window = reinterpret_cast<HWND>(m_host.Dll().Run(*m_slot.record));
     if (m_host.TakeMainWindow(window)) {
         m_run.running = true;
     } else {
@@ -410,16 +413,40 @@ bool Stress::RecalcButtonDisabled() const {
 
 } // namespace
 
-std::string StressCommand(Host& host, const Command& command, std::size_t) {
+Contact HostContact(const loggen::Contact& c) {
+    return Contact{c.CallSign,   c.DigiBand,   c.QSOMode,  c.QSOReportRecived,
+                   c.DXCCPrefix, c.MainPrefix, c.Continent};
+}
+
+// _AddQSO for generated contacts, as a host logging them one after another;
+// only the number that counted (1) is printed.
+std::string AddManyCommand(Host& host, TestSession&, const Command& command, std::size_t) {
+    const TestArguments& arguments = Arguments(command);
+    loggen::Options options;
+    options.contacts = arguments.count;
+    options.seed = arguments.seed;
+    const std::vector<loggen::Contact> contacts = loggen::Generate(options);
+    auto record = std::make_unique<TQSOData>();
+    std::uint64_t counted = 0;
+    for (const loggen::Contact& contact : contacts) {
+        FillRecord(*record, host.Settings(), HostContact(contact));
+        counted += host.Dll().AddQSO(*record) == kOnePoint ? 1 : 0;
+    }
+    host.Pump().Settle();
+    return "addmany\t" + std::to_string(arguments.count) + "\t" + std::to_string(counted) + "\n";
+}
+
+std::string StressCommand(Host& host, TestSession& session, const Command& command, std::size_t) {
+    const TestArguments& arguments = Arguments(command);
     host.Database("stress");
-    StressSlot& slot = host.Stress();
+    StressSlot& slot = session.Stress();
     if (slot.run != nullptr) {
         throw ScriptError("stress: a stress is running already");
     }
-    StressRun run(command.seed, command.milliseconds);
+    StressRun run(arguments.seed, arguments.milliseconds);
     loggen::Options options;
     options.contacts = kStressContacts;
-    options.seed = command.seed;
+    options.seed = arguments.seed;
     run.contacts = loggen::Generate(options);
     // Whatever was pending (a release) takes effect first.
     host.Pump().Settle();
@@ -432,17 +459,17 @@ std::string StressCommand(Host& host, const Command& command, std::size_t) {
         ~Current() { slot = nullptr; }
     } current{slot.run};
     slot.run = &run;
-    Stress stress(host, run);
+    Stress stress(host, slot, run);
     stress.RunBatches();
     run.finished = true;
     host.Pump().Settle();
     if (host.Pump().QuitSeen()) {
-        ReportStress(run);
+        ReportStress(host, run);
         return "stress\tfailed\tWM_QUIT came in the middle\n";
     }
     const bool mainWindow = stress.Finish();
     const std::vector<std::string> failures = Failures(run, mainWindow);
-    ReportStress(run);
+    ReportStress(host, run);
     return Verdict(run, failures);
 }
 

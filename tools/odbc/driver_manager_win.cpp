@@ -4,8 +4,9 @@
 // loaded the driver manager already, still does).
 #include "contract/text.h"
 #include "db/odbc_api.h"
-#include "db/odbc_connection.h"
-#include "db/system_library_win.h"
+#include "tools/odbc/connection_api.h"
+#include "tools/odbc/odbc_connection.h"
+#include "tools/odbc/system_library_win.h"
 
 #include <string>
 

@@ -1,6 +1,7 @@
-// A stand-in for the plug-in, for morvel-host's own tests: the six functions
-// with the host's register convention, exported under the host's names by
-// stub_plugin.def, and a main window with the controls the host looks for.
+// A stand-in for the plug-in, for the host programs' own tests: the six
+// functions with the host's register convention, exported under the host's
+// names by stub_plugin.def, and a main window with the controls the host looks
+// for.
 //
 //   _GetInfo     "Stub Contest", 1, "stub_tag", 2
 //   _Run         first handles the messages waiting (as a plug-in busy in a

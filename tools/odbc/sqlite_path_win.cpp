@@ -1,4 +1,4 @@
-#include "db/sqlite_path.h"
+#include "tools/odbc/sqlite_path.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "tools/morvel-host/picture.h"
+#include "tests/host/picture.h"
 
 #include "tools/morvel-host/script.h"
 
