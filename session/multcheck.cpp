@@ -43,8 +43,7 @@ void CheckGrid::Rebuild(const WorkedList& oblWorked) {
     }
 }
 
-std::optional<CheckGrid::Cell> CheckGrid::Count(const TQSOData& rec,
-                                                const WorkedList& oblWorked) {
+std::optional<CheckGrid::Cell> CheckGrid::Count(const TQSOData& rec, const WorkedList& oblWorked) {
     const std::optional<int> band = BandNumber(rec.DigiBand.View());
     const std::optional<std::string> code = OblastCode(rec.QSOReportRecived.View());
     if (!band || !code) {
@@ -80,9 +79,9 @@ CheckHeadline MakeHeadline(const std::vector<TStatistic>& statList, std::int32_t
 }
 
 std::string CheckHeadline::Text() const {
-    return "Score " + std::to_string(score) + "   Points " + std::to_string(points) +
-           "   QSOs " + std::to_string(contacts) + "   Dupes " + std::to_string(duplicates) +
-           "   OBL " + std::to_string(obl) + "   DXCC " + std::to_string(dxcc);
+    return "Score " + std::to_string(score) + "   Points " + std::to_string(points) + "   QSOs " +
+           std::to_string(contacts) + "   Dupes " + std::to_string(duplicates) + "   OBL " +
+           std::to_string(obl) + "   DXCC " + std::to_string(dxcc);
 }
 
 std::array<std::int32_t, 9> DxccByBand(const std::vector<TStatistic>& statList) {
@@ -159,8 +158,8 @@ std::string TypedStation::Text() const {
                         (duplicate ? "DUPE" : "not worked on this band and mode");
     std::string second;
     if (!oblast.empty()) {
-        second += "Oblast " + oblast + (suggested ? " (suggested)" : "") + ": " +
-                  MarkText(oblastMark);
+        second +=
+            "Oblast " + oblast + (suggested ? " (suggested)" : "") + ": " + MarkText(oblastMark);
         if (!oblastNeededOn.empty()) {
             second += ", still needed on";
             for (const int b : oblastNeededOn) {

@@ -53,7 +53,7 @@ private:
     std::vector<std::string> m_codes;
     const KeyEquality* m_keys;
     std::unordered_map<std::string, std::size_t> m_rowOf; // folded code -> row
-    std::vector<std::uint16_t> m_worked;                   // a bit a band, per row
+    std::vector<std::uint16_t> m_worked;                  // a bit a band, per row
     std::array<int, 9> m_workedOn{};
 };
 

@@ -9,7 +9,7 @@
 namespace morvel {
 namespace {
 
-const std::vector<std::string> kLines = {"UA1A=SP", "UA1B=SP", "UA3A=MA", "UA9A=cb",
+const std::vector<std::string> kLines = {"UA1A=SP", "UA1B=SP", "UA3A=MA",    "UA9A=cb",
                                          "no code", "UA0A=",   "UA3B=MOSCOW"};
 
 TEST(CheckCodes, EachCodeOnceInByteOrder) {
@@ -26,7 +26,7 @@ TEST(CheckGrid, ContactsFillTheCellsARebuildFinds) {
         return grid.Count(*rec, scoring.OblWorked());
     };
     EXPECT_EQ(count("UA3AAA", "14", "599 MA"), (CheckGrid::Cell{0, 5}));
-    EXPECT_EQ(count("UA3BBB", "14", "599 MA"), std::nullopt); // worked already
+    EXPECT_EQ(count("UA3BBB", "14", "599 MA"), std::nullopt);          // worked already
     EXPECT_EQ(count("UA9AAA", "7", "59 CB"), (CheckGrid::Cell{3, 3})); // the file's "cb"
     EXPECT_EQ(count("UA1AAA", "50", "599 SP"), std::nullopt);          // not one of the nine
     EXPECT_EQ(count("UA2AAA", "21", "599 KA"), std::nullopt);          // not in the file

@@ -58,8 +58,7 @@ std::optional<Rect> CheckGridLayout::CodeRect(std::size_t row, std::size_t scrol
     return r;
 }
 
-std::optional<Rect> CheckGridLayout::CellRect(std::size_t row, int band,
-                                              std::size_t scroll) const {
+std::optional<Rect> CheckGridLayout::CellRect(std::size_t row, int band, std::size_t scroll) const {
     auto r = RowRect(row, scroll);
     if (r) {
         r->left += BandLeft(band);

@@ -376,10 +376,10 @@ void TfmMultCheck::MakeFonts() {
 }
 
 void TfmMultCheck::MakeControls() {
-    m_headline = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0,
-                                 0, 0, 0, Handle(),
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(ui::kCheckHeadlineId)),
-                                 ModuleInstance(), nullptr);
+    m_headline = CreateWindowExA(
+        0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0, Handle(),
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(ui::kCheckHeadlineId)), ModuleInstance(),
+        nullptr);
     m_station = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0,
                                 0, 0, 0, Handle(),
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(ui::kCheckStationId)),
@@ -402,8 +402,8 @@ void TfmMultCheck::LayOut() {
     Place(m_headline, {margin, margin / 2, client.right - margin, headline});
     Place(m_station, {margin, headline, client.right - margin, headline + station});
     if (m_gridWindow && m_gridWindow->Handle() != nullptr) {
-        Place(m_gridWindow->Handle(),
-              {margin, headline + station, client.right, std::max<int>(client.bottom, headline + station)});
+        Place(m_gridWindow->Handle(), {margin, headline + station, client.right,
+                                       std::max<int>(client.bottom, headline + station)});
     }
 }
 
