@@ -81,7 +81,12 @@ MORVEL_REGISTER std::int32_t MorvelAddQSOBody(const TQSOData* data) noexcept {
 MORVEL_REGISTER std::int32_t MorvelGetScoreBody(const TQSOData* data) noexcept {
     return EnterExport<std::int32_t>(false, [&] {
         CopyRecord(WorkingRecord, data);
-        return MainWindow != nullptr ? MainWindow->Session().GetScore(WorkingRecord) : kNotRunning;
+        if (MainWindow == nullptr) {
+            return kNotRunning;
+        }
+        // The station being typed, for the multiplier check.
+        MainWindow->Session().StationTyped(WorkingRecord);
+        return MainWindow->Session().GetScore(WorkingRecord);
     });
 }
 

@@ -2,8 +2,9 @@
 # The demonstration: builds the plug-in, makes a sample contest log and the
 # oblast file, and lets the reference host drive MorvelRussia.dll under Wine:
 # it starts the plug-in, logs a few hundred contacts asking for an oblast
-# suggestion before each, prints the statistics and saves a screenshot of the
-# plug-in's windows (out/demo/screenshot.png). The host is the test host
+# suggestion before each, opens the multipliers window and the multiplier
+# check, prints the statistics and saves a screenshot of the plug-in's windows
+# (out/demo/screenshot.png). The host is the test host
 # (tests/host/), morvel-host with the verbs of the tests: "screenshot" is one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -33,6 +34,9 @@ build/native/tools/morvel-loggen --host-script "$demo/contacts.txt" --contacts 3
     cat "$demo/contacts.txt"
     echo "mult"
     echo "band	5"
+    # The multiplier check, and a station being typed: its oblast suggested.
+    echo "sysmenu	main	check"
+    echo "grab	RA3DX	21	CW		UA1	UA3D"
     echo "stats"
     echo "screenshot	screenshot.bmp"
     echo "release"

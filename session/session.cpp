@@ -82,12 +82,12 @@ std::string Session::GrabOblast(const TQSOData& rec) const {
 
 void Session::RecalcStatistic(TQSOData& rec) {
     const Busy busy(*this);
-    if (!m_state) {
-        return;
+    if (!m_state || !m_recalcEnabled) {
+        return; // with m_recalcEnabled false one runs: this comes from its pumps
     }
     try {
         Recalc recalc{m_state->scoring, rec, *m_state->logQuery, m_port, m_recalcEnabled};
-        ExecuteRecalcStatistic(recalc);
+        RecalcStatisticExecute(recalc);
     } catch (const std::exception& e) {
         StateChanged();
         m_port.ShowFailure(e.what());
@@ -155,21 +155,16 @@ void Session::SelectBand(int n) {
     if (BandView* view = OpenView()) {
         view->ShowBand(n);
     }
-    StoreBand(n);
+    if (!m_released && m_state) {
+        m_currentBand = std::to_string(n);
+        if (m_busy > 0) {
+            m_settingsPending = true; // a recalculation moves the band for nearly every row
+        } else {
+            m_port.WriteSettings();
+        }
+    }
     for (CheckView* check : m_checks) {
         check->StationChanged();
-    }
-}
-
-void Session::StoreBand(int n) {
-    if (m_released || !m_state) {
-        return;
-    }
-    m_currentBand = std::to_string(n);
-    if (m_busy > 0) {
-        m_settingsPending = true; // a recalculation moves the band for nearly every row
-    } else {
-        m_port.WriteSettings();
     }
 }
 

@@ -172,7 +172,6 @@ private:
 
     void FollowBand(const TQSOData& rec);
     void StateChanged();
-    void StoreBand(int n);
     void LeaveBusy();
 
     SessionPort& m_port;

@@ -191,10 +191,6 @@ void TfmMainForm::ShowForm() {
 // The show handler, by the name the form's designers gave it: a window going
 // from hidden to shown recalculates from the log.
 void TfmMainForm::FormShow() {
-    RunRecalcAction();
-}
-
-void TfmMainForm::RunRecalcAction() {
     m_session->RecalcStatistic(WorkingRecord);
 }
 
@@ -306,7 +302,7 @@ void TfmMainForm::OnCommand(int id, int code) {
         return;
     }
     if (id == ui::kRecalcButtonId) {
-        RunRecalcAction();
+        m_session->RecalcStatistic(WorkingRecord);
     } else if (id == ui::kMultipliersButtonId && m_session != nullptr &&
                m_session->Openers().multipliers != nullptr) {
         m_session->Openers().multipliers(*m_session);
@@ -397,7 +393,7 @@ LRESULT TfmMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         // recalculation under way lets this one pass.
         if (wParam == kAutoRecalcTimer && m_session != nullptr && !m_session->IsBusy() &&
             IsWindowVisible(Handle())) {
-            RunRecalcAction();
+            m_session->RecalcStatistic(WorkingRecord);
         }
         return 0;
     case WM_ENTERSIZEMOVE:

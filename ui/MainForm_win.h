@@ -55,7 +55,6 @@ private:
     void MakeControls() override;
     void LayOut() override;
     void OnCommand(int id, int code);
-    void RunRecalcAction();
     void FormShow();
     void FormCloseQuery();
     void FormClose();

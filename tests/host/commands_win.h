@@ -116,6 +116,12 @@ std::string HoverCommand(Host& host, TestSession& session, const Command& comman
 std::string RepaintCommand(Host& host, TestSession& session, const Command& command,
                            std::size_t number);
 
+// The multiplier check and the system menus (commands_check_win.cpp).
+std::string SystemMenuCommand(Host& host, TestSession& session, const Command& command,
+                              std::size_t number);
+std::string CheckCommand(Host& host, TestSession& session, const Command& command,
+                         std::size_t number);
+
 // Resources, files and screenshots (commands_resources_win.cpp).
 std::string ResourcesCommand(Host& host, TestSession& session, const Command& command,
                              std::size_t number);

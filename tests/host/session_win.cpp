@@ -34,6 +34,8 @@ constexpr std::array<VerbCommand<TestCommandFunction>, kTestVerbs.size()> kComma
     {"classes", &ClassesCommand},
     {"library", &LibraryCommand},
     {"race", &RaceCommand},
+    {"sysmenu", &SystemMenuCommand},
+    {"check", &CheckCommand},
 }};
 static_assert(InVerbOrder(kCommandOfVerb, kTestVerbs),
               "kCommandOfVerb has a command for every verb of kTestVerbs, in its order");

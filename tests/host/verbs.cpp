@@ -68,7 +68,16 @@ constexpr std::string_view kTestUsage =
     "                                             [sent answered|unanswered|nowhere]\n"
     "  race MS               FreeLibrary on another thread after MS milliseconds, while\n"
     "                        this one sends WM_NULL to the main window until it is done\n"
-    "                                             race MS\n";
+    "                                             race MS\n"
+    "  sysmenu WINDOW ITEM   an item of the plug-in's in a window's system menu (WINDOW\n"
+    "                        main, mult or check; ITEM check, ontop or recalc)\n"
+    "                                             sysmenu WINDOW ITEM MARK (the item's\n"
+    "                                             check mark now: 1, 0 or -), then\n"
+    "                                             topmost 1 or 0 for ontop\n"
+    "  check                 the multiplier check window\n"
+    "                                             check none, or check headline TEXT,\n"
+    "                                             check station LINE (two), check grid N\n"
+    "                                             and N lines of the grid (TAB-separated)\n";
 
 constexpr std::string_view kTestNotes =
     "A relative FILE is taken from the directory of this program. A queued line\n"
@@ -237,6 +246,23 @@ std::size_t ReadPosition(const VerbContext& verb, std::vector<std::string>& fiel
     TestArguments& arguments = Take(command);
     arguments.x = static_cast<int>(ParseWhole(name + " x", x, kMaxPixels));
     arguments.y = static_cast<int>(ParseWhole(name + " y", y, kMaxPixels));
+    return 2;
+}
+
+std::size_t ReadSystemMenu(const VerbContext& verb, std::vector<std::string>& fields,
+                           Command& command) {
+    const std::string name(verb.name);
+    const std::string window = Field(fields, 0);
+    const std::string item = Field(fields, 1);
+    if (window != "main" && window != "mult" && window != "check") {
+        throw ScriptError(name + " needs a window: main, mult or check, not " + Quoted(window));
+    }
+    if (item != "check" && item != "ontop" && item != "recalc") {
+        throw ScriptError(name + " needs an item: check, ontop or recalc, not " + Quoted(item));
+    }
+    TestArguments& arguments = Take(command);
+    arguments.window = window;
+    arguments.item = item;
     return 2;
 }
 

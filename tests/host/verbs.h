@@ -35,6 +35,8 @@ struct TestArguments {
     bool otherThread = false;                 // unload, library: on another thread
     int x = 0;                                // move
     int y = 0;
+    std::string window; // sysmenu: main, mult or check
+    std::string item;   // sysmenu: check, ontop or recalc
 };
 
 // The command's test arguments; all defaults for a verb that reads none.
@@ -78,6 +80,11 @@ std::size_t ReadPosition(const VerbContext& verb, std::vector<std::string>& fiel
 std::size_t ReadPath(const VerbContext& verb, std::vector<std::string>& fields, Command& command);
 std::size_t ReadHeldFile(const VerbContext& verb, std::vector<std::string>& fields,
                          Command& command);
+// sysmenu: a window (main, mult or check) and an item of the plug-in's in
+// its system menu (check, ontop or recalc: "Multiplier check", "Always on
+// top", "Recalculate every 5 minutes").
+std::size_t ReadSystemMenu(const VerbContext& verb, std::vector<std::string>& fields,
+                           Command& command);
 // post: the rest of the line after its TAB, as it stands (a script line of
 // its own, escapes undecoded). It is read now, so that a line that could never
 // run is refused at once rather than failing later; a blank or comment line
@@ -87,7 +94,7 @@ std::size_t ReadQueuedLine(const VerbContext& verb, std::vector<std::string>& fi
 
 // The test host's own verbs, in the order its --help lists them after
 // morvel-host's; what each does is in session_win.cpp.
-inline constexpr std::array<VerbSyntax, 25> kTestVerbs = {{
+inline constexpr std::array<VerbSyntax, 27> kTestVerbs = {{
     {"closewindow", &ReadNothing},  {"multclose", &ReadNothing},
     {"sleep", &ReadMilliseconds},   {"quit", &ReadNothing},
     {"bandnow", &ReadNothing},      {"post", &ReadQueuedLine, true},
@@ -100,7 +107,8 @@ inline constexpr std::array<VerbSyntax, 25> kTestVerbs = {{
     {"move", &ReadPosition},        {"exit", &ReadNothing},
     {"hover", &ReadNothing},        {"repaint", &ReadNothing},
     {"classes", &ReadNothing},      {"library", &ReadLibrary},
-    {"race", &ReadMilliseconds},
+    {"race", &ReadMilliseconds},    {"sysmenu", &ReadSystemMenu},
+    {"check", &ReadNothing},
 }};
 
 extern const VerbTable kTestVerbTable;
