@@ -47,13 +47,13 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
 }
 
 MORVEL_REGISTER void MorvelGetInfoBody(TPluginInfo* info) noexcept {
-    EnterExport<void>(false, [&] { FillPluginInfo(*info); });
+    EnterBody(false, NothingToDo<void>, [&] { FillPluginInfo(*info); });
 }
 
 MORVEL_REGISTER std::uintptr_t MorvelRunBody(std::int32_t /*ignored*/,
                                              const TQSOData* data) noexcept {
     // Making and showing the windows activates others and pumps messages.
-    return EnterExport<std::uintptr_t>(true, [&]() -> std::uintptr_t {
+    return EnterBody(true, NothingToDo<std::uintptr_t>, [&]() -> std::uintptr_t {
         SavedAppHandle = ApplicationHandle;
         if (MainWindow == nullptr) {
             try {
@@ -72,14 +72,14 @@ MORVEL_REGISTER std::uintptr_t MorvelRunBody(std::int32_t /*ignored*/,
 }
 
 MORVEL_REGISTER std::int32_t MorvelAddQSOBody(const TQSOData* data) noexcept {
-    return EnterExport<std::int32_t>(false, [&] {
+    return EnterBody(false, NothingToDo<std::int32_t>, [&]() -> std::int32_t {
         CopyRecord(WorkingRecord, data);
         return MainWindow != nullptr ? MainWindow->Session().AddQSO(WorkingRecord) : kNotRunning;
     });
 }
 
 MORVEL_REGISTER std::int32_t MorvelGetScoreBody(const TQSOData* data) noexcept {
-    return EnterExport<std::int32_t>(false, [&] {
+    return EnterBody(false, NothingToDo<std::int32_t>, [&]() -> std::int32_t {
         CopyRecord(WorkingRecord, data);
         if (MainWindow == nullptr) {
             return kNotRunning;
@@ -91,7 +91,7 @@ MORVEL_REGISTER std::int32_t MorvelGetScoreBody(const TQSOData* data) noexcept {
 }
 
 MORVEL_REGISTER void MorvelGrabNumberBody(const TQSOData* data, ShortString* number) noexcept {
-    EnterExport<void>(false, [&] {
+    EnterBody(false, NothingToDo<void>, [&] {
         std::string code;
         try {
             CopyRecord(WorkingRecord, data);
@@ -107,7 +107,7 @@ MORVEL_REGISTER void MorvelGrabNumberBody(const TQSOData* data, ShortString* num
 }
 
 MORVEL_REGISTER void MorvelReleaseBody() noexcept {
-    EnterExport<void>(false, [] {
+    EnterBody(false, NothingToDo<void>, [] {
         ApplicationHandle = SavedAppHandle;
         if (TfmMainForm* form = MainWindow) {
             ForgetMainWindow(form);

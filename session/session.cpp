@@ -23,7 +23,12 @@ Session::Session(SessionPort& port, const KeyEquality& keys, std::unique_ptr<Log
     : m_port(port), m_state(std::make_unique<State>(keys, std::move(query), std::move(domLines))),
       m_domFilePath(std::move(domFilePath)) {
     // Every counted contact takes an open multipliers window to its band.
-    m_state->scoring.SetBandFollower([this](const TQSOData& rec) { FollowBand(rec); });
+    m_state->scoring.SetBandFollower([this](const TQSOData& rec) {
+        if (const std::optional<int> band = FollowedBand(rec.DigiBand.View());
+            band && OpenView() != nullptr) {
+            SelectBand(*band);
+        }
+    });
 }
 
 Session::~Session() {
@@ -165,15 +170,6 @@ void Session::SelectBand(int n) {
     }
     for (CheckView* check : m_checks) {
         check->StationChanged();
-    }
-}
-
-void Session::FollowBand(const TQSOData& rec) {
-    if (OpenView() == nullptr) {
-        return;
-    }
-    if (const std::optional<int> band = FollowedBand(rec.DigiBand.View())) {
-        SelectBand(*band);
     }
 }
 

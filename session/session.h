@@ -170,7 +170,6 @@ public:
 private:
     struct State;
 
-    void FollowBand(const TQSOData& rec);
     void StateChanged();
     void LeaveBusy();
 

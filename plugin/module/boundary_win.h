@@ -50,32 +50,33 @@ void Boundary(Body&& body) noexcept {
 
 // The opening every body of an entry shares. At process exit only
 // byDefault() runs (the module's static objects may be gone). Where
-// handsThreadOut() says the body may hand the thread to others, the module is
+// handsThreadOut says the body may hand the thread to others, the module is
 // held first, and while another thread unloads the module the body does not
-// run (R{} instead: nothing is started that would keep the thread in module
-// code). The body runs inside Boundary: the host's floating-point state kept,
-// an exception turned into R{}.
-template <class HandsThreadOut, class Default, class Body>
-auto EnterBody(HandsThreadOut&& handsThreadOut, Default&& byDefault, Body&& body) noexcept
+// run (R() instead: nothing is started that would keep the thread in module
+// code). The body runs with the host's floating-point state kept; an
+// exception gives R().
+template <class Default, class Body>
+auto EnterBody(bool handsThreadOut, Default&& byDefault, Body&& body) noexcept
     -> decltype(byDefault()) {
     using R = decltype(byDefault());
     if (ProcessExiting()) {
         return byDefault();
     }
-    if (handsThreadOut() && !HoldModule() && ModuleDetaching()) {
+    if (handsThreadOut && !HoldModule() && ModuleDetaching()) {
         return R();
     }
-    if constexpr (std::is_void_v<R>) {
-        Boundary(body);
-    } else {
-        return Boundary(R(), body);
+    FpuGuard guard;
+    try {
+        return body();
+    } catch (...) {
+        return R();
     }
 }
 
-// The same for an export, which has nothing to do by default.
-template <class R, class Body>
-R EnterExport(bool handsThreadOut, Body&& body) noexcept {
-    return EnterBody([handsThreadOut] { return handsThreadOut; }, [] { return R(); }, body);
+// An export's default: nothing to do.
+template <class R>
+R NothingToDo() noexcept {
+    return R();
 }
 
 } // namespace morvel

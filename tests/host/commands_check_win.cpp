@@ -27,12 +27,6 @@ BOOL CALLBACK MatchCheckWindow(HWND window, LPARAM param) {
     return TRUE;
 }
 
-HWND FindCheckWindow() {
-    HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), &MatchCheckWindow, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 // The lines of a text, split at CR LF (a last line without one too).
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -47,6 +41,12 @@ std::vector<std::string> Lines(const std::string& text) {
 
 } // namespace
 
+HWND FindCheckWindow() {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &MatchCheckWindow, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 std::string SystemMenuCommand(Host& host, TestSession&, const Command& command, std::size_t) {
     const TestArguments& arguments = Arguments(command);
     const HWND window = arguments.window == "main"   ? host.MainWindow("sysmenu")
@@ -55,7 +55,7 @@ std::string SystemMenuCommand(Host& host, TestSession&, const Command& command, 
     if (window == nullptr) {
         throw ScriptError("sysmenu: there is no multiplier check window");
     }
-    const UINT item = arguments.item == "check"    ? kMenuMultiplierCheck
+    const UINT item = arguments.item == "check"   ? kMenuMultiplierCheck
                       : arguments.item == "ontop" ? kMenuAlwaysOnTop
                                                   : kMenuRecalcEvery5Minutes;
     SendMessageA(window, WM_SYSCOMMAND, item, 0);
@@ -82,7 +82,8 @@ std::string CheckCommand(Host&, TestSession&, const Command&, std::size_t) {
     if (check == nullptr) {
         return "check\tnone\n";
     }
-    std::string out = "check\theadline\t" + WindowText(GetDlgItem(check, ui::kCheckHeadlineId)) + "\n";
+    std::string out =
+        "check\theadline\t" + WindowText(GetDlgItem(check, ui::kCheckHeadlineId)) + "\n";
     for (const std::string& line : Lines(WindowText(GetDlgItem(check, ui::kCheckStationId)))) {
         out += "check\tstation\t" + line + "\n";
     }

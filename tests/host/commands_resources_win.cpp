@@ -97,6 +97,9 @@ std::string ScreenshotCommand(Host& host, TestSession& session, const Command& c
         if (const HWND multipliers = FindMultipliersWindow(); multipliers != nullptr) {
             picture = SideBySide(picture, PrintedWindow(multipliers), kWhite);
         }
+        if (const HWND check = FindCheckWindow(); check != nullptr) {
+            picture = Above(picture, PrintedWindow(check), kWhite);
+        }
     } catch (const std::exception& e) {
         return "screenshot\terror\t" + OneLine(e.what()) + "\n";
     }

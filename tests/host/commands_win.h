@@ -116,7 +116,9 @@ std::string HoverCommand(Host& host, TestSession& session, const Command& comman
 std::string RepaintCommand(Host& host, TestSession& session, const Command& command,
                            std::size_t number);
 
-// The multiplier check and the system menus (commands_check_win.cpp).
+// The multiplier check and the system menus (commands_check_win.cpp); the
+// visible multiplier check window of this thread, or nullptr.
+HWND FindCheckWindow();
 std::string SystemMenuCommand(Host& host, TestSession& session, const Command& command,
                               std::size_t number);
 std::string CheckCommand(Host& host, TestSession& session, const Command& command,

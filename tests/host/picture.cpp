@@ -79,6 +79,24 @@ Picture SideBySide(const Picture& left, const Picture& right, std::uint8_t fill)
     return out;
 }
 
+Picture Above(const Picture& top, const Picture& bottom, std::uint8_t fill) {
+    Check(top);
+    Check(bottom);
+    Picture out =
+        Picture::Filled(std::max(top.width, bottom.width), top.height + bottom.height, fill);
+    const std::size_t outRow = static_cast<std::size_t>(out.width) * kBytesPerPixel;
+    const auto copy = [&](const Picture& picture, std::size_t firstRow) {
+        const std::size_t row = static_cast<std::size_t>(picture.width) * kBytesPerPixel;
+        for (std::size_t y = 0; y < static_cast<std::size_t>(picture.height); ++y) {
+            std::memcpy(out.pixels.data() + (firstRow + y) * outRow,
+                        picture.pixels.data() + y * row, row);
+        }
+    };
+    copy(top, 0);
+    copy(bottom, static_cast<std::size_t>(top.height));
+    return out;
+}
+
 std::string BmpFile(const Picture& picture) {
     Check(picture);
     if (picture.width == 0) {

@@ -1,4 +1,4 @@
-// The picture "screenshot" saves: windows side by side, written as a 24-bit
+// The picture "screenshot" saves: windows side by side and one above another, written as a 24-bit
 // BMP file. Portable, so that the file format is tested natively; the
 // windows are drawn into it by screenshot_win.cpp.
 #pragma once
@@ -24,6 +24,11 @@ struct Picture {
 // fill. Either may be empty (0 x 0), and then it is the other alone. Throws
 // ScriptError when a picture's pixels do not match its size.
 Picture SideBySide(const Picture& left, const Picture& right, std::uint8_t fill);
+
+// top above bottom, left edges level; right of the narrower one the picture is
+// fill. Either may be empty, and then it is the other alone. Throws
+// ScriptError as SideBySide does.
+Picture Above(const Picture& top, const Picture& bottom, std::uint8_t fill);
 
 // The picture as a BMP file: BITMAPFILEHEADER, BITMAPINFOHEADER, rows from the
 // bottom up, each padded to a multiple of four bytes. Throws ScriptError for an

@@ -127,6 +127,18 @@ TEST(HostPicture, SideBySidePutsTheFirstLeftAndFillsBelowTheLower) {
     EXPECT_EQ(alone.height, 3);
     EXPECT_EQ(alone.pixels, right.pixels);
     EXPECT_EQ(SideBySide(left, Picture{}, 0).pixels, left.pixels);
+
+    // One above the other: the narrower one filled out to its right.
+    const Picture stacked = Above(left, right, 0xEE);
+    ASSERT_EQ(stacked.width, 2);
+    ASSERT_EQ(stacked.height, 4);
+    const auto at = [&](int x, int y) {
+        return stacked.pixels[(static_cast<std::size_t>(y) * 2 + x) * 3 + 2];
+    };
+    EXPECT_EQ(at(1, 0), 1);    // left's second pixel
+    EXPECT_EQ(at(0, 3), 2);    // right's last row
+    EXPECT_EQ(at(1, 3), 0xEE); // beside it, filled
+    EXPECT_EQ(Above(Picture{}, right, 0).pixels, right.pixels);
 }
 
 } // namespace

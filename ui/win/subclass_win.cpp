@@ -16,7 +16,7 @@ void SubclassHandler::Subclass(HWND control, UINT_PTR id) {
 LRESULT SubclassHandler::Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                   UINT_PTR id, DWORD_PTR handler) noexcept {
     return EnterBody(
-        [&] { return !OrdinaryMessage(message, lParam); },
+        !OrdinaryMessage(message, lParam),
         [&] { return DefSubclassProc(hwnd, message, wParam, lParam); },
         [&] {
             if (message == WM_NCDESTROY) {

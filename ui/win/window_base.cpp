@@ -104,20 +104,21 @@ void RegisterOnce(const WNDCLASSEXA& wc) {
 }
 
 LRESULT PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    return EnterBody([&] { return !OrdinaryMessage(message, lParam); },
-                     [&] { return DefWindowProcA(hwnd, message, wParam, lParam); },
-                     [&] {
-                         switch (message) {
-                         case WM_COMMAND:
-                         case WM_NOTIFY:
-                         case WM_DRAWITEM:
-                         case WM_CTLCOLORBTN:
-                         case WM_CTLCOLORSTATIC:
-                             return SendMessageA(GetParent(hwnd), message, wParam, lParam);
-                         default:
-                             return DefWindowProcA(hwnd, message, wParam, lParam);
-                         }
-                     });
+    return EnterBody(
+        !OrdinaryMessage(message, lParam),
+        [&] { return DefWindowProcA(hwnd, message, wParam, lParam); },
+        [&] {
+            switch (message) {
+            case WM_COMMAND:
+            case WM_NOTIFY:
+            case WM_DRAWITEM:
+            case WM_CTLCOLORBTN:
+            case WM_CTLCOLORSTATIC:
+                return SendMessageA(GetParent(hwnd), message, wParam, lParam);
+            default:
+                return DefWindowProcA(hwnd, message, wParam, lParam);
+            }
+        });
 }
 
 } // namespace
@@ -163,14 +164,19 @@ void WindowBase::OnHandlerFailure(const char* message) {
 }
 
 LRESULT WindowBase::Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    const auto handsThreadOut = [&] {
-        const auto* self = reinterpret_cast<WindowBase*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-        return !OrdinaryMessage(message, lParam) &&
-               !(self != nullptr && message >= WM_APP && self->OrdinaryOwnMessage(message));
-    };
+    // The window's own messages are asked of its object only while the
+    // module's objects live (not at process exit).
+    const bool handsThreadOut =
+        !OrdinaryMessage(message, lParam) &&
+        !(message >= WM_APP && !ProcessExiting() && OrdinaryOwnMessage(hwnd, message));
     return EnterBody(
         handsThreadOut, [&] { return DefWindowProcA(hwnd, message, wParam, lParam); },
         [&] { return Handle(hwnd, message, wParam, lParam); });
+}
+
+bool WindowBase::OrdinaryOwnMessage(HWND hwnd, UINT message) {
+    const auto* self = reinterpret_cast<WindowBase*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    return self != nullptr && self->OrdinaryOwnMessage(message);
 }
 
 LRESULT WindowBase::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

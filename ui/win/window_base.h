@@ -48,6 +48,7 @@ private:
     // The message handed to the window's object (taken from lpCreateParams at
     // WM_NCCREATE); a failure that escapes a handler is shown.
     static LRESULT Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static bool OrdinaryOwnMessage(HWND hwnd, UINT message);
 
     HWND m_hwnd = nullptr;
     bool m_created = false;
