@@ -33,6 +33,7 @@ EXPECTED_FILES = {
     'morvel-host.exe',
     'morvel-score.exe',
     'INSTALL.txt',
+    'GUIDE.txt',
     'LICENSE.txt',
     'SHA256SUMS',
 }

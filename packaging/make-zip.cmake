@@ -6,7 +6,7 @@
 #   STAGE         a scratch folder of this script's own; emptied first
 #   STRIP OBJCOPY the cross strip and objcopy programs
 #   SOURCE_DIR    the source tree, whose last commit dates the package
-#   DLL HOST SCORE DOM INSTALL_TXT LICENSE_TXT   the files to pack
+#   DLL HOST SCORE DOM INSTALL_TXT GUIDE_TXT LICENSE_TXT   the files to pack
 #
 # The same sources give the same bytes: every time written comes from the
 # environment's SOURCE_DATE_EPOCH when it is set, else from the committer time
@@ -15,12 +15,12 @@
 cmake_minimum_required(VERSION 3.25)
 
 foreach(var PACKAGE_NAME ZIP DEBUG_FILE STAGE STRIP OBJCOPY SOURCE_DIR DLL HOST SCORE DOM
-            INSTALL_TXT LICENSE_TXT)
+            INSTALL_TXT GUIDE_TXT LICENSE_TXT)
     if("${${var}}" STREQUAL "")
         message(FATAL_ERROR "make-zip.cmake: ${var} is not set")
     endif()
 endforeach()
-foreach(var DLL HOST SCORE DOM INSTALL_TXT LICENSE_TXT)
+foreach(var DLL HOST SCORE DOM INSTALL_TXT GUIDE_TXT LICENSE_TXT)
     if(NOT EXISTS "${${var}}" OR IS_DIRECTORY "${${var}}")
         message(FATAL_ERROR "make-zip.cmake: ${var}: no such file: ${${var}}")
     endif()
@@ -87,6 +87,7 @@ run_tool("${OBJCOPY} --add-gnu-debuglink on MorvelRussia.dll"
          "${OBJCOPY}" "--add-gnu-debuglink=${DEBUG_FILE}" "${top}/MorvelRussia.dll")
 file(COPY_FILE "${DOM}" "${top}/Plugins/Russiaobl.dom")
 file(COPY_FILE "${INSTALL_TXT}" "${top}/INSTALL.txt")
+file(COPY_FILE "${GUIDE_TXT}" "${top}/GUIDE.txt")
 file(COPY_FILE "${LICENSE_TXT}" "${top}/LICENSE.txt")
 
 # SHA256SUMS as sha256sum writes it: "<hash>  <path>", one line for every

@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
-# Debian's python3, whose Pillow (python3-pil) writes the PNG screenshot.
+# Debian's python3, whose Pillow (python3-pil) writes the PNG screenshots.
 export PATH="/usr/bin:$PATH"
 
 jobs=$(nproc)
@@ -42,27 +42,50 @@ build/native/tools/morvel-loggen --host-script "$demo/contacts.txt" --contacts 3
     echo "release"
 } > "$demo/script.txt"
 
-export WINEPREFIX
-WINEPREFIX=$(scripts/wine-run --prefix-path)
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# What Wine and the X server say on their way out (such as "X connection to
-# :99 broken" when the display closes) goes to a file, not to the terminal.
-if ! (cd "$demo/app" && xvfb-run -a -s "-screen 0 1920x1080x24" \
-        wine morvel-test-host.exe --sqlite "../log.db" --caption-prefix "RZ3A" ../script.txt \
-        2> ../host-errors.txt) | tr -d '\r' > "$demo/host-output.txt"; then
-    echo "The reference host failed; its output is in $demo/host-output.txt:" >&2
-    cat "$demo/host-errors.txt" >&2
-    exit 1
-fi
-
-suggested=$(grep -c -P '^grab\t..$' "$demo/host-output.txt" || true)
-echo "Oblast suggestions given: $suggested of 300 contacts"
-echo "Statistics shown by the plug-in:"
-sed -n '/^stats\t/,/Score:/p' "$demo/host-output.txt" | tail -n +2
-python3 - "$demo/app/screenshot.bmp" "$demo/screenshot.png" <<'PY'
+# One session at 96 pixels per inch in the Wine runner's ready prefix, and the
+# same at 144 (150 %) in a copy of it: the screen's pixels per inch are the
+# prefix's.
+prefix144="$(pwd)/$demo/prefix-144" # Wine takes an absolute path only
+scripts/wine-run --copy-prefix "$prefix144"
+WINEPREFIX="$prefix144" wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels \
+    /t REG_DWORD /d 144 /f >/dev/null 2>&1
+WINEPREFIX="$prefix144" wineserver -w
+# Each session logs its 300 contacts into a copy of the same log of 1,500.
+cp "$demo/log.db" "$demo/log-144dpi.db"
+for dpi in 96 144; do
+    if [ "$dpi" = 96 ]; then
+        log=../log.db
+        prefix=$(scripts/wine-run --prefix-path)
+        output="$demo/host-output.txt"
+        picture=screenshot
+    else
+        log=../log-144dpi.db
+        prefix="$prefix144"
+        output="$demo/host-output-144dpi.txt"
+        picture=screenshot-144dpi
+    fi
+    sed "s/screenshot.bmp/$picture.bmp/" "$demo/script.txt" > "$demo/script-$dpi.txt"
+    # What Wine and the X server say on their way out (such as "X connection to
+    # :99 broken" when the display closes) goes to a file, not to the terminal.
+    if ! (cd "$demo/app" && WINEPREFIX="$prefix" xvfb-run -a -s "-screen 0 1920x1080x24" \
+            wine morvel-test-host.exe --sqlite "$log" --caption-prefix "RZ3A" \
+            "../script-$dpi.txt" 2> "../host-errors-$dpi.txt") | tr -d '\r' > "$output"; then
+        echo "The reference host failed; its output is in $output:" >&2
+        cat "$demo/host-errors-$dpi.txt" >&2
+        exit 1
+    fi
+    python3 - "$demo/app/$picture.bmp" "$demo/$picture.png" <<'PY'
 import sys
 from PIL import Image
 with Image.open(sys.argv[1]) as picture:
     picture.save(sys.argv[2])
 PY
-echo "Screenshot of the plug-in's windows: $(pwd)/$demo/screenshot.png"
+done
+rm -rf "$prefix144"
+
+suggested=$(grep -c -P '^grab\t..$' "$demo/host-output.txt" || true)
+echo "Oblast suggestions given: $suggested of 300 contacts"
+echo "Statistics shown by the plug-in:"
+sed -n '/^stats\t/,/Score:/p' "$demo/host-output.txt" | tail -n +2
+echo "Screenshots of the plug-in's windows: $(pwd)/$demo/screenshot.png and $(pwd)/$demo/screenshot-144dpi.png"
