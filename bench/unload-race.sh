@@ -33,8 +33,10 @@ INSERT INTO Log VALUES ('UA3AAA', '14', 'CW', '599 MA', 'UA1', 'UA3A', 'EU'),
                        ('DL1XX', '7', 'CW', '599 001', 'DL', 'DL', 'EU');
 SQL
 
-export WINEPREFIX
-WINEPREFIX=$(scripts/wine-run --prefix-path)
+# A copy of the Wine runner's ready prefix for this run alone, with one Wine
+# server for all its processes.
+export WINEPREFIX="$work/prefix"
+scripts/wine-run --copy-prefix "$WINEPREFIX"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wineserver -p
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT

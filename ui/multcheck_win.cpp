@@ -15,6 +15,8 @@ namespace morvel {
 
 namespace {
 
+// Posted after contacts and a station typed: what changed is drawn.
+constexpr UINT kRefreshMessage = WM_APP + 4;
 constexpr COLORREF kWorkedFill = RGB(0, 0, 255);
 constexpr COLORREF kNeededFill = RGB(255, 255, 255);
 constexpr COLORREF kEmphasisFill = RGB(255, 246, 196);
@@ -472,20 +474,45 @@ int TfmMultCheck::EmphasisedBand() const {
 }
 
 void TfmMultCheck::ContactCounted(const TQSOData& rec, std::int32_t) {
-    // Only what the contact changed is drawn again: its cell, the strip when
-    // a total changed, the texts that read otherwise now.
+    // The cell the contact filled is noted here; it, the strip and the texts
+    // are drawn when the thread next handles its messages, once for any
+    // number of contacts (as the statistics text is).
     const TScoring* scoring = m_session->Scoring();
     if (m_grid && scoring != nullptr) {
         if (const auto cell = m_grid->Count(rec, scoring->OblWorked())) {
-            m_gridWindow->InvalidateCell(cell->row, cell->band);
+            m_pendingCells.push_back(*cell);
+        }
+    }
+    PostRefresh();
+}
+
+void TfmMultCheck::PostRefresh() {
+    if (!m_refreshPosted && Handle() != nullptr) {
+        m_refreshPosted = PostMessageA(Handle(), kRefreshMessage, 0, 0) != FALSE;
+    }
+    if (!m_refreshPosted) {
+        Refresh();
+    }
+}
+
+void TfmMultCheck::Refresh() {
+    m_refreshPosted = false;
+    if (m_gridWindow) {
+        for (const CheckGrid::Cell& cell : m_pendingCells) {
+            m_gridWindow->InvalidateCell(cell.row, cell.band);
         }
         if (const std::array<std::int32_t, 9> dxcc = Dxcc(); dxcc != m_dxcc) {
             m_dxcc = dxcc;
             m_gridWindow->InvalidateStrip(m_gridWindow->Layout());
         }
+        if (const int emphasised = EmphasisedBand(); emphasised != m_emphasised) {
+            m_emphasised = emphasised;
+            m_gridWindow->InvalidateAll();
+        }
     }
+    m_pendingCells.clear();
     ShowHeadline();
-    StationChanged();
+    ShowStation();
 }
 
 void TfmMultCheck::SetText(HWND control, std::string& shown, std::string text) {
@@ -498,15 +525,12 @@ void TfmMultCheck::SetText(HWND control, std::string& shown, std::string text) {
 }
 
 void TfmMultCheck::StateChanged() {
+    m_pendingCells.clear();
     Rebuild();
 }
 
 void TfmMultCheck::StationChanged() {
-    ShowStation();
-    if (const int emphasised = EmphasisedBand(); emphasised != m_emphasised) {
-        m_emphasised = emphasised;
-        m_gridWindow->InvalidateAll();
-    }
+    PostRefresh();
 }
 
 void TfmMultCheck::SessionEnded() {
@@ -515,6 +539,10 @@ void TfmMultCheck::SessionEnded() {
     if (Handle() != nullptr) {
         DestroyWindow(Handle());
     }
+}
+
+bool TfmMultCheck::OrdinaryOwnMessage(UINT message) const {
+    return message == kRefreshMessage;
 }
 
 void TfmMultCheck::FormClose() {
@@ -551,6 +579,9 @@ LRESULT TfmMultCheck::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         break;
     case WM_CLOSE:
         FormClose();
+        return 0;
+    case kRefreshMessage:
+        Refresh();
         return 0;
     case kReleaseMessage:
         DestroyWindow(Handle());

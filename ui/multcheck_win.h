@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace morvel {
 
@@ -41,7 +42,12 @@ private:
     void SessionEnded() override;
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool OrdinaryOwnMessage(UINT message) const override;
     void OnFinalDestroy() override { delete this; }
+    // What contacts and a typed station changed is drawn when the thread next
+    // handles its messages (Refresh), once for any number of them.
+    void PostRefresh();
+    void Refresh();
     bool Closed() const { return m_closed; }
 
     // The grid and the texts made anew from the session.
@@ -69,6 +75,8 @@ private:
     bool m_closed = false;
     int m_emphasised = 0;
     std::array<std::int32_t, 9> m_dxcc{};
+    std::vector<CheckGrid::Cell> m_pendingCells;
+    bool m_refreshPosted = false;
     std::string m_headlineText;
     std::string m_stationText;
 };
