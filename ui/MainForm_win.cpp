@@ -129,8 +129,7 @@ bool TfmMainForm::OnMenuCommand(UINT command) {
         }
         return true;
     case kMenuAlwaysOnTop:
-        ApplyOnTop(ui::Choice::MainOnTop,
-                   (GetWindowLongPtrA(Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) == 0, true);
+        ToggleOnTop(ui::Choice::MainOnTop);
         return true;
     case kMenuRecalcEvery5Minutes:
         SetAutoRecalc(!m_autoRecalc, true);

@@ -434,8 +434,7 @@ LRESULT TfmDomList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         if ((wParam & 0xFFF0) == kMenuAlwaysOnTop) {
-            ApplyOnTop(ui::Choice::MultipliersOnTop,
-                       (GetWindowLongPtrA(Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) == 0, true);
+            ToggleOnTop(ui::Choice::MultipliersOnTop);
             return 0;
         }
         break;

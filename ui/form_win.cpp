@@ -112,4 +112,8 @@ void TForm::ApplyOnTop(ui::Choice choice, bool on, bool store) {
     }
 }
 
+void TForm::ToggleOnTop(ui::Choice choice) {
+    ApplyOnTop(choice, (GetWindowLongPtrA(Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) == 0, true);
+}
+
 } // namespace morvel

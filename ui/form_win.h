@@ -62,6 +62,8 @@ protected:
     // "Always on top" for this window, as the choice says: applied, shown in
     // the system menu's item and, when store, kept.
     void ApplyOnTop(ui::Choice choice, bool on, bool store);
+    // The system menu's "Always on top" chosen: the other way now, and kept.
+    void ToggleOnTop(ui::Choice choice);
 
     // The form's own: its fonts for Dpi(), its child windows, and their
     // places in the client area.

@@ -567,8 +567,7 @@ LRESULT TfmMultCheck::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == kMenuAlwaysOnTop) {
-            ApplyOnTop(ui::Choice::CheckOnTop,
-                       (GetWindowLongPtrA(Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) == 0, true);
+            ToggleOnTop(ui::Choice::CheckOnTop);
             return 0;
         }
         break;
