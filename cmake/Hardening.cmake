@@ -7,26 +7,33 @@
 # the runtime's start-up included, puts a handler on the thread's SEH chain;
 # the programs' unhandled-exception filters are no such handler), and the
 # stack protector's run-time support of runtime/ instead of libssp's.
-# Programs also: terminal-server aware (TSAWARE) and an application manifest
-# (resource 1, made from tools/program.manifest.in): run with the rights of
-# whoever starts them, made for Windows Vista to 11. It declares no DPI
-# awareness (morvel-host plays a DPI-unaware logger, and the end-to-end cases
-# count on that) and no Common Controls 6 dependency (their controls stay
-# those of version 5, as without a manifest).
+# Programs also: terminal-server aware (TSAWARE), and resources made from
+# tools/program.rc.in: an application manifest (resource 1, made from
+# tools/program.manifest.in): run with the rights of whoever starts them, made
+# for Windows Vista to 11. It declares no DPI awareness (morvel-host plays a
+# DPI-unaware logger, and the end-to-end cases count on that) and no Common
+# Controls 6 dependency (their controls stay those of version 5, as without a
+# manifest). And the version information: the project's name and version, the
+# program's file name and DESCRIPTION (required for a program).
+#
+#   morvel_harden_image(target [DESCRIPTION text])
 
 function(morvel_harden_image target)
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "DESCRIPTION" "")
     target_link_libraries(${target} PRIVATE morvel_stack_protector)
     target_link_options(${target} PRIVATE -Wl,--dynamicbase -Wl,--nxcompat -Wl,--no-seh)
     get_target_property(type ${target} TYPE)
     if(type STREQUAL "EXECUTABLE")
+        if(NOT arg_DESCRIPTION)
+            message(FATAL_ERROR "morvel_harden_image(${target}): a program needs a DESCRIPTION")
+        endif()
         target_link_options(${target} PRIVATE -Wl,--tsaware)
         set(MORVEL_PROGRAM ${target})
+        set(MORVEL_DESCRIPTION ${arg_DESCRIPTION})
         set(manifest ${CMAKE_CURRENT_BINARY_DIR}/${target}.manifest)
         set(resources ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
         configure_file(${PROJECT_SOURCE_DIR}/tools/program.manifest.in ${manifest} @ONLY)
-        # Resource 1 of type 24: the manifest Windows reads when it starts the
-        # program (CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST).
-        file(CONFIGURE OUTPUT ${resources} CONTENT "1 24 \"${target}.manifest\"\n")
+        configure_file(${PROJECT_SOURCE_DIR}/tools/program.rc.in ${resources} @ONLY)
         target_sources(${target} PRIVATE ${resources})
         set_source_files_properties(${resources} PROPERTIES OBJECT_DEPENDS ${manifest})
     endif()

@@ -8,8 +8,9 @@ ZIP must hold exactly the files of the package under MorvelRussia-VERSION/;
 they are unpacked into DEST, which must be empty. Checked: SHA256SUMS names
 every other file once and with the right sum; the text files for Windows users
 have CR LF line ends; LICENSE.txt is the MIT licence; the oblast file is the
-build's; the programs are 32-bit x86 PE files and the DLL's VERSIONINFO
-carries VERSION and a description. The DLL's debug information DEBUG_FILE
+build's; the DLL and the programs are 32-bit x86 PE files whose VERSIONINFO
+carries VERSION as file and product version, a description, the project's name
+and the file's own name. The DLL's debug information DEBUG_FILE
 (beside the ZIP, not in it) belongs to the packed DLL: the DLL carries no debug
 information of its own, its debug link names the file with the file's CRC, both
 carry the same build id, and addr2line maps the address of a known function in
@@ -27,6 +28,8 @@ import sys
 import zipfile
 import zlib
 
+# Every file of the package's folder, one a line: a file added to the package
+# is added here.
 EXPECTED_FILES = {
     'MorvelRussia.dll',
     'Plugins/Russiaobl.dom',
@@ -145,6 +148,7 @@ def example_script(package):
 IMAGE_FILE_MACHINE_I386 = 0x14C
 IMAGE_FILE_DLL = 0x2000
 RT_VERSION = 16
+VFT_APP = 1
 VFT_DLL = 2
 
 
@@ -236,8 +240,9 @@ def version_block(data, at):
     return key, value, children, end
 
 
-def check_version_info(image, version):
-    where = f'{os.path.basename(image.path)} VERSIONINFO'
+def check_version_info(image, version, dll):
+    file_name = os.path.basename(image.path)
+    where = f'{file_name} VERSIONINFO'
     data = image.resource(RT_VERSION)
     if data is None:
         fail(f'{where}: missing')
@@ -256,8 +261,8 @@ def check_version_info(image, version):
         got = (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
         if got != wanted:
             fail(f'{where}: {what} version {got}, the project is {wanted}')
-    if file_type != VFT_DLL:
-        fail(f'{where}: file type {file_type}, not a DLL')
+    if file_type != (VFT_DLL if dll else VFT_APP):
+        fail(f'{where}: file type {file_type}, not {"a DLL" if dll else "a program"}')
 
     tables = [table for block in children if block[0] == 'StringFileInfo' for table in block[2]]
     translations = [block[1] for var in children if var[0] == 'VarFileInfo'
@@ -279,8 +284,10 @@ def check_version_info(image, version):
             fail(f'{where}: {name} is {values.get(name)!r}, the project is {version!r}')
     if not values.get('FileDescription', '').strip():
         fail(f'{where}: no FileDescription')
-    if values.get('OriginalFilename') != 'MorvelRussia.dll':
+    if values.get('OriginalFilename') != file_name:
         fail(f'{where}: OriginalFilename is {values.get("OriginalFilename")!r}')
+    if values.get('ProductName') != 'MorvelRussia':
+        fail(f'{where}: ProductName is {values.get("ProductName")!r}, not the project\'s')
 
 
 def check_programs(package, version):
@@ -295,11 +302,10 @@ def check_programs(package, version):
             fail(f'{path}: machine {image.machine:#x}, not 32-bit x86')
         if bool(image.characteristics & IMAGE_FILE_DLL) != dll:
             fail(f'{path}: {"not " if dll else ""}a DLL')
-        if dll:
-            try:
-                check_version_info(image, version)
-            except (ValueError, struct.error, UnicodeDecodeError) as e:
-                fail(f'{path} VERSIONINFO: cannot be read: {e}')
+        try:
+            check_version_info(image, version, dll)
+        except (ValueError, struct.error, UnicodeDecodeError) as e:
+            fail(f'{path} VERSIONINFO: cannot be read: {e}')
 
 
 # ---- debug information ---------------------------------------------------

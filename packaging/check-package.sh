@@ -6,8 +6,9 @@
 # programs there under Wine and Xvfb against a small log: morvel-host.exe with
 # the example script of INSTALL.txt (the plug-in starts, suggests MA for main
 # prefix UA3A from the shipped oblast file and shows the log's statistics), and
-# morvel-score.exe, which must count the same; then morvel-host.exe without a
-# log, asking the plug-in for its information.
+# morvel-score.exe, which must count the same (and with --check find the
+# oblast file beside it); then morvel-host.exe without a log, asking the
+# plug-in for its information.
 #
 # Beside the programs lies a PLANTED_DLL copy named ODBC32.dll, as a download
 # folder may hold one: the programs must load the driver manager from the
@@ -125,6 +126,22 @@ if [ "$status" -ne 0 ] || [ "$score_output" != "$statistics" ]; then
     echo "$score_output" >&2
     echo "expected:" >&2
     echo "$statistics" >&2
+    exit 1
+fi
+# --check looks the codes up in the oblast file beside the program (MA and CB
+# are in it) and names the duplicate.
+checked="$statistics
+
+Rows to check: 1
+3	UA3AAA	14	CW	duplicate of row 2"
+score_output=$(cd "$app" && env -u DISPLAY wine morvel-score.exe --sqlite ../../log.db --check |
+    tr -d '\r') || status=$?
+wineserver -w
+if [ "$status" -ne 0 ] || [ "$score_output" != "$checked" ]; then
+    echo "morvel-score.exe --check from the package (status $status) printed:" >&2
+    echo "$score_output" >&2
+    echo "expected:" >&2
+    echo "$checked" >&2
     exit 1
 fi
 

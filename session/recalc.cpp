@@ -46,7 +46,10 @@ void ReadRows(Recalc& r) {
             FieldFor(r.workingRecord, i)
                 .Assign(i + 1 == values.size() ? UpperAscii(values[i]) : values[i]);
         }
-        r.scoring.CountQSO(r.workingRecord, true);
+        const std::int32_t counted = r.scoring.CountQSO(r.workingRecord, true);
+        if (r.rowCounted) {
+            r.rowCounted(r.workingRecord, counted);
+        }
         r.query.Next();
     }
 }

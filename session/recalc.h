@@ -7,6 +7,8 @@
 #include "session/port.h"
 
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +25,10 @@ struct Recalc {
     RecalcPort& port;
     // The action's enabled state (the port shows it on the button).
     bool& enabled;
+    // When set, called after every row is counted, in reading order, with the
+    // working record holding the row and CountQSO's result (kOnePoint or
+    // kDuplicate): what a program that looks at single rows needs.
+    std::function<void(const TQSOData& row, std::int32_t counted)> rowCounted = {};
 };
 
 // "Select * from " + table + " order by CallSign"; a table name holding ';'

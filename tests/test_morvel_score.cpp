@@ -39,10 +39,13 @@ std::string ReadFile(const std::string& path) {
     return text.str();
 }
 
-Outcome Run(const char* program, const Args& args) {
+// Runs the program; output, when given, is where its standard output goes
+// instead of the pipe read into Outcome::out.
+Outcome RunProgram(const std::string& program, const Args& args, const std::string& output = "") {
     test::TempFile errors(".txt");
-    const std::string command =
-        test::CommandLine(program, args) + " 2>" + test::ShellQuoted(errors.path()) + " </dev/null";
+    const std::string command = test::CommandLine(program, args) + " 2>" +
+                                test::ShellQuoted(errors.path()) + " </dev/null" +
+                                (output.empty() ? "" : " >" + test::ShellQuoted(output));
     const test::CommandOutput done = test::RunCommand(command);
     Outcome result{done.status, done.out, {}};
     result.err = ReadFile(errors.path());
@@ -50,14 +53,14 @@ Outcome Run(const char* program, const Args& args) {
 }
 
 Outcome Score(const Args& args) {
-    return Run(MORVEL_SCORE_EXE, args);
+    return RunProgram(MORVEL_SCORE_EXE, args);
 }
 
 // Writes a generated log; extra arguments go to morvel-loggen as they are.
 void WriteLog(const std::string& file, const Args& extra = {}) {
     Args args = {"--out", file, "--contacts", "3000", "--seed", "5"};
     args.insert(args.end(), extra.begin(), extra.end());
-    const Outcome written = Run(MORVEL_LOGGEN_EXE, args);
+    const Outcome written = RunProgram(MORVEL_LOGGEN_EXE, args);
     ASSERT_EQ(written.status, 0) << written.err;
 }
 
@@ -92,34 +95,49 @@ std::string ExpectedOutput(const std::string& file, const std::string& table = "
     return test::WithLf(result.text) + "\n";
 }
 
-TEST(MorvelScore, HelpExplainsTheUsageAndSucceeds) {
+TEST(MorvelScore, HelpAndVersionSucceed) {
     for (const char* option : {"--help", "-h"}) {
-        const Outcome help = Score({option});
+        const Outcome help = Score({"--table", "Log", option, "--bogus"});
         EXPECT_EQ(help.status, 0) << option;
         EXPECT_EQ(help.out.rfind("Usage: morvel-score", 0), 0u) << help.out;
-        for (const char* named : {"--sqlite", "--odbc", "--table", "Exit status"}) {
+        for (const char* named :
+             {"--sqlite", "--odbc", "--table", "--check", "--oblast", "--version", "Exit status"}) {
             EXPECT_NE(help.out.find(named), std::string::npos) << named;
         }
         EXPECT_EQ(help.err, "");
     }
+    const Outcome version = Score({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "morvel-score " MORVEL_VERSION "\n");
+    EXPECT_EQ(version.err, "");
 }
 
-TEST(MorvelScore, BadArgumentsExitWithStatusTwoAndShowTheUsage) {
+// Every usage error: the problem on one line, then the short usage; status 2.
+TEST(MorvelScore, BadArgumentsAreNamedBeforeTheShortUsage) {
+    const std::string usage =
+        "Usage: morvel-score (--sqlite FILE | --odbc TEXT) [--table NAME] [--check [--oblast "
+        "FILE]]\nRun 'morvel-score --help' for more.\n";
     const std::vector<std::pair<Args, std::string>> cases = {
-        {{}, "--sqlite FILE"},
-        {{"--bogus", "x"}, "unknown option --bogus"},
-        {{"--bogus"}, "--bogus"},
-        {{"--sqlite"}, "missing value after --sqlite"},
-        {{"--table", "Log"}, "--sqlite FILE"},
-        {{"--table", "Log", "--odbc"}, "missing value after --odbc"},
+        {{}, "give --sqlite FILE or --odbc \"CONNECTION STRING\""},
+        {{"--table", "Log"}, "give --sqlite FILE or --odbc \"CONNECTION STRING\""},
+        {{"--bogus", "x"}, "unknown option '--bogus'"},
+        {{"--sqlite", "a.db", "--bogus"}, "unknown option '--bogus'"},
+        {{"--sqlite", "a.db", "b.db"}, "unexpected argument 'b.db'"},
+        {{"-"}, "unexpected argument '-'"},
+        {{"--sqlite"}, "missing value after '--sqlite'"},
+        {{"--table", "Log", "--odbc"}, "missing value after '--odbc'"},
+        {{"--table", "--sqlite", "a.db"}, "missing value after '--table'"},
+        {{"--sqlite", ""}, "missing value after '--sqlite'"},
+        {{"--sqlite", "a.db", "--odbc", "DSN=x"}, "give --sqlite or --odbc, not both"},
+        {{"--sqlite", "a.db", "--sqlite", "b.db"}, "'--sqlite' given twice"},
+        {{"--sqlite", "a.db", "--oblast", "o.dom"}, "--oblast is read only with --check"},
     };
     for (const auto& [args, problem] : cases) {
         const Outcome bad = Score(args);
         const std::string shown = ::testing::PrintToString(args);
         EXPECT_EQ(bad.status, 2) << shown;
         EXPECT_EQ(bad.out, "") << shown;
-        EXPECT_NE(bad.err.find(problem), std::string::npos) << shown << "\n" << bad.err;
-        EXPECT_NE(bad.err.find("Usage: morvel-score"), std::string::npos) << shown;
+        EXPECT_EQ(bad.err, "morvel-score: " + problem + "\n" + usage) << shown;
     }
 }
 
@@ -140,6 +158,14 @@ TEST_F(MorvelScoreOnLog, PrintsTheStatisticsTextOfTheLog) {
     EXPECT_EQ(scored.out, expected);
     EXPECT_EQ(scored.err, "");
     EXPECT_EQ(scored.out.find('\r'), std::string::npos);
+
+    // A full disk: what could not be written is a failure, not a success.
+    for (const Args& args : {Args{"--sqlite", log.path()}, Args{"--help"}}) {
+        const Outcome full = RunProgram(MORVEL_SCORE_EXE, args, "/dev/full");
+        EXPECT_EQ(full.status, 1) << args[0];
+        EXPECT_EQ(full.err,
+                  "morvel-score: cannot write to standard output: No space left on device\n");
+    }
 }
 
 TEST_F(MorvelScoreOnLog, MissingTableFailsWithTheDriversMessage) {
@@ -153,7 +179,7 @@ TEST_F(MorvelScoreOnLog, MissingTableFailsWithTheDriversMessage) {
     const Outcome failed = Score({"--sqlite", log.path(), "--table", "Nope"});
     EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(failed.out, "");
-    EXPECT_EQ(failed.err, message + "\n");
+    EXPECT_EQ(failed.err, "morvel-score: " + log.path() + ": " + message + "\n");
 }
 
 TEST_F(MorvelScoreOnLog, AnEquivalentConnectionStringGivesTheSameOutput) {
@@ -182,8 +208,76 @@ TEST_F(MorvelScoreOnLog, TableOptionIsInsertedAsItStands) {
 
     const Outcome refused = Score({"--sqlite", log.path(), "--table", "Log; DROP TABLE Log"});
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err.rfind("LogQuery:", 0), 0u) << refused.err;
+    EXPECT_EQ(refused.err.rfind("morvel-score: " + log.path() + ": LogQuery:", 0), 0u)
+        << refused.err;
     EXPECT_EQ(Score({"--sqlite", log.path()}).out, ExpectedOutput(log.path()));
+}
+
+// A log with one row of each kind to question, and clean rows; the duplicate
+// repeats its row whole, so that either order of the two is read alike.
+TEST(MorvelScore, CheckListsTheRowsToQuestionAfterTheUnchangedStatistics) {
+    test::TempDir dir;
+    const std::string file = (dir.path() / "contest.db").string();
+    {
+        std::ofstream(file, std::ios::binary).flush();
+        odbc::Connection db(odbc::SqliteConnectionString(file));
+        db.Execute("CREATE TABLE Log (CallSign TEXT, DigiBand TEXT, QSOMode TEXT,"
+                   " QSOReportRecived TEXT, DXCCPrefix TEXT, MainPrefix TEXT, Continent TEXT)");
+        db.Execute("INSERT INTO Log VALUES"
+                   " ('W1XYZ', '2.5', 'CW', '599 QQ', 'K', 'K', 'NA'),"
+                   " ('UA9DD', '2', 'CW', '599 CB', ' ua9', 'UA9D', 'AS'),"
+                   " ('UA3CC', '14', 'CW', '599 ZZ', 'UA1', 'UA3C', 'EU'),"
+                   " ('UA0EE', '14', 'CW', '599 CB', '', '', 'AS'),"
+                   " ('RA3AA', '21', 'SSB', '59 ma', 'UA1', 'RA3A', 'EU'),"
+                   " ('RA3AA', '21', 'SSB', '59 ma', 'UA1', 'RA3A', 'EU'),"
+                   " ('DL2BB', '14', 'CW', '599 MA', 'DL', 'DL', 'EU'),"
+                   " ('DL1AA', ' 14 ', 'CW', '599 001', 'DL', 'DL', 'EU')");
+    }
+    // The program as the release ZIP has it: the oblast file beside it.
+    const fs::path program = dir.path() / "morvel-score";
+    fs::copy_file(MORVEL_SCORE_EXE, program);
+    fs::create_directory(dir.path() / "Plugins");
+    std::ofstream(dir.path() / "Plugins" / "Russiaobl.dom", std::ios::binary)
+        << "UA3A=MA\r\nUA9A= cb \r\n";
+    const Outcome plain = RunProgram(program, {"--sqlite", file});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+
+    const std::string before =
+        "2\tDL2BB\t14\tCW\toblast MA from DXCC prefix DL (not UA1, UA2 or UA9)\n"
+        "4\tRA3AA\t21\tSSB\tduplicate of row 3\n"
+        "5\tUA0EE\t14\tCW\tno DXCC prefix\n";
+    const std::string ua3cc = "6\tUA3CC\t14\tCW\toblast ZZ not in the oblast file\n";
+    const std::string ua9dd = "7\tUA9DD\t2\tCW\tband 2 is not a contest band\n";
+    const std::string w1xyz = "8\tW1XYZ\t2.5\tCW\t";
+    const std::string qq = "oblast QQ not in the oblast file; ";
+    const std::string last = "oblast QQ from DXCC prefix K (not UA1, UA2 or UA9); band 2.5 is not "
+                             "a contest band\n";
+    const Outcome checked = RunProgram(program, {"--check", "--sqlite", file});
+    EXPECT_EQ(checked.status, 0) << checked.err;
+    EXPECT_EQ(checked.out,
+              plain.out + "\nRows to check: 6\n" + before + ua3cc + ua9dd + w1xyz + qq + last);
+    EXPECT_EQ(checked.err, "");
+
+    // Another oblast file, named, that holds ZZ and QQ.
+    const std::string other = (dir.path() / "other.dom").string();
+    std::ofstream(other, std::ios::binary) << "UA3C=ZZ\nUA3A=MA\nUA9A=CB\nK=QQ\n";
+    const Outcome named = RunProgram(program, {"--sqlite", file, "--check", "--oblast", other});
+    EXPECT_EQ(named.out, plain.out + "\nRows to check: 5\n" + before + ua9dd + w1xyz + last);
+
+    // A named oblast file must be there; the one beside the program may not be.
+    const std::string missing = (dir.path() / "missing.dom").string();
+    const Outcome failed = RunProgram(program, {"--sqlite", file, "--check", "--oblast", missing});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.out, "");
+    EXPECT_EQ(failed.err, "morvel-score: " + missing + ": No such file or directory\n");
+    fs::remove_all(dir.path() / "Plugins");
+    const Outcome without = RunProgram(program, {"--sqlite", file, "--check"});
+    EXPECT_EQ(without.status, 0) << without.err;
+    EXPECT_EQ(without.out, plain.out + "\nNo oblast file " +
+                               (dir.path() / "Plugins" / "Russiaobl.dom").string() +
+                               ": the oblast codes are not looked up in it.\n"
+                               "Rows to check: 5\n" +
+                               before + ua9dd + w1xyz + last);
 }
 
 // The tool only reads: a log file that is not there is a failure, not a new
@@ -192,9 +286,9 @@ TEST(MorvelScore, MissingLogFileFailsAndCreatesNoFile) {
     test::TempDir dir;
     const fs::path missing = dir.path() / "contest.sqlite";
     const Outcome failed = Score({"--sqlite", missing.string()});
-    EXPECT_NE(failed.status, 0);
+    EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(failed.out, "");
-    EXPECT_NE(failed.err, "");
+    EXPECT_EQ(failed.err, "morvel-score: " + missing.string() + ": No such file or directory\n");
     EXPECT_FALSE(fs::exists(missing));
 }
 

@@ -196,12 +196,22 @@ TEST_F(RecalcTest, TableNameIsInsertedVerbatimButNeverWithASecondStatement) {
     EXPECT_TRUE(window.enabled);
 }
 
-TEST_F(RecalcTest, EveryRowPassesThroughTheBandFollower) {
+TEST_F(RecalcTest, EveryRowPassesThroughTheBandFollowerAndTheRowHook) {
     std::vector<std::string> bands;
     scoring.SetBandFollower([&](const TQSOData& rec) { bands.push_back(rec.DigiBand.Str()); });
     query.rows.push_back(Contact("ZZ1", "28", "CW", "", "DL"));
     LoadLog(recalc);
     EXPECT_EQ(bands, (std::vector<std::string>{"14", "14", "28"}));
+
+    // The hook sees every row, duplicates included, as it was counted.
+    std::vector<std::string> rows;
+    recalc.rowCounted = [&](const TQSOData& rec, std::int32_t counted) {
+        rows.push_back(rec.CallSign.Str() + " " + rec.DigiBand.Str() + " " +
+                       std::to_string(counted) + " " + std::to_string(scoring.Duplicates()));
+    };
+    LoadLog(recalc);
+    EXPECT_EQ(rows, (std::vector<std::string>{"UA3AAA 14 1 0", "UA3AAA 14 -1 1", "UA9AAA 14 1 1",
+                                              "ZZ1 28 1 1"}));
 }
 
 TEST(LogQueryText, BuildsTheSelect) {

@@ -4,6 +4,8 @@
 
 #include "scoring/keys.h"
 
+#include <string>
+
 namespace morvel {
 
 // The worked-list key equality: the user locale's on Windows, the C
@@ -13,5 +15,11 @@ const KeyEquality& PlatformKeyEquality();
 // On Windows, takes the current directory out of the folders searched for
 // DLLs (tools/odbc/system_library_win.h); nothing elsewhere. First thing in main.
 void LimitLibrarySearch();
+
+// The oblast file where the release ZIP puts it beside the running program:
+// "Plugins\Russiaobl.dom" on Windows (as the plug-in finds it beside the
+// logger), "Plugins/Russiaobl.dom" elsewhere. Empty when the program's own
+// path cannot be read.
+std::string OblastFileBesideProgram();
 
 } // namespace morvel

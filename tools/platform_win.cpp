@@ -1,6 +1,11 @@
 #include "tools/platform.h"
 
+#include "oblast/oblast.h"
 #include "tools/odbc/system_library_win.h"
+
+#include <windows.h>
+
+#include <cstdint>
 
 namespace morvel {
 
@@ -10,6 +15,13 @@ const KeyEquality& PlatformKeyEquality() {
 
 void LimitLibrarySearch() {
     LeaveCurrentDirectoryOutOfDllSearch();
+}
+
+std::string OblastFileBesideProgram() {
+    const std::string program = GrowingPath([](char* buffer, std::uint32_t size) {
+        return static_cast<std::uint32_t>(GetModuleFileNameA(nullptr, buffer, size));
+    });
+    return program.empty() ? std::string() : DomFilePath(program);
 }
 
 } // namespace morvel

@@ -1,23 +1,40 @@
 // morvel-score: rebuilds a contest log's score exactly as the plug-in's
-// recalculation does and prints the statistics text.
+// recalculation does and prints the statistics text; with --check, the rows
+// an adjudicator would question after it.
 #include "contract/text.h"
 #include "db/odbc_query.h"
+#include "oblast/oblast.h"
 #include "session/recalc.h"
+#include "tools/morvel-score/check.h"
 #include "tools/odbc/odbc_connection.h"
 #include "tools/platform.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
+
+#ifndef MORVEL_VERSION
+#error "MORVEL_VERSION: the project's version, set by the build"
+#endif
 
 namespace {
 
 using namespace morvel;
 
-constexpr const char* kUsage =
+constexpr const char* kShortUsage =
+    "Usage: morvel-score (--sqlite FILE | --odbc TEXT) [--table NAME] [--check [--oblast FILE]]\n"
+    "Run 'morvel-score --help' for more.\n";
+
+constexpr const char* kHelp =
     "Usage: morvel-score (--sqlite FILE | --odbc \"CONNECTION STRING\") [--table NAME]\n"
+    "                    [--check [--oblast FILE]]\n"
+    "       morvel-score --help | --version\n"
     "\n"
     "Reads the contest log table (default: Log) with\n"
     "  Select * from NAME order by CallSign\n"
@@ -28,25 +45,119 @@ constexpr const char* kUsage =
     "  --sqlite FILE   an SQLite log file, through the SQLite3 ODBC driver\n"
     "  --odbc TEXT     any ODBC connection string\n"
     "  --table NAME    the log table, inserted into the query as it stands\n"
+    "  --check         after the statistics (which stay as they are), a blank line,\n"
+    "                  \"Rows to check: N\" and a line for each row to question: its\n"
+    "                  row in the order read (1 = first), call, band, mode and the\n"
+    "                  reasons, separated by TABs. The reasons: an oblast code that is\n"
+    "                  not in the oblast file, an oblast code from a DXCC prefix other\n"
+    "                  than UA1, UA2 and UA9, no DXCC prefix, a band that is none of\n"
+    "                  1.8 3.5 7 10 14 18 21 24 28, and a duplicate (it counts\n"
+    "                  nothing) with the row it repeats\n"
+    "  --oblast FILE   the oblast file for --check (default: Plugins/Russiaobl.dom\n"
+    "                  beside this program, as in the release ZIP); without it, the\n"
+    "                  codes are not looked up and a line says so\n"
+    "  --help          this text\n"
+    "  --version       the program's version\n"
     "\n"
-    "Exit status 0 on success; on a failure the message the plug-in would show is\n"
-    "written to standard error and the status is 1 (2 for bad arguments).\n";
+    "Exit status 0 on success; 1 on a failure (the log or the oblast file cannot be\n"
+    "read, the output cannot be written), with a message on standard error that holds\n"
+    "the plug-in's or the database driver's own text; 2 for bad arguments.\n";
 
-// The recalculation's window, without a window.
-class ConsoleWindow final : public RecalcPort {
-public:
-    std::string text;
-
-    void ProcessMessages() override {}
-    void SetRecalcEnabled(bool) override {}
-    void SetStatisticText(const std::string& value) override { text = value; }
-
-    bool enabled = true;
+// A bad command line: the problem, shown before the short usage; status 2.
+struct UsageError {
+    std::string problem;
 };
 
-int Usage(const char* problem) {
-    std::fprintf(stderr, "morvel-score: %s\n\n%s", problem, kUsage);
-    return 2;
+struct Options {
+    std::optional<std::string> sqliteFile;
+    std::optional<std::string> connection;
+    std::optional<std::string> table;
+    std::optional<std::string> oblastFile;
+    bool check = false;
+    bool help = false;
+    bool version = false;
+};
+
+std::string Quoted(std::string_view text) {
+    return "'" + std::string(text) + "'";
+}
+
+// The options in order; --help and --version end the reading.
+Options ReadOptions(int argc, char** argv) {
+    Options o;
+    const std::pair<std::string_view, std::optional<std::string>*> valued[] = {
+        {"--sqlite", &o.sqliteFile},
+        {"--odbc", &o.connection},
+        {"--table", &o.table},
+        {"--oblast", &o.oblastFile},
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            o.help = true;
+            return o;
+        }
+        if (arg == "--version") {
+            o.version = true;
+            return o;
+        }
+        if (arg == "--check") {
+            o.check = true;
+            continue;
+        }
+        std::optional<std::string>* target = nullptr;
+        for (const auto& [name, value] : valued) {
+            if (arg == name) {
+                target = value;
+            }
+        }
+        if (target == nullptr) {
+            throw UsageError{
+                (arg.size() > 1 && arg[0] == '-' ? "unknown option " : "unexpected argument ") +
+                Quoted(arg)};
+        }
+        // An option's value is never empty and never the next option.
+        if (i + 1 >= argc || argv[i + 1][0] == '\0' ||
+            std::string_view(argv[i + 1]).rfind("--", 0) == 0) {
+            throw UsageError{"missing value after " + Quoted(arg)};
+        }
+        if (target->has_value()) {
+            throw UsageError{Quoted(arg) + " given twice"};
+        }
+        *target = argv[++i];
+    }
+    if (o.sqliteFile && o.connection) {
+        throw UsageError{"give --sqlite or --odbc, not both"};
+    }
+    if (!o.sqliteFile && !o.connection) {
+        throw UsageError{"give --sqlite FILE or --odbc \"CONNECTION STRING\""};
+    }
+    if (o.oblastFile && !o.check) {
+        throw UsageError{"--oblast is read only with --check"};
+    }
+    return o;
+}
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "morvel-score: %s\n", message.c_str());
+    return 1;
+}
+
+std::string SystemText(int error) {
+    return error != 0 ? std::string(std::strerror(error)) : std::string("unknown error");
+}
+
+// Writes the whole text to standard output: 0, or 1 with a message when it
+// cannot be written (a full disk, a closed pipe).
+int Print(const std::string& text) {
+    errno = 0;
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    const int writeError = errno;
+    const bool flushed = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+    if (written && flushed) {
+        return 0;
+    }
+    return Fail("cannot write to standard output: " + SystemText(written ? errno : writeError));
 }
 
 std::string WithLf(const std::string& text) {
@@ -61,59 +172,131 @@ std::string WithLf(const std::string& text) {
     return out;
 }
 
-int Run(int argc, char** argv) {
-    std::string connection;
-    std::string table = "Log";
-    std::string sqliteFile;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
+// A failure that concerns a file, with the file's name.
+struct FileFailure {
+    std::string message;
+};
+
+// The oblast file's codes (DomListCodes); nothing when the file is absent and
+// absence is allowed, else FileFailure.
+std::optional<std::vector<std::string>> ReadOblastCodes(const std::string& path, bool mayBeAbsent) {
+    std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        const int error = path.empty() ? ENOENT : errno;
+        if (mayBeAbsent && error == ENOENT) {
+            return std::nullopt;
         }
-        if (i + 1 >= argc) {
-            return Usage(("missing value after " + arg).c_str());
-        }
-        const std::string value = argv[++i];
-        if (arg == "--sqlite") {
-            sqliteFile = value;
-        } else if (arg == "--odbc") {
-            connection = value;
-        } else if (arg == "--table") {
-            table = value;
-        } else {
-            return Usage(("unknown option " + arg).c_str());
-        }
+        throw FileFailure{path + ": " + SystemText(error)};
     }
-    if (connection.empty() && sqliteFile.empty()) {
-        return Usage("give --sqlite FILE or --odbc \"CONNECTION STRING\"");
+    int readError = 0;
+    const FileContents contents =
+        ReadWhole(0, kMaxDomFileBytes, [&](char* buffer, std::size_t size) {
+            const std::size_t got = std::fread(buffer, 1, size, file);
+            if (got == 0 && std::ferror(file)) {
+                readError = errno;
+                return std::optional<std::size_t>();
+            }
+            return std::optional<std::size_t>(got);
+        });
+    std::fclose(file);
+    switch (contents.outcome) {
+    case ReadOutcome::Read:
+        break;
+    case ReadOutcome::TooLarge:
+        throw FileFailure{path + ": larger than " +
+                          std::to_string(kMaxDomFileBytes / (1024 * 1024)) + " MB, no oblast file"};
+    case ReadOutcome::Failed:
+        throw FileFailure{path + ": cannot be read: " + SystemText(readError)};
+    }
+    return DomListCodes(SplitDomLines(contents.bytes));
+}
+
+// The recalculation's window, without a window.
+class ConsoleWindow final : public RecalcPort {
+public:
+    std::string text;
+
+    void ProcessMessages() override {}
+    void SetRecalcEnabled(bool) override {}
+    void SetStatisticText(const std::string& value) override { text = value; }
+
+    bool enabled = true;
+};
+
+int Score(const Options& o) {
+    std::optional<LogCheck> check;
+    std::string oblastNote;
+    if (o.check) {
+        const std::string oblastFile = o.oblastFile.value_or(OblastFileBesideProgram());
+        std::optional<std::vector<std::string>> codes;
+        try {
+            codes = ReadOblastCodes(oblastFile, !o.oblastFile);
+        } catch (const FileFailure& failure) {
+            return Fail(failure.message);
+        }
+        if (!codes) {
+            oblastNote = "No oblast file " +
+                         (oblastFile.empty() ? std::string("Plugins/Russiaobl.dom") : oblastFile) +
+                         ": the oblast codes are not looked up in it.\n";
+        }
+        check.emplace(PlatformKeyEquality(), codes);
     }
 
+    // Messages about the log name the SQLite file; a connection string may
+    // hold a password and is never shown.
+    const std::string subject = o.sqliteFile ? *o.sqliteFile + ": " : std::string();
+    std::string statistics;
     try {
-        if (!sqliteFile.empty()) {
-            if (std::FILE* f = std::fopen(sqliteFile.c_str(), "rb")) {
+        std::string connection;
+        if (o.sqliteFile) {
+            if (std::FILE* f = std::fopen(o.sqliteFile->c_str(), "rb")) {
                 std::fclose(f);
             } else {
-                throw Error(sqliteFile + ": no such file");
+                return Fail(subject + SystemText(errno));
             }
-            connection = odbc::SqliteConnectionString(sqliteFile);
+            connection = odbc::SqliteConnectionString(*o.sqliteFile);
+        } else {
+            connection = *o.connection;
         }
         odbc::Connection db(connection);
         odbc::OdbcLogQuery query(db.Handle(), db.QueryApi());
         auto record = std::make_unique<TQSOData>();
         std::memset(record.get(), 0, sizeof(TQSOData));
-        record->TableName.Assign(table);
+        record->TableName.Assign(o.table.value_or("Log"));
         TScoring scoring(PlatformKeyEquality());
         ConsoleWindow window;
         Recalc recalc{scoring, *record, query, window, window.enabled};
+        if (check) {
+            recalc.rowCounted = [&check](const TQSOData& row, std::int32_t counted) {
+                check->Row(row, counted);
+            };
+        }
         ExecuteRecalcStatistic(recalc);
-        const std::string out = WithLf(window.text) + "\n";
-        std::fwrite(out.data(), 1, out.size(), stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
+        statistics = WithLf(window.text) + "\n";
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", FailureText(e.what()).c_str());
-        return 1;
+        return Fail(subject + FailureText(e.what()));
     }
+    if (check) {
+        statistics += "\n" + oblastNote + check->Text();
+    }
+    return Print(statistics);
+}
+
+int Run(int argc, char** argv) {
+    Options options;
+    try {
+        options = ReadOptions(argc, argv);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "morvel-score: %s\n%s", e.problem.c_str(), kShortUsage);
+        return 2;
+    }
+    if (options.help) {
+        return Print(kHelp);
+    }
+    if (options.version) {
+        return Print("morvel-score " MORVEL_VERSION "\n");
+    }
+    return Score(options);
 }
 
 } // namespace
