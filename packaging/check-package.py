@@ -99,7 +99,7 @@ def read(package, path):
 
 
 def check_texts(package, version, dom_file):
-    for path in ('INSTALL.txt', 'LICENSE.txt', 'Plugins/Russiaobl.dom'):
+    for path in ('INSTALL.txt', 'GUIDE.txt', 'LICENSE.txt', 'Plugins/Russiaobl.dom'):
         data = read(package, path)
         if not data.endswith(b'\r\n') or data.count(b'\n') != data.count(b'\r\n') \
                 or data.count(b'\r') != data.count(b'\r\n'):
@@ -108,9 +108,17 @@ def check_texts(package, version, dom_file):
     if f'MorvelRussia {version}' not in install or '@' in install:
         fail('INSTALL.txt: the version is not filled in')
     for needed in ('SQLHDBC', 'Select * from <table> order by CallSign',
-                   'Plugins\\Russiaobl.dom', 'morvel-host.exe --sqlite'):
+                   'Plugins\\Russiaobl.dom', 'morvel-host.exe --sqlite', 'GUIDE.txt',
+                   'SysWOW64\\odbcad32.exe'):
         if needed not in install:
             fail(f'INSTALL.txt: says nothing of {needed!r}')
+    guide = read(package, 'GUIDE.txt').decode('utf-8')
+    if f'MorvelRussia {version}' not in guide or '@' in guide:
+        fail('GUIDE.txt: the version is not filled in')
+    for needed in ('The multiplier check', 'Troubleshooting', 'how to reset them',
+                   'Several operating positions', 'When the plug-in crashes'):
+        if needed not in guide:
+            fail(f'GUIDE.txt: says nothing of {needed!r}')
     licence = read(package, 'LICENSE.txt').decode('utf-8')
     if not licence.startswith('MIT License') or \
             'Copyright (c) 2026 MorvelRussia developers' not in licence:

@@ -29,7 +29,8 @@ public:
     // oblastCodes: the oblast file's codes as the multipliers window lists
     // them (DomListCodes), compared as the worked lists compare keys; nullopt
     // without an oblast file, and then no code is looked up.
-    LogCheck(const KeyEquality& keyEquality, const std::optional<std::vector<std::string>>& oblastCodes);
+    LogCheck(const KeyEquality& keyEquality,
+             const std::optional<std::vector<std::string>>& oblastCodes);
 
     // The next row read, with CountQSO's result for it. A duplicate counts
     // nothing, so it is questioned as a duplicate only, naming the counted
