@@ -24,9 +24,10 @@ Session::Session(SessionPort& port, const KeyEquality& keys, std::unique_ptr<Log
       m_domFilePath(std::move(domFilePath)) {
     // Every counted contact takes an open multipliers window to its band.
     m_state->scoring.SetBandFollower([this](const TQSOData& rec) {
-        if (const std::optional<int> band = FollowedBand(rec.DigiBand.View());
-            band && OpenView() != nullptr) {
-            SelectBand(*band);
+        if (const std::optional<int> band = FollowedBand(rec.DigiBand.View())) {
+            if (BandView* view = OpenView()) {
+                Select(view, *band);
+            }
         }
     });
 }
@@ -157,7 +158,11 @@ void Session::DropState() {
 }
 
 void Session::SelectBand(int n) {
-    if (BandView* view = OpenView()) {
+    Select(OpenView(), n);
+}
+
+void Session::Select(BandView* view, int n) {
+    if (view != nullptr) {
         view->ShowBand(n);
     }
     if (!m_released && m_state) {

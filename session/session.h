@@ -171,6 +171,8 @@ private:
     struct State;
 
     void StateChanged();
+    // SelectBand with the open view already looked up (or none).
+    void Select(BandView* view, int n);
     void LeaveBusy();
 
     SessionPort& m_port;
