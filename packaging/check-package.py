@@ -28,6 +28,9 @@ import sys
 import zipfile
 import zlib
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'scripts'))
+from pe_image import IMAGE_FILE_DLL, Image  # noqa: E402
+
 # Every file of the package's folder, one a line: a file added to the package
 # is added here.
 EXPECTED_FILES = {
@@ -154,65 +157,9 @@ def example_script(package):
 # ---- PE files ------------------------------------------------------------
 
 IMAGE_FILE_MACHINE_I386 = 0x14C
-IMAGE_FILE_DLL = 0x2000
 RT_VERSION = 16
 VFT_APP = 1
 VFT_DLL = 2
-
-
-class PeImage:
-    def __init__(self, path):
-        self.path = path
-        with open(path, 'rb') as f:
-            self.data = f.read()
-        d = self.data
-        if d[:2] != b'MZ':
-            raise ValueError('no MZ header')
-        pe = struct.unpack_from('<I', d, 0x3C)[0]
-        if d[pe:pe + 4] != b'PE\0\0':
-            raise ValueError('no PE signature')
-        (self.machine, sections, _, _, _, optional_size,
-         self.characteristics) = struct.unpack_from('<HHIIIHH', d, pe + 4)
-        optional = pe + 24
-        if struct.unpack_from('<H', d, optional)[0] != 0x10B:
-            raise ValueError('not a PE32 (32-bit) image')
-        directories = struct.unpack_from('<I', d, optional + 92)[0]
-        self.resource_rva = (struct.unpack_from('<I', d, optional + 96 + 2 * 8)[0]
-                             if directories > 2 else 0)
-        self.sections = []
-        for n in range(sections):
-            at = optional + optional_size + 40 * n
-            vsize, vaddr, raw_size, raw_at = struct.unpack_from('<IIII', d, at + 8)
-            self.sections.append((vaddr, max(vsize, raw_size), raw_at, raw_size))
-
-    def offset(self, rva):
-        for vaddr, size, raw_at, raw_size in self.sections:
-            if vaddr <= rva < vaddr + size and rva - vaddr < raw_size:
-                return raw_at + rva - vaddr
-        raise ValueError(f'RVA {rva:#x} lies in no section')
-
-    def resource(self, type_id):
-        """The first resource of the type (first name, first language)."""
-        if not self.resource_rva:
-            return None
-        base = self.offset(self.resource_rva)
-        # Three directory levels: type, name, language; then the data entry.
-        directory = 0
-        for level, want in enumerate((type_id, None, None)):
-            named, ids = struct.unpack_from('<HH', self.data, base + directory + 12)
-            entries = base + directory + 16
-            found = None
-            for n in range(named + ids):
-                name, target = struct.unpack_from('<II', self.data, entries + 8 * n)
-                if want is None or (not name & 0x80000000 and name == want):
-                    found = target
-                    break
-            if found is None or bool(found & 0x80000000) != (level < 2):
-                return None
-            directory = found & 0x7FFFFFFF
-        data_rva, size = struct.unpack_from('<II', self.data, base + directory)
-        at = self.offset(data_rva)
-        return self.data[at:at + size]
 
 
 def utf16z(data, at):
@@ -302,7 +249,7 @@ def check_programs(package, version):
     for path, dll in (('MorvelRussia.dll', True), ('morvel-host.exe', False),
                       ('morvel-score.exe', False)):
         try:
-            image = PeImage(os.path.join(package, path))
+            image = Image(os.path.join(package, path))
         except (ValueError, struct.error, OSError) as e:
             fail(f'{path}: {e}')
             continue
