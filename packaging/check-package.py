@@ -28,6 +28,8 @@ import sys
 import zipfile
 import zlib
 
+# The shared reader is imported without leaving compiled files in the source tree.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'scripts'))
 from pe_image import IMAGE_FILE_DLL, Image  # noqa: E402
 

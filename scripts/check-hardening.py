@@ -31,7 +31,8 @@ import subprocess
 import sys
 import xml.etree.ElementTree as ElementTree
 
-from pe_image import Image
+sys.dont_write_bytecode = True  # no compiled files left in the source tree
+from pe_image import Image  # noqa: E402
 
 IMAGE_FILE_RELOCS_STRIPPED = 0x0001
 RT_MANIFEST = 24
