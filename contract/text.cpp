@@ -42,4 +42,29 @@ std::string FailureText(std::string_view message) {
     return text;
 }
 
+std::string OneLine(std::string_view text, Backslash backslash) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\\' && backslash == Backslash::Doubled) {
+            out += "\\\\";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0x0F];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 } // namespace morvel

@@ -432,23 +432,6 @@ std::string HexEscape(std::string_view bytes) {
     return out;
 }
 
-std::string OneLine(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 std::vector<std::string> StatisticLines(std::string_view text) {
     std::vector<std::string> lines;
     if (text.empty()) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "contract/records.h"
+#include "contract/text.h"
 
 #include <any>
 #include <array>
@@ -232,17 +233,14 @@ std::string InsertStatement(std::string_view table, const Contact& contact);
 // from _GrabNumber printed so that every byte can be seen.
 std::string HexEscape(std::string_view bytes);
 
-// Text kept on one output line and in one field: TAB as \t, CR as \r, LF as
-// \n; every other byte as it is (so a backslash in the text is not doubled).
-std::string OneLine(std::string_view text);
-
 // The statistics text's lines, split at CR LF; empty text has none. A line is
 // printed as it is, except that a CR or LF standing alone (which would break
 // the line count) is written as \r or \n.
 std::vector<std::string> StatisticLines(std::string_view text);
 
 // "info", the contest name, InfoWord1, the plug-in tag and InfoWord2,
-// TAB-separated; the strings through OneLine, the words as signed decimals.
+// TAB-separated; the strings through OneLine (contract/text.h), the words as
+// signed decimals.
 std::string InfoLine(const TPluginInfo& info);
 
 } // namespace morvel::host
