@@ -270,6 +270,65 @@ TEST(MorvelScore, CheckListsTheRowsToQuestionAfterTheUnchangedStatistics) {
     EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(failed.out, "");
     EXPECT_EQ(failed.err, "morvel-score: " + missing + ": No such file or directory\n");
+
+    // A submitted log's bytes are the submitter's: a TAB, CR, LF or other
+    // control byte in a call, band, mode or DXCC prefix stays inside its field
+    // and line (a forged "Rows to check: 0" line, a forged total), a backslash
+    // is doubled so that the escapes read back, the code page's letters stay.
+    const std::string forged = (dir.path() / "forged.db").string();
+    {
+        std::ofstream(forged, std::ios::binary).flush();
+        odbc::Connection db(odbc::SqliteConnectionString(forged));
+        db.Execute("CREATE TABLE Log (CallSign TEXT, DigiBand TEXT, QSOMode TEXT,"
+                   " QSOReportRecived TEXT, DXCCPrefix TEXT, MainPrefix TEXT, Continent TEXT)");
+        db.Execute("INSERT INTO Log VALUES"
+                   " ('ZA1' || char(10) || 'Rows to check: 0', '14', 'CW', '599 MA',"
+                   "  'K' || char(13, 10) || 'Rows to check: 0', 'K', 'NA'),"
+                   " ('ZA1' || char(10) || 'Rows to check: 0', '14', 'CW', '599 MA', 'K', 'K',"
+                   "  'NA'),"
+                   " ('ZB2', '14' || char(13, 10) || 'Total' || char(9) || ' 9',"
+                   "  'CW' || char(9) || 'SSB', '599 MA', 'UA1', 'UA3A', 'EU'),"
+                   " ('ZC3\\x41', '2', char(1, 127), '599 MA', 'UA1', 'UA3A', 'EU'),"
+                   " ('ZD4' || CAST(X'C0E0' AS TEXT), '21', 'CW', '599 XY', 'UA1', 'UA3A', 'EU')");
+    }
+    // Expected lines with '|' for the TABs between fields.
+    const auto lines = [](const std::vector<std::string>& shown) {
+        std::string text;
+        for (const std::string& line : shown) {
+            text += line + '\n';
+        }
+        std::replace(text.begin(), text.end(), '|', '\t');
+        return text;
+    };
+    const Outcome escaped = RunProgram(program, {"--sqlite", forged, "--check", "--oblast", other});
+    EXPECT_EQ(escaped.status, 0) << escaped.err;
+    const std::string& out = escaped.out;
+    EXPECT_EQ(std::count_if(out.begin(), out.end(),
+                            [](char c) {
+                                const auto byte = static_cast<unsigned char>(c);
+                                return (byte < 0x20 && c != '\t' && c != '\n') || byte == 0x7F;
+                            }),
+              0)
+        << out;
+    const std::size_t report = out.find("\n\nRows to check: ");
+    ASSERT_NE(report, std::string::npos) << out;
+    // The header, the bands 14, the forged one, 2 and 21, the total, the score.
+    const std::string statistics = out.substr(0, report + 1);
+    EXPECT_EQ(std::count(statistics.begin(), statistics.end(), '\n'), 7) << out;
+    EXPECT_NE(statistics.find(lines({R"(14\r\nTotal\t 9|     1|     1|     1|     1|)"})),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(out.substr(report + 2),
+              lines({
+                  "Rows to check: 5",
+                  R"(1|ZA1\nRows to check: 0|14|CW|oblast MA from DXCC prefix )"
+                  R"(K\r\nROWS TO CHECK: 0 (not UA1, UA2 or UA9))",
+                  R"(2|ZA1\nRows to check: 0|14|CW|duplicate of row 1)",
+                  R"(3|ZB2|14\r\nTotal\t 9|CW\tSSB|band 14\r\nTotal\t 9 is not a contest band)",
+                  R"(4|ZC3\\x41|2|\x01\x7F|band 2 is not a contest band)",
+                  "5|ZD4\xC0\xE0|21|CW|oblast XY not in the oblast file",
+              }));
+
     fs::remove_all(dir.path() / "Plugins");
     const Outcome without = RunProgram(program, {"--sqlite", file, "--check"});
     EXPECT_EQ(without.status, 0) << without.err;

@@ -78,10 +78,17 @@ void LogCheck::Row(const TQSOData& rec, std::int32_t counted) {
 
 std::string LogCheck::Text() const {
     std::string text = "Rows to check: " + std::to_string(m_questioned.size()) + "\n";
+    // The log's bytes are the submitter's: a TAB, CR or LF among them must not
+    // make a field or a line of the report.
     for (const QuestionedRow& q : m_questioned) {
-        text += std::to_string(q.row) + '\t' + q.call + '\t' + q.band + '\t' + q.mode + '\t';
+        text += std::to_string(q.row);
+        for (const std::string* field : {&q.call, &q.band, &q.mode}) {
+            text += '\t';
+            text += OneLine(*field, Backslash::Doubled);
+        }
+        text += '\t';
         for (std::size_t i = 0; i < q.reasons.size(); ++i) {
-            text += (i == 0 ? "" : "; ") + q.reasons[i];
+            text += (i == 0 ? "" : "; ") + OneLine(q.reasons[i], Backslash::Doubled);
         }
         text += '\n';
     }

@@ -42,7 +42,8 @@ public:
     const std::vector<QuestionedRow>& Questioned() const { return m_questioned; }
 
     // "Rows to check: N", then a line a row: row, call, band, mode and the
-    // reasons, separated by TABs (the reasons by "; "); LF line ends.
+    // reasons, separated by TABs (the reasons by "; "); LF line ends. The
+    // log's text in them as OneLine writes a field (backslash doubled).
     std::string Text() const;
 
 private:

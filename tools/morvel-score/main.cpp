@@ -4,6 +4,7 @@
 #include "contract/text.h"
 #include "db/odbc_query.h"
 #include "oblast/oblast.h"
+#include "scoring/report.h"
 #include "session/recalc.h"
 #include "tools/morvel-score/check.h"
 #include "tools/odbc/odbc_connection.h"
@@ -40,7 +41,10 @@ constexpr const char* kHelp =
     "  Select * from NAME order by CallSign\n"
     "counts every contact as the MorvelRussia plug-in does (duplicates, one point a\n"
     "contact, oblast and DXCC multipliers per band) and prints the statistics text the\n"
-    "plug-in's window shows, lines ended by LF.\n"
+    "plug-in's window shows, lines ended by LF (on Windows too). The log's text in\n"
+    "what it prints (a band, a call) keeps to its field and line: a TAB, CR and LF\n"
+    "are written as \\t, \\r and \\n, any other control byte as \\xHH and a backslash\n"
+    "as \\\\; bytes from 0x80 up (the code page's letters) as they are.\n"
     "\n"
     "  --sqlite FILE   an SQLite log file, through the SQLite3 ODBC driver\n"
     "  --odbc TEXT     any ODBC connection string\n"
@@ -160,16 +164,24 @@ int Print(const std::string& text) {
     return Fail("cannot write to standard output: " + SystemText(written ? errno : writeError));
 }
 
-std::string WithLf(const std::string& text) {
+// The statistics text as the plug-in's window shows it, but with each band as
+// OneLine writes a log's field (a band is the log's text) and LF line ends:
+// every line printed is one of the table's.
+std::string StatisticsText(const std::vector<TStatistic>& statList) {
+    std::vector<TStatistic> printable = statList;
+    for (TStatistic& stat : printable) {
+        stat.Band = OneLine(stat.Band, Backslash::Doubled);
+    }
+    const std::string text = ShowStatistic(printable);
     std::string out;
-    out.reserve(text.size());
+    out.reserve(text.size() + 1);
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
             continue;
         }
         out += text[i];
     }
-    return out;
+    return out + '\n';
 }
 
 // A failure that concerns a file, with the file's name.
@@ -211,14 +223,13 @@ std::optional<std::vector<std::string>> ReadOblastCodes(const std::string& path,
     return DomListCodes(SplitDomLines(contents.bytes));
 }
 
-// The recalculation's window, without a window.
+// The recalculation's window, without a window: the statistics are printed
+// from the band statistics (StatisticsText).
 class ConsoleWindow final : public RecalcPort {
 public:
-    std::string text;
-
     void ProcessMessages() override {}
     void SetRecalcEnabled(bool) override {}
-    void SetStatisticText(const std::string& value) override { text = value; }
+    void SetStatisticText(const std::string&) override {}
 
     bool enabled = true;
 };
@@ -235,9 +246,10 @@ int Score(const Options& o) {
             return Fail(failure.message);
         }
         if (!codes) {
-            oblastNote = "No oblast file " +
-                         (oblastFile.empty() ? std::string("Plugins/Russiaobl.dom") : oblastFile) +
-                         ": the oblast codes are not looked up in it.\n";
+            oblastNote =
+                "No oblast file " +
+                OneLine(oblastFile.empty() ? std::string("Plugins/Russiaobl.dom") : oblastFile) +
+                ": the oblast codes are not looked up in it.\n";
         }
         check.emplace(PlatformKeyEquality(), codes);
     }
@@ -272,7 +284,7 @@ int Score(const Options& o) {
             };
         }
         ExecuteRecalcStatistic(recalc);
-        statistics = WithLf(window.text) + "\n";
+        statistics = StatisticsText(scoring.StatList());
     } catch (const std::exception& e) {
         return Fail(subject + FailureText(e.what()));
     }
