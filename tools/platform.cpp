@@ -11,6 +11,8 @@ const KeyEquality& PlatformKeyEquality() {
 
 void LimitLibrarySearch() {}
 
+void BinaryStandardOutput() {}
+
 std::string OblastFileBesideProgram() {
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);

@@ -16,6 +16,10 @@ const KeyEquality& PlatformKeyEquality();
 // DLLs (tools/odbc/system_library_win.h); nothing elsewhere. First thing in main.
 void LimitLibrarySearch();
 
+// On Windows, standard output in binary mode: an LF goes out as LF, not as
+// CR LF; nothing elsewhere. Before anything is written.
+void BinaryStandardOutput();
+
 // The oblast file where the release ZIP puts it beside the running program:
 // "Plugins\Russiaobl.dom" on Windows (as the plug-in finds it beside the
 // logger), "Plugins/Russiaobl.dom" elsewhere. Empty when the program's own

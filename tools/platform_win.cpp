@@ -5,7 +5,11 @@
 
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdint>
+#include <cstdio>
 
 namespace morvel {
 
@@ -15,6 +19,10 @@ const KeyEquality& PlatformKeyEquality() {
 
 void LimitLibrarySearch() {
     LeaveCurrentDirectoryOutOfDllSearch();
+}
+
+void BinaryStandardOutput() {
+    _setmode(_fileno(stdout), _O_BINARY);
 }
 
 std::string OblastFileBesideProgram() {

@@ -315,5 +315,6 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     LimitLibrarySearch();
+    BinaryStandardOutput();
     return Run(argc, argv);
 }
