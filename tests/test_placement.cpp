@@ -155,5 +155,27 @@ TEST(FitInto, MovesAndShrinksIntoTheWorkArea) {
     EXPECT_EQ(FitInto({4000, 50, 4374, 246}, second), (Rect{2826, 50, 3200, 246}));
 }
 
+TEST(KeptOnWorkArea, OnlyARectangleOnAMonitorThatFitsStaysAsItIs) {
+    const Rect work{0, 0, 1920, 1040};
+    // Partly off the monitor, by the operator's choice: kept.
+    EXPECT_EQ(KeptOnWorkArea({1700, 900, 2074, 1096}, true, work), (Rect{1700, 900, 2074, 1096}));
+    EXPECT_EQ(KeptOnWorkArea(work, true, work), work);
+    // On no monitor: onto the nearest one's work area.
+    EXPECT_EQ(KeptOnWorkArea({5000, 5000, 5370, 5182}, false, work), (Rect{1550, 858, 1920, 1040}));
+    // Covering every monitor, or wider or taller than the work area, yet
+    // meeting a monitor: clipped into the work area, never left for the
+    // system to put at -32768.
+    EXPECT_EQ(KeptOnWorkArea({-40000, -40000, 40000, 40000}, true, work), work);
+    EXPECT_EQ(KeptOnWorkArea({INT_MIN, INT_MIN, INT_MAX, INT_MAX}, true, work), work);
+    EXPECT_EQ(KeptOnWorkArea({-40000, 300, 40000, 500}, true, work), (Rect{0, 300, 1920, 500}));
+    EXPECT_EQ(KeptOnWorkArea({100, 100, 70000, 70000}, true, work), work);
+    EXPECT_EQ(KeptOnWorkArea({100, -5000, 474, 5000}, true, work), (Rect{100, 0, 474, 1040}));
+    // Upside down: no height.
+    EXPECT_EQ(KeptOnWorkArea({300, 10, 301, 5}, true, work), (Rect{300, 10, 301, 10}));
+    // A second monitor's work area left of the primary one.
+    const Rect left{-1280, 0, 0, 984};
+    EXPECT_EQ(KeptOnWorkArea({-40000, -40000, 40000, 40000}, true, left), left);
+}
+
 } // namespace
 } // namespace morvel::ui

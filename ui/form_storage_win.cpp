@@ -5,6 +5,8 @@
 #include "ui/win/handles.h"
 #include "ui/win/look_win.h"
 
+#include <algorithm>
+#include <climits>
 #include <exception>
 #include <vector>
 
@@ -75,20 +77,40 @@ Placement FromWindows(const WINDOWPLACEMENT& wp) {
              wp.rcNormalPosition.bottom}};
 }
 
-// A stored rectangle that lies on no present monitor (one was removed) moves
-// onto the nearest monitor's work area.
-Rect OntoAMonitor(const Rect& r) {
-    RECT rect{r.left, r.top, r.right, r.bottom};
-    if (MonitorFromRect(&rect, MONITOR_DEFAULTTONULL) != nullptr) {
-        return r;
-    }
+// A window placement's normal rectangle is in workspace coordinates: those
+// of the screen less where the primary monitor's work area begins (a taskbar
+// at the top or the left).
+POINT WorkspaceOrigin() {
     MONITORINFO info{};
     info.cbSize = sizeof info;
-    if (!GetMonitorInfoA(MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST), &info)) {
-        return r;
+    if (!GetMonitorInfoA(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &info)) {
+        return {0, 0};
     }
-    const RECT& w = info.rcWork;
-    return FitInto(r, {w.left, w.top, w.right, w.bottom});
+    return {info.rcWork.left - info.rcMonitor.left, info.rcWork.top - info.rcMonitor.top};
+}
+
+Rect Moved(const Rect& r, long dx, long dy) {
+    // 64-bit: a stored rectangle may hold any 32-bit numbers.
+    const auto move = [](int v, long d) {
+        return static_cast<int>(
+            std::clamp<long long>(static_cast<long long>(v) + d, INT_MIN, INT_MAX));
+    };
+    return {move(r.left, dx), move(r.top, dy), move(r.right, dx), move(r.bottom, dy)};
+}
+
+// A normal rectangle (workspace coordinates) kept on a monitor, as
+// KeptOnAMonitor keeps a window rectangle.
+Rect NormalOnAMonitor(const Rect& normal) {
+    const POINT origin = WorkspaceOrigin();
+    return Moved(KeptOnAMonitor(Moved(normal, origin.x, origin.y)), -origin.x, -origin.y);
+}
+
+// Applies the normal rectangle (and the flags and positions) of wp to the
+// window, leaving it hidden or shown as it is.
+void ApplyPlacement(HWND window, WINDOWPLACEMENT wp, const Rect& normal) {
+    wp.rcNormalPosition = {normal.left, normal.top, normal.right, normal.bottom};
+    wp.showCmd = IsWindowVisible(window) ? SW_SHOWNOACTIVATE : SW_HIDE;
+    SetWindowPlacement(window, &wp);
 }
 
 } // namespace
@@ -144,6 +166,18 @@ void WriteChoice(Choice choice, bool on) {
     }
 }
 
+Rect KeptOnAMonitor(const Rect& r) {
+    RECT rect{r.left, r.top, r.right, r.bottom};
+    const bool meets = MonitorFromRect(&rect, MONITOR_DEFAULTTONULL) != nullptr;
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoA(MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST), &info)) {
+        return r;
+    }
+    const RECT& w = info.rcWork;
+    return KeptOnWorkArea(r, meets, {w.left, w.top, w.right, w.bottom});
+}
+
 void KeepOnMonitor(HWND window) {
     RECT r{};
     if (!GetWindowRect(window, &r)) {
@@ -192,13 +226,21 @@ int FormStorage::Restore(HWND window) {
         if (!stored) {
             return SW_SHOWNORMAL;
         }
-        const Rect normal = OntoAMonitor(stored->normal);
         wp.flags = static_cast<UINT>(stored->flags) & (WPF_SETMINPOSITION | WPF_RESTORETOMAXIMIZED);
         wp.ptMinPosition = {stored->minPosition.x, stored->minPosition.y};
         wp.ptMaxPosition = {stored->maxPosition.x, stored->maxPosition.y};
-        wp.rcNormalPosition = {normal.left, normal.top, normal.right, normal.bottom};
-        wp.showCmd = IsWindowVisible(window) ? SW_SHOWNOACTIVATE : SW_HIDE;
-        SetWindowPlacement(window, &wp);
+        ApplyPlacement(window, wp, NormalOnAMonitor(stored->normal));
+        // The system may have placed it otherwise (its coordinates are 16
+        // bits wide, its size kept to the tracking limits): where it is now
+        // is kept on a monitor too.
+        WINDOWPLACEMENT applied{};
+        applied.length = sizeof applied;
+        if (GetWindowPlacement(window, &applied)) {
+            const Rect now = FromWindows(applied).normal;
+            if (const Rect kept = NormalOnAMonitor(now); kept != now) {
+                ApplyPlacement(window, wp, kept);
+            }
+        }
         return stored->showCmd == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
     } catch (const std::exception& e) {
         m_readFailed = true;
@@ -264,8 +306,12 @@ void FormStorage::WriteValues(HWND window, bool destroying, bool changedOnly) {
     if (!GetWindowPlacement(window, &wp)) {
         throw Error("Cannot read the window placement");
     }
+    // A window that the system or a program put where no monitor is, or
+    // made larger than the work area, is stored where it will show.
+    Placement placement = FromWindows(wp);
+    placement.normal = NormalOnAMonitor(placement.normal);
     const auto values = PlacementValues(
-        FromWindows(wp), CurrentScreen(), destroying,
+        placement, CurrentScreen(), destroying,
         m_mainWindow ? std::optional<std::string>(m_currentBand != nullptr ? *m_currentBand : "0")
                      : std::nullopt);
     if (changedOnly && values == m_written) {

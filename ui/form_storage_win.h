@@ -80,6 +80,12 @@ void WriteChoice(Choice choice, bool on);
 // (shrinking it if it is larger).
 void KeepOnMonitor(HWND window);
 
+// A window rectangle (screen coordinates) as it may be applied or stored:
+// itself when it meets a monitor and is no larger than that monitor's work
+// area, else fitted into the work area of the monitor it meets most or lies
+// nearest to (KeptOnWorkArea).
+Rect KeptOnAMonitor(const Rect& r);
+
 // The screen as the settings describe it: primary monitor size and pixels per
 // inch, as the calling thread's DPI awareness sees them (FormStorage reads
 // and writes in the window's).

@@ -157,4 +157,13 @@ Rect FitInto(const Rect& window, const Rect& workArea) {
             static_cast<int>(top + height)};
 }
 
+Rect KeptOnWorkArea(const Rect& window, bool meetsAMonitor, const Rect& workArea) {
+    using Wide = long long;
+    const Wide width = Wide{window.right} - window.left;
+    const Wide height = Wide{window.bottom} - window.top;
+    const bool fits = width >= 0 && height >= 0 && width <= Wide{workArea.right} - workArea.left &&
+                      height <= Wide{workArea.bottom} - workArea.top;
+    return meetsAMonitor && fits ? window : FitInto(window, workArea);
+}
+
 } // namespace morvel::ui

@@ -82,4 +82,11 @@ int ShowCmdToApply(std::optional<std::int32_t> stored);
 // inside the work area.
 Rect FitInto(const Rect& window, const Rect& workArea);
 
+// A window rectangle as it may be applied or stored: the rectangle itself
+// when it meets a monitor (meetsAMonitor) and is no wider and no taller than
+// workArea, the work area of the monitor it meets most or lies nearest to;
+// otherwise fitted into that work area. One that covers every monitor is
+// fitted too: the system would put its top left corner where no monitor is.
+Rect KeptOnWorkArea(const Rect& window, bool meetsAMonitor, const Rect& workArea);
+
 } // namespace morvel::ui
