@@ -177,5 +177,22 @@ TEST(KeptOnWorkArea, OnlyARectangleOnAMonitorThatFitsStaysAsItIs) {
     EXPECT_EQ(KeptOnWorkArea({-40000, -40000, 40000, 40000}, true, left), left);
 }
 
+TEST(DpiChangedRect, TheSuggestedRectangleElseTheCurrentOneScaled) {
+    const Rect current{100, 200, 474, 396};
+    EXPECT_EQ(DpiChangedRect(current, 96, 144, {2000, 100, 2561, 394}),
+              (Rect{2000, 100, 2561, 394}));
+    // One without a width or a height: the window keeps its place and scales
+    // its size.
+    EXPECT_EQ(DpiChangedRect(current, 96, 144, Rect{}), (Rect{100, 200, 661, 494}));
+    EXPECT_EQ(DpiChangedRect(current, 144, 96, {0, 0, 0, 0}), (Rect{100, 200, 349, 330}));
+    EXPECT_EQ(DpiChangedRect(current, 96, 120, {10, 10, 5, 500}), (Rect{100, 200, 567, 445}));
+    // Nothing overflows, whatever the numbers.
+    EXPECT_EQ(DpiChangedRect({INT_MAX - 10, 0, INT_MAX, 10}, 96, 960, Rect{}),
+              (Rect{INT_MAX - 10, 0, INT_MAX, 100}));
+    EXPECT_EQ(DpiChangedRect({INT_MIN, INT_MIN, INT_MAX, INT_MAX}, 1, 2, Rect{}),
+              (Rect{INT_MIN, INT_MIN, INT_MAX, INT_MAX}));
+    EXPECT_EQ(DpiChangedRect(current, 0, 0, Rect{}), current);
+}
+
 } // namespace
 } // namespace morvel::ui

@@ -5,8 +5,10 @@
 #include "plugin/module/module_win.h"
 #include "ui/control_ids.h"
 #include "ui/main_layout.h"
+#include "ui/win/params_win.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <exception>
 #include <optional>
 #include <vector>
@@ -346,6 +348,24 @@ void TfmDomList::LayOut() {
     Panel2Resize();
 }
 
+NMLVCUSTOMDRAW* TfmDomList::ListCustomDraw(LPARAM lParam) const {
+    // The list sends its notifications on this thread, with the record on
+    // its stack; one from another thread or process, or one whose record
+    // cannot be read and written here, is none of the list's.
+    if (!win::FromThisThread()) {
+        return nullptr;
+    }
+    const std::optional<NMHDR> header = win::ReadPointee<NMHDR>(lParam);
+    if (!header || header->hwndFrom != m_list || m_list == nullptr ||
+        header->code != static_cast<UINT>(NM_CUSTOMDRAW)) {
+        return nullptr;
+    }
+    // What LV1CustomDrawItem reads and writes: up to the text colour.
+    constexpr std::size_t kUsed = offsetof(NMLVCUSTOMDRAW, clrText) + sizeof(COLORREF);
+    auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(lParam);
+    return win::Accessible(draw, kUsed, true) ? draw : nullptr;
+}
+
 LRESULT TfmDomList::LV1CustomDrawItem(NMLVCUSTOMDRAW& draw) {
     switch (draw.nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
@@ -439,9 +459,8 @@ LRESULT TfmDomList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_NOTIFY:
-        if (const auto* header = reinterpret_cast<NMHDR*>(lParam);
-            header->hwndFrom == m_list && header->code == NM_CUSTOMDRAW) {
-            return LV1CustomDrawItem(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
+        if (NMLVCUSTOMDRAW* draw = ListCustomDraw(lParam)) {
+            return LV1CustomDrawItem(*draw);
         }
         break;
     case WM_SETCURSOR:

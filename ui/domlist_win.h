@@ -59,6 +59,9 @@ private:
     void FormClose();
     void Panel2Resize();
     void RzBitBtn1Click(int tag);
+    // The list's custom-draw record that a WM_NOTIFY's lParam points to, or
+    // nullptr when it is none (another notification, or not the list's).
+    NMLVCUSTOMDRAW* ListCustomDraw(LPARAM lParam) const;
     LRESULT LV1CustomDrawItem(NMLVCUSTOMDRAW& draw);
     // The pressed button follows the band when the thread next handles its
     // messages, or at once when a button is read or painted: a recalculation

@@ -4,6 +4,7 @@
 #include "ui/main_layout.h"
 #include "ui/win/handles.h"
 #include "ui/win/look_win.h"
+#include "ui/win/params_win.h"
 
 namespace morvel {
 
@@ -12,6 +13,10 @@ namespace {
 constexpr DWORD kStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_TOPMOST;
+// The pixels per inch a change may bring: Windows scales from 100 % to 500 %;
+// a little room either side.
+constexpr int kLeastDpi = 48;
+constexpr int kMostDpi = 960;
 
 int ScreenDpi() {
     win::WindowDC dc(nullptr);
@@ -74,13 +79,26 @@ bool TForm::FollowDpi(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != win::kDpiChangedMessage) {
         return false;
     }
+    // Anyone can post this message, with any numbers and no rectangle (or an
+    // address that means nothing here); the system sends it with the
+    // rectangle it suggests for the new pixels per inch. One without a
+    // rectangle that can be read here, or with pixels per inch no system
+    // gives, changes nothing; the rectangle is a copy, and the window is
+    // kept on a monitor.
+    const std::optional<RECT> suggested = win::ReadPointee<RECT>(lParam);
     const int dpi = HIWORD(wParam);
-    m_dpi = dpi > 0 ? dpi : ui::kDesignDpi;
+    if (!suggested || dpi != LOWORD(wParam) || dpi < kLeastDpi || dpi > kMostDpi || dpi == m_dpi) {
+        return true;
+    }
+    RECT current{};
+    GetWindowRect(Handle(), &current);
+    const ui::Rect target = ui::KeptOnAMonitor(
+        ui::DpiChangedRect({current.left, current.top, current.right, current.bottom}, m_dpi, dpi,
+                           {suggested->left, suggested->top, suggested->right, suggested->bottom}));
+    m_dpi = dpi;
     MakeFonts();
-    // Windows suggests the rectangle for the new pixels per inch.
-    const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
-    SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(Handle(), nullptr, target.left, target.top, target.right - target.left,
+                 target.bottom - target.top, SWP_NOZORDER | SWP_NOACTIVATE);
     LayOut();
     return true;
 }

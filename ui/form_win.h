@@ -52,7 +52,9 @@ protected:
     // A child window moved and sized to r.
     static void Place(HWND child, const ui::Rect& r);
 
-    // Handles WM_DPICHANGED; false for any other message.
+    // Handles WM_DPICHANGED (fonts, size, layout for the new pixels per inch;
+    // nothing for a message without a rectangle that can be read, or without
+    // a change); false for any other message.
     bool FollowDpi(UINT message, WPARAM wParam, LPARAM lParam);
 
     // An item of the plug-in's at the end of the system menu (the first one

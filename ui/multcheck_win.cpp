@@ -6,6 +6,7 @@
 #include "ui/control_ids.h"
 #include "ui/main_layout.h"
 #include "ui/multcheck_logic.h"
+#include "ui/win/params_win.h"
 #include "ui/win/window_base.h"
 
 #include <algorithm>
@@ -313,10 +314,11 @@ private:
         case WM_GETTEXT: {
             const std::string text = Content();
             const std::size_t room = static_cast<std::size_t>(wParam);
-            if (room == 0 || lParam == 0) {
+            const std::size_t n = room > 0 ? std::min(text.size(), room - 1) : 0;
+            // A buffer that cannot be written here gets nothing.
+            if (room == 0 || !win::Accessible(reinterpret_cast<void*>(lParam), n + 1, true)) {
                 return 0;
             }
-            const std::size_t n = std::min(text.size(), room - 1);
             std::memcpy(reinterpret_cast<char*>(lParam), text.data(), n);
             reinterpret_cast<char*>(lParam)[n] = '\0';
             return static_cast<LRESULT>(n);

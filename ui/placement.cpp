@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cstdio>
 
 namespace morvel::ui {
@@ -164,6 +165,21 @@ Rect KeptOnWorkArea(const Rect& window, bool meetsAMonitor, const Rect& workArea
     const bool fits = width >= 0 && height >= 0 && width <= Wide{workArea.right} - workArea.left &&
                       height <= Wide{workArea.bottom} - workArea.top;
     return meetsAMonitor && fits ? window : FitInto(window, workArea);
+}
+
+Rect DpiChangedRect(const Rect& current, int oldDpi, int newDpi, const Rect& suggested) {
+    if (suggested.right > suggested.left && suggested.bottom > suggested.top) {
+        return suggested;
+    }
+    using Wide = long long;
+    const Wide from = oldDpi > 0 ? oldDpi : 96;
+    const Wide to = newDpi > 0 ? newDpi : 96;
+    const auto scaled = [&](int first, int last) {
+        const Wide length = std::max<Wide>(Wide{last} - first, 0) * to / from;
+        return static_cast<int>(std::clamp<Wide>(Wide{first} + length, INT_MIN, INT_MAX));
+    };
+    return {current.left, current.top, scaled(current.left, current.right),
+            scaled(current.top, current.bottom)};
 }
 
 } // namespace morvel::ui

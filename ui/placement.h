@@ -89,4 +89,10 @@ Rect FitInto(const Rect& window, const Rect& workArea);
 // fitted too: the system would put its top left corner where no monitor is.
 Rect KeptOnWorkArea(const Rect& window, bool meetsAMonitor, const Rect& workArea);
 
+// The window rectangle after the window's pixels per inch changed from
+// oldDpi to newDpi: the one suggested with the change, when it has a width
+// and a height; else the current one, its top left corner kept and its size
+// scaled.
+Rect DpiChangedRect(const Rect& current, int oldDpi, int newDpi, const Rect& suggested);
+
 } // namespace morvel::ui
