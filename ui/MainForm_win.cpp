@@ -409,7 +409,9 @@ LRESULT TfmMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         FlushStatisticText();
         return 0;
     case kReleaseMessage:
-        OnRelease();
+        if (TakeRelease()) {
+            OnRelease();
+        }
         return 0;
     case WM_DESTROY:
         OnDestroy();

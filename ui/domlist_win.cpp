@@ -480,7 +480,9 @@ LRESULT TfmDomList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         ApplyPressedButton();
         return 0;
     case kReleaseMessage:
-        DestroyWindow(Handle());
+        if (TakeRelease()) {
+            DestroyWindow(Handle());
+        }
         return 0;
     case WM_DESTROY:
         OnDestroy();

@@ -67,7 +67,10 @@ int TForm::Scaled(int designPixels) const {
 
 void TForm::PostRelease() {
     if (Handle() != nullptr) {
-        PostMessageA(Handle(), kReleaseMessage, 0, 0);
+        m_releasePosted = true;
+        if (!PostMessageA(Handle(), kReleaseMessage, 0, 0)) {
+            m_releasePosted = false;
+        }
     }
 }
 

@@ -10,6 +10,7 @@
 #include "ui/win/window_base.h"
 
 #include <optional>
+#include <utility>
 
 #include <windows.h>
 
@@ -49,6 +50,10 @@ protected:
     int Scaled(int designPixels) const;
 
     void PostRelease();
+    // Whether a release message of this window's own is due (and no longer
+    // after the call): another program's message of the same number
+    // releases nothing.
+    bool TakeRelease() { return std::exchange(m_releasePosted, false); }
     // A child window moved and sized to r.
     static void Place(HWND child, const ui::Rect& r);
 
@@ -78,6 +83,7 @@ private:
 
     int m_dpi = 96;
     bool m_menuSeparated = false;
+    bool m_releasePosted = false;
 };
 
 } // namespace morvel

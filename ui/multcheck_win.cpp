@@ -585,7 +585,9 @@ LRESULT TfmMultCheck::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         Refresh();
         return 0;
     case kReleaseMessage:
-        DestroyWindow(Handle());
+        if (TakeRelease()) {
+            DestroyWindow(Handle());
+        }
         return 0;
     case WM_DESTROY:
         m_storage.Save(Handle(), true);
