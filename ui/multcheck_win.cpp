@@ -169,9 +169,17 @@ private:
             ScrollTo(m_scroll + page);
             break;
         case SB_THUMBTRACK:
-        case SB_THUMBPOSITION:
-            ScrollTo(static_cast<std::size_t>(HIWORD(wParam)));
+        case SB_THUMBPOSITION: {
+            // The message's own position has 16 bits; the scroll bar keeps
+            // all 32 of a grid longer than 65,535 rows.
+            SCROLLINFO info{};
+            info.cbSize = sizeof info;
+            info.fMask = SIF_TRACKPOS;
+            if (GetScrollInfo(Handle(), SB_VERT, &info)) {
+                ScrollTo(static_cast<std::size_t>(std::max(info.nTrackPos, 0)));
+            }
             break;
+        }
         default:
             break;
         }
