@@ -10,12 +10,14 @@
 # oblast file beside it); then morvel-host.exe without a log, asking the
 # plug-in for its information.
 #
-# Beside the programs lies a PLANTED_DLL copy named ODBC32.dll, as a download
-# folder may hold one: the programs must load the driver manager from the
-# system directory, and the plug-in's import of ODBC32.dll must take the one
-# the host loaded. A planted copy that is loaded leaves ODBC32.dll.loaded and
-# fails the program's start. The programs name no other library outside the
-# KnownDLLs (psapi.dll, say) at all.
+# Beside the programs lie PLANTED_DLL copies named ODBC32.dll and UxTheme.dll,
+# as a download folder may hold them: the programs must load the driver
+# manager from the system directory, the plug-in's import of ODBC32.dll must
+# take the one the host loaded, and a library that a system library loads by
+# its name alone (UxTheme.dll, which the Common Controls of the plug-in's
+# windows load) must come from the system directory too. A planted copy that
+# is loaded leaves NAME.loaded and fails its load. The programs name no other
+# library outside the KnownDLLs (psapi.dll, say) at all.
 #
 #   check-package.sh CMAKE BINARY_DIR ZIP VERSION DOM_FILE DEBUG_FILE OBJDUMP NM ADDR2LINE \
 #                    PLANTED_DLL
@@ -57,6 +59,7 @@ python3 "$here/../scripts/check-hardening.py" --objdump "$objdump" --stripped \
 (cd "$app" && sha256sum --check --strict --quiet SHA256SUMS)
 
 cp "$planted_dll" "$app/ODBC32.dll"
+cp "$planted_dll" "$app/UxTheme.dll"
 for program in morvel-host.exe morvel-score.exe; do
     if grep -aqi 'psapi' "$app/$program"; then
         echo "$program from the package names psapi.dll: it would load it" >&2
@@ -109,10 +112,10 @@ Total	     4	     4	     3	     4
 # A fresh prefix copied from the one the Wine runner keeps ready, without
 # settings from earlier runs.
 "$here/../scripts/wine-run" --copy-prefix "$WINEPREFIX"
-# Wine takes its own odbc32 before a DLL of the program's folder; native
-# first is the order in which Windows looks for a DLL that is not one of its
-# KnownDLLs: the program's folder, then the system directory.
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;odbc32=n,b" WINEARCH=win32
+# Wine takes its own odbc32 and uxtheme before a DLL of the program's folder;
+# native first is the order in which Windows looks for a DLL that is not one
+# of its KnownDLLs: the program's folder, then the system directory.
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;odbc32,uxtheme=n,b" WINEARCH=win32
 wine reg delete 'HKCU\Software\morvel-host' /f >/dev/null 2>&1 || true
 
 # morvel-score.exe ends its lines with LF, as its --help says, on Windows too:

@@ -1,7 +1,7 @@
 // A DLL planted beside the unpacked programs under the name of a library they
-// must load from the system directory (ODBC32.dll): loaded, it
-// leaves NAME.loaded beside itself and fails the load, so that the program
-// that took it cannot start.
+// must load from the system directory (ODBC32.dll), or that a system library
+// loads by its name alone (UxTheme.dll): loaded, it leaves NAME.loaded beside
+// itself and fails the load.
 #include <windows.h>
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {

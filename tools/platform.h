@@ -12,8 +12,9 @@ namespace morvel {
 // library's elsewhere.
 const KeyEquality& PlatformKeyEquality();
 
-// On Windows, takes the current directory out of the folders searched for
-// DLLs (tools/odbc/system_library_win.h); nothing elsewhere. First thing in main.
+// On Windows, leaves the system directory the only folder searched for DLLs
+// (LimitDllSearch, tools/odbc/system_library_win.h); nothing elsewhere. First
+// thing in main.
 void LimitLibrarySearch();
 
 // On Windows, standard output in binary mode: an LF goes out as LF, not as

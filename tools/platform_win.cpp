@@ -18,7 +18,7 @@ const KeyEquality& PlatformKeyEquality() {
 }
 
 void LimitLibrarySearch() {
-    LeaveCurrentDirectoryOutOfDllSearch();
+    LimitDllSearch(DllSearch::SystemDirectory);
 }
 
 void BinaryStandardOutput() {

@@ -197,7 +197,7 @@ int Program::Run(const std::vector<std::string>& args) {
 } // namespace
 
 int HostMain(int argc, char** argv, const HostProgram& program) {
-    LeaveCurrentDirectoryOutOfDllSearch();
+    LimitDllSearch(program.dllSearch);
     g_program = program.name;
     SetUnhandledExceptionFilter(&ReportCrash);
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);

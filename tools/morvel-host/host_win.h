@@ -10,6 +10,7 @@
 #include "tools/morvel-host/script.h"
 #include "tools/morvel-host/window_win.h"
 #include "tools/odbc/odbc_connection.h"
+#include "tools/odbc/system_library_win.h"
 
 #include <cstddef>
 #include <memory>
@@ -52,11 +53,15 @@ struct CommandTable {
     std::unique_ptr<CommandSet> (*commands)(Host& host);
 };
 
-// A program that plays the host: its name, in its messages and --help, and
-// its tables of verbs.
+// A program that plays the host: its name, in its messages and --help, its
+// tables of verbs, and where it looks for DLLs named without a path.
 struct HostProgram {
     const char* name;
     std::vector<CommandTable> tables;
+    // ProgramFolder for the test host, which loads the libraries its script
+    // names (a logger's neighbours) from its own folder by their names;
+    // morvel-host, which the release ships, takes SystemDirectory.
+    DllSearch dllSearch = DllSearch::ProgramFolder;
 };
 
 // The whole program: reads the options, opens the script and the database,

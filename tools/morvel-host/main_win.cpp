@@ -5,5 +5,7 @@
 
 int main(int argc, char** argv) {
     using namespace morvel::host;
-    return HostMain(argc, argv, HostProgram{"morvel-host", {kHostCommands}});
+    return HostMain(
+        argc, argv,
+        HostProgram{"morvel-host", {kHostCommands}, morvel::DllSearch::SystemDirectory});
 }

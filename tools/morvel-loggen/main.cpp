@@ -3,6 +3,7 @@
 #include "tools/loggen/contacts.h"
 
 #include "tools/morvel-loggen/writers.h"
+#include "tools/platform.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -73,6 +74,7 @@ void WriteHostScript(const std::string& file, const std::vector<morvel::loggen::
 } // namespace
 
 int main(int argc, char** argv) {
+    morvel::LimitLibrarySearch();
     std::string out;
     std::string odbc;
     std::string hostScript;

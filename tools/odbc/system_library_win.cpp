@@ -44,15 +44,27 @@ HMODULE LoadSystemLibrary(const char* name) {
     return module;
 }
 
-void LeaveCurrentDirectoryOutOfDllSearch() {
-    using SetDllDirectoryProc = BOOL(WINAPI*)(const char*);
+void LimitDllSearch(DllSearch search) {
     const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    const auto setDllDirectory =
-        kernel == nullptr ? nullptr
-                          : reinterpret_cast<SetDllDirectoryProc>(reinterpret_cast<void (*)()>(
-                                GetProcAddress(kernel, "SetDllDirectoryA")));
-    if (setDllDirectory != nullptr) {
+    if (kernel == nullptr) {
+        return;
+    }
+    const auto find = [kernel](const char* name) {
+        return reinterpret_cast<void (*)()>(GetProcAddress(kernel, name));
+    };
+    // The current directory out in either case: a library loaded with
+    // LOAD_WITH_ALTERED_SEARCH_PATH may otherwise still find one there.
+    using SetDllDirectoryProc = BOOL(WINAPI*)(const char*);
+    if (const auto setDllDirectory =
+            reinterpret_cast<SetDllDirectoryProc>(find("SetDllDirectoryA"))) {
         setDllDirectory("");
+    }
+    if (search == DllSearch::SystemDirectory) {
+        using SetDefaultDllDirectoriesProc = BOOL(WINAPI*)(DWORD);
+        if (const auto setDefaultDllDirectories =
+                reinterpret_cast<SetDefaultDllDirectoriesProc>(find("SetDefaultDllDirectories"))) {
+            setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+        }
     }
 }
 
