@@ -11,6 +11,7 @@
 #include "ui/domlist_win.h"
 #include "ui/multcheck_win.h"
 #include "ui/plugin_state_win.h"
+#include "ui/win/look_win.h"
 
 #include <exception>
 #include <string>
@@ -30,6 +31,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
         SetModuleInstance(instance);
         runtime::RegisterFrameTable();
         MakeExitThunk();
+        // What would ask the loader later, asked while its lock is held here.
+        NoteHostProgram();
+        win::LookUpDpiFunctions();
     } else if (reason == DLL_PROCESS_DETACH) {
         if (reserved != nullptr) {
             // Process exit: other threads are gone, possibly in the middle of
@@ -124,5 +128,5 @@ MORVEL_REGISTER_ENTRY(MorvelGrabNumber, MorvelGrabNumberBody, GrabNumberProc);
 MORVEL_REGISTER_ENTRY(MorvelRelease, MorvelReleaseBody, ReleaseProc);
 MORVEL_REGISTER_ENTRY(MorvelGetScore, MorvelGetScoreBody, GetScoreProc);
 MORVEL_REGISTER_ENTRY(MorvelAddQSO, MorvelAddQSOBody, AddQSOProc);
-MORVEL_REGISTER_ENTRY(MorvelRun, MorvelRunBody, RunProc);
+MORVEL_REGISTER_WINDOW_ENTRY(MorvelRun, MorvelRunBody, RunProc);
 MORVEL_REGISTER_ENTRY(MorvelGetInfo, MorvelGetInfoBody, GetInfoProc);

@@ -419,7 +419,7 @@ bool TfmDomList::OnSetCursor(HWND over) {
     if (over != m_splitter) {
         return false;
     }
-    SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_SIZENS)));
+    SetCursor(win::Look().upDown);
     return true;
 }
 

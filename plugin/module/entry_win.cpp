@@ -29,27 +29,65 @@ LockLoader g_lockLoader = nullptr;
 UnlockLoader g_unlockLoader = nullptr;
 constexpr ULONG kTryOnly = 0x2;
 constexpr ULONG kLockAcquired = 1;
+// Whether the loader's lock is all the loader takes (Windows XP to 7, Wine):
+// then a FreeLibrary made while this thread holds it cannot wait for another
+// thread. The loader of Windows 8 and later also loads in parallel under
+// locks of its own: there a FreeLibrary that is not the last one takes no
+// lock another thread keeps for long, and one made while holding the
+// loader's lock could wait for a load whose DllMain waits for that lock.
+bool g_loaderLockIsAll = true;
 
-// The exit code: on entry the stack holds the module, the body's result and
-// the return address into the caller. It calls FreeLibrary(module), which
-// removes the module from the stack, then returns the result. After the code
-// comes a text that tells a later load of the module that this is its page.
+// The exit code, for a stack that holds (from the top) the module, the
+// flags below, the cookie of the loader's lock, the body's result and the
+// return address into the caller. It calls FreeLibrary(module), which removes
+// the module from the stack; then, by the flags, lets the loader's lock go
+// and turns a result that names a window no longer there into 0; then
+// returns the result. After the code comes a text that tells a later load of
+// the module that this is its page.
 constexpr SIZE_T kExitCodePage = 4096;
-constexpr std::size_t kExitCodeSize = 32;
-constexpr char kExitCodeMark[] = "MorvelRussia exit code";
+constexpr std::size_t kExitCodeSize = 96;
+constexpr char kExitCodeMark[] = "MorvelRussia exit code 2";
+
+void PutAddress(unsigned char*& p, const void* address) {
+    const auto value = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(address));
+    std::memcpy(p, &value, sizeof value);
+    p += sizeof value;
+}
+
+void PutBytes(unsigned char*& p, std::initializer_list<unsigned char> bytes) {
+    for (const unsigned char b : bytes) {
+        *p++ = b;
+    }
+}
 
 void ExitCodeBytes(unsigned char (&code)[kExitCodeSize]) {
     std::memset(code, 0xCC, sizeof code); // int3 between the code and the mark
     unsigned char* p = code;
-    *p++ = 0xB8; // mov eax, FreeLibrary
-    const auto freeLibrary =
-        static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&FreeLibrary));
-    std::memcpy(p, &freeLibrary, sizeof freeLibrary);
-    p += sizeof freeLibrary;
-    *p++ = 0xFF; // call eax
-    *p++ = 0xD0;
-    *p++ = 0x58; // pop eax: the result
-    *p++ = 0xC3; // ret
+    PutBytes(p, {0xB8}); // mov eax, FreeLibrary
+    PutAddress(p, reinterpret_cast<const void*>(&FreeLibrary));
+    PutBytes(p, {0xFF, 0xD0,       // call eax
+                 0x59,             // pop ecx: the flags
+                 0x5A,             // pop edx: the cookie
+                 0x51,             // push ecx: kept over the next call
+                 0xF6, 0xC1, 0x01, // test cl, kExitUnlock
+                 0x74, 0x0A,       // jz past the unlock
+                 0x52,             // push edx: the cookie
+                 0x6A, 0x00,       // push 0: no flags
+                 0xB8});           // mov eax, LdrUnlockLoaderLock
+    PutAddress(p, reinterpret_cast<const void*>(g_unlockLoader));
+    PutBytes(p, {0xFF, 0xD0,       // call eax
+                 0x59,             // pop ecx: the flags
+                 0xF6, 0xC1, 0x02, // test cl, kExitWindowResult
+                 0x74, 0x15,       // jz to the return
+                 0xFF, 0x34, 0x24, // push dword [esp]: the result
+                 0xB8});           // mov eax, IsWindow
+    PutAddress(p, reinterpret_cast<const void*>(&IsWindow));
+    PutBytes(p, {0xFF, 0xD0,                               // call eax
+                 0x85, 0xC0,                               // test eax, eax
+                 0x75, 0x07,                               // jnz to the return
+                 0xC7, 0x04, 0x24, 0x00, 0x00, 0x00, 0x00, // mov dword [esp], 0
+                 0x58,                                     // pop eax: the result
+                 0xC3});                                   // ret
     std::memcpy(code + kExitCodeSize - sizeof kExitCodeMark, kExitCodeMark, sizeof kExitCodeMark);
 }
 
@@ -95,15 +133,23 @@ void* MakeExitCode(const unsigned char (&code)[kExitCodeSize]) {
     return page;
 }
 
+bool LoaderLockKnown() {
+    return g_lockLoader != nullptr && g_unlockLoader != nullptr;
+}
+
+// Takes the loader's lock if it is free at once; never waits for it.
+bool TryLockLoader(ULONG_PTR& cookie) {
+    ULONG disposition = 0;
+    return g_lockLoader(kTryOnly, &disposition, &cookie) == 0 && disposition == kLockAcquired;
+}
+
 // Takes a reference on the module when the loader's lock is free: then no
 // other thread is unloading it. Never waits for the lock.
 enum class Take { Taken, Busy };
 Take TakeReference() {
     ULONG_PTR cookie = 0;
-    ULONG disposition = 0;
-    const bool locked = g_lockLoader != nullptr && g_unlockLoader != nullptr;
-    if (locked &&
-        (g_lockLoader(kTryOnly, &disposition, &cookie) != 0 || disposition != kLockAcquired)) {
+    const bool known = LoaderLockKnown();
+    if (known && !TryLockLoader(cookie)) {
         return Take::Busy;
     }
     HMODULE module = nullptr;
@@ -112,10 +158,47 @@ Take TakeReference() {
         InterlockedCompareExchangePointer(&g_heldModule, module, nullptr) != nullptr) {
         FreeLibrary(module); // another thread holds it already
     }
-    if (locked) {
+    if (known) {
         g_unlockLoader(0, cookie);
     }
     return Take::Taken;
+}
+
+// Drops the held reference on a thread of its own, which runs no code of the
+// module: FreeLibrary is its start routine. That thread may wait for the
+// loader's lock; this one does not. When no thread can be started the
+// reference is kept, and the module stays loaded.
+void DropOnOtherThread() {
+    const auto module = static_cast<HMODULE>(InterlockedExchangePointer(&g_heldModule, nullptr));
+    if (module == nullptr) {
+        return;
+    }
+    const auto start =
+        reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void*>(&FreeLibrary));
+    if (HANDLE thread = CreateThread(nullptr, 0, start, module, 0, nullptr)) {
+        CloseHandle(thread);
+    } else if (InterlockedCompareExchangePointer(&g_heldModule, module, nullptr) != nullptr) {
+        // Another hold was taken meanwhile: this reference is left, which
+        // keeps the module loaded.
+    }
+}
+
+// Windows 8 and later: a loader that also loads in parallel (see
+// g_loaderLockIsAll); Wine's loader has one lock whatever version it reports.
+bool ParallelLoader(HMODULE ntdll) {
+    if (GetProcAddress(ntdll, "wine_get_version") != nullptr) {
+        return false;
+    }
+    using GetVersionProc = LONG(NTAPI*)(OSVERSIONINFOW*);
+    const auto getVersion = reinterpret_cast<GetVersionProc>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (getVersion == nullptr || getVersion(&version) != 0) {
+        return false;
+    }
+    return version.dwMajorVersion > 6 ||
+           (version.dwMajorVersion == 6 && version.dwMinorVersion >= 2);
 }
 
 // Whether the thread runs code of the module image now.
@@ -141,26 +224,13 @@ bool RunsModuleCode(HANDLE thread) {
 } // namespace
 
 bool HoldModule() noexcept {
-    if (ModuleUnloading() || ProcessExiting()) {
+    if (ModuleUnloading() || ProcessExiting() || g_detaching != 0) {
         return false;
     }
-    const DWORD start = GetTickCount();
-    for (int round = 0; g_heldModule == nullptr; ++round) {
-        if (g_detaching != 0) {
-            return false;
-        }
-        if (TakeReference() == Take::Taken) {
-            return g_heldModule != nullptr;
-        }
-        // A thread is loading or unloading some module. It may be waiting for
-        // this one (a DllMain that sends to the plug-in's window): after a
-        // second the caller goes on without the hold.
-        if (GetTickCount() - start > 1000) {
-            return false;
-        }
-        Sleep(round < 16 ? 0 : 1);
-    }
-    return true;
+    // A busy loader's lock means a thread is loading or unloading some
+    // module, and it may be waiting for this one (a DllMain that sends to the
+    // plug-in's window): the caller goes on without the hold at once.
+    return g_heldModule != nullptr || (TakeReference() == Take::Taken && g_heldModule != nullptr);
 }
 
 bool OrdinaryMessage(UINT message, LPARAM lParam) noexcept {
@@ -233,6 +303,7 @@ void MakeExitThunk() noexcept {
             reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrLockLoaderLock")));
         g_unlockLoader = reinterpret_cast<UnlockLoader>(
             reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrUnlockLoaderLock")));
+        g_loaderLockIsAll = !ParallelLoader(ntdll);
     }
     unsigned char code[kExitCodeSize];
     ExitCodeBytes(code);
@@ -270,11 +341,31 @@ void AwaitModuleCodeLeft(DWORD windowThread, HWND window) noexcept {
 
 } // namespace morvel
 
-extern "C" HMODULE MorvelLeaveEntry() noexcept {
+extern "C" HMODULE MorvelLeaveEntry(ULONG kind, MorvelExit* exit) noexcept {
     using namespace morvel;
+    exit->flags = 0;
+    exit->cookie = 0;
     if (InterlockedDecrement(&MorvelEntryDepth) != 0 || MorvelExitThunk == nullptr ||
-        ModuleUnloading() || ProcessExiting()) {
+        ModuleUnloading() || ProcessExiting() || g_heldModule == nullptr) {
         return nullptr;
     }
-    return static_cast<HMODULE>(InterlockedExchangePointer(&g_heldModule, nullptr));
+    ULONG_PTR cookie = 0;
+    const bool known = LoaderLockKnown();
+    if (known && !TryLockLoader(cookie)) {
+        // Another thread is in the loader, possibly waiting for this one.
+        DropOnOtherThread();
+        return nullptr;
+    }
+    const auto module = static_cast<HMODULE>(InterlockedExchangePointer(&g_heldModule, nullptr));
+    if (known && (module == nullptr || !g_loaderLockIsAll)) {
+        g_unlockLoader(0, cookie);
+    } else if (known) {
+        // Held over FreeLibrary: the exit code lets it go.
+        exit->flags = kExitUnlock;
+        exit->cookie = cookie;
+    }
+    if (module != nullptr) {
+        exit->flags |= kind & kExitWindowResult;
+    }
+    return module;
 }

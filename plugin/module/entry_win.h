@@ -15,12 +15,16 @@
 // while module code ran takes effect then, and no code of the module is left
 // on the stack to return to.
 //
-// An ordinary message (painting, the mouse, timers, a contact's statistics)
-// takes no hold: no call of the loader, whose lock another thread may hold.
-// An unload from another thread that meets module code without a hold on the
-// windows' thread waits in DllMain until that code has returned
-// (AwaitModuleCodeLeft); module code never waits for the loader's lock
-// meanwhile, so the two cannot deadlock.
+// Nothing of this waits for the loader's lock, which another thread may hold
+// while it waits for this one (a DllMain that sends to the plug-in's window).
+// The hold is taken only when the lock is free at once, and the outermost
+// entry drops it while holding the lock it found free (on the loaders that
+// have no other lock), or else on a short-lived thread of its own. An
+// ordinary message (painting, the mouse, timers, a contact's statistics)
+// takes no hold at all. An unload from another thread that meets module code
+// without a hold on the windows' thread waits in DllMain until that code has
+// returned (AwaitModuleCodeLeft); module code never waits for the loader's
+// lock meanwhile, so the two cannot deadlock.
 #pragma once
 
 #include <windows.h>
@@ -33,18 +37,27 @@ extern long MorvelEntryDepth;
 // The exit code outside the module image, or nullptr (then a held reference
 // is never dropped and the module stays loaded, which is safe).
 extern void* MorvelExitThunk;
-// Called by every stub after its body: the reference to drop on the way out
-// (the outermost entry returns and the module is held), or nullptr.
-HMODULE MorvelLeaveEntry() noexcept;
+// What the exit code does besides FreeLibrary: let the loader's lock go
+// (cookie), and turn a result that names a window no longer there into 0.
+inline constexpr ULONG kExitUnlock = 1;
+inline constexpr ULONG kExitWindowResult = 2;
+struct MorvelExit {
+    ULONG flags;
+    ULONG_PTR cookie;
+};
+// Called by every stub after its body, with the stub's kind (0, or
+// kExitWindowResult for an entry that returns a window) and room for the
+// exit code's flags and cookie: the reference to drop on the way out (the
+// outermost entry returns and the module is held), or nullptr.
+HMODULE MorvelLeaveEntry(ULONG kind, MorvelExit* exit) noexcept;
 }
 
 namespace morvel {
 
 // Keeps the module mapped until the outermost entry on the stack returns.
 // Never waits for the loader's lock: false when the module could not be held
-// (another thread is unloading it, or keeps the loader busy for more than a
-// second); the caller then does not hand the thread to others where it can
-// help it.
+// (another thread is unloading it, or holds the loader's lock right now); the
+// caller then does not hand the thread to others where it can help it.
 bool HoldModule() noexcept;
 
 // Whether the handling of a window message, by the module and the system's
@@ -94,22 +107,30 @@ struct ArgumentBytes<R(A...) noexcept> {
 #define MORVEL_STDCALL_ENTRY(entry, body, bytes)                                                   \
     static_assert(::morvel::ArgumentBytes<decltype(body)>::value == (bytes),                       \
                   #body "'s arguments do not take " #bytes " bytes");                              \
-    MORVEL_ENTRY_STUB("_" #entry "@" #bytes, "_" #body, bytes)
+    MORVEL_ENTRY_STUB("_" #entry "@" #bytes, "_" #body, bytes, 0)
 
 // Defines the entry stub `entry`, an export in the host's register convention
 // (its arguments in EAX, EDX and ECX, none on the stack), around `body`, which
 // must be of the contract's type `Proc` (contract/contract.h).
 #define MORVEL_REGISTER_ENTRY(entry, body, Proc)                                                   \
     static_assert(std::is_convertible_v<decltype(&body), Proc>, #body " is no " #Proc);            \
-    MORVEL_ENTRY_STUB("_" #entry, "_" #body, 0)
+    MORVEL_ENTRY_STUB("_" #entry, "_" #body, 0, 0)
+
+// The same for an export whose result is a window handle: when the module
+// goes as it returns, the window went with it, and the result is 0.
+#define MORVEL_REGISTER_WINDOW_ENTRY(entry, body, Proc)                                            \
+    static_assert(std::is_convertible_v<decltype(&body), Proc>, #body " is no " #Proc);            \
+    MORVEL_ENTRY_STUB("_" #entry, "_" #body, 0, 2)
 
 // The stub itself, given the two assembler symbols: it counts the entry,
 // copies the `bytes` bytes of stack arguments for the body, calls it and
-// removes the copy, keeping the body's result in EAX; when MorvelLeaveEntry
-// names a reference to drop, it removes its own frame and the arguments and
-// jumps to the exit code, which calls FreeLibrary on that reference and
-// returns the result to the caller; else it returns, removing the arguments.
-#define MORVEL_ENTRY_STUB(entry, body, bytes)                                                      \
+// removes the copy, keeping the body's result on the stack with room below
+// it for MorvelLeaveEntry's MorvelExit. When MorvelLeaveEntry names a
+// reference to drop, the stub lays out the stack as the exit code takes it
+// (the module, the flags, the cookie, the result, the return address: its
+// own arguments removed) and jumps to it; else it returns, removing the
+// arguments. `kind` is MorvelLeaveEntry's first argument.
+#define MORVEL_ENTRY_STUB(entry, body, bytes, kind)                                                \
     asm(".text\n"                                                                                  \
         ".globl " entry "\n"                                                                       \
         ".def " entry "; .scl 2; .type 32; .endef\n" entry ":\n"                                   \
@@ -122,16 +143,30 @@ struct ArgumentBytes<R(A...) noexcept> {
         "    addl $" #bytes ", %esp\n"                                                             \
         "    .endif\n"                                                                             \
         "    pushl %eax\n"                                                                         \
+        "    subl $8, %esp\n"                                                                      \
+        "    movl %esp, %ecx\n"                                                                    \
+        "    pushl %ecx\n"                                                                         \
+        "    pushl $" #kind "\n"                                                                   \
         "    call _MorvelLeaveEntry\n"                                                             \
+        "    addl $8, %esp\n"                                                                      \
         "    testl %eax, %eax\n"                                                                   \
         "    jnz 1f\n"                                                                             \
+        "    addl $8, %esp\n"                                                                      \
         "    popl %eax\n"                                                                          \
         "    ret $" #bytes "\n"                                                                    \
         "1:\n"                                                                                     \
-        "    popl %ecx\n"                                                                          \
-        "    popl %edx\n"                                                                          \
-        "    addl $" #bytes ", %esp\n"                                                             \
-        "    pushl %edx\n"                                                                         \
-        "    pushl %ecx\n"                                                                         \
+        "    .if " #bytes "\n"                                                                     \
+        "    movl 12(%esp), %ecx\n"                                                                \
+        "    movl %ecx, 12+" #bytes "(%esp)\n"                                                     \
+        "    movl 8(%esp), %ecx\n"                                                                 \
+        "    movl %ecx, 8+" #bytes "(%esp)\n"                                                      \
+        "    movl 4(%esp), %ecx\n"                                                                 \
+        "    movl %ecx, 4+" #bytes "(%esp)\n"                                                      \
+        "    movl (%esp), %ecx\n"                                                                  \
+        "    movl %ecx, " #bytes "(%esp)\n"                                                        \
+        "    movl %eax, " #bytes "-4(%esp)\n"                                                      \
+        "    addl $" #bytes "-4, %esp\n"                                                           \
+        "    .else\n"                                                                              \
         "    pushl %eax\n"                                                                         \
+        "    .endif\n"                                                                             \
         "    jmp *_MorvelExitThunk\n")

@@ -12,6 +12,9 @@ HINSTANCE g_instance = nullptr;
 DWORD g_windowThread = 0;
 bool g_unloading = false;
 bool g_processExiting = false;
+// The host program's file, noted once when the module is attached: asking
+// the loader later would wait for its lock, which another thread may hold.
+std::string g_hostProgramPath;
 
 } // namespace
 
@@ -75,8 +78,16 @@ std::string ModuleFilePath(HMODULE module) {
     });
 }
 
+void NoteHostProgram() {
+    try {
+        g_hostProgramPath = ModuleFilePath(nullptr);
+    } catch (...) {
+        g_hostProgramPath.clear(); // no memory: the name is empty
+    }
+}
+
 std::string HostProgramPath() {
-    return ModuleFilePath(nullptr);
+    return g_hostProgramPath;
 }
 
 std::string HostProgramName() {

@@ -38,8 +38,10 @@ void ProcessMessages();
 // cannot be told.
 std::string ModuleFilePath(HMODULE module);
 
-// The running process's program file (the host's, not this module's).
+// The running process's program file (the host's, not this module's), as
+// NoteHostProgram found it when the module was attached.
 std::string HostProgramPath();
+void NoteHostProgram();
 
 // The host program's file name without directory and extension.
 std::string HostProgramName();

@@ -85,10 +85,27 @@ Proc User32Proc(const char* name) {
                : nullptr;
 }
 
-// From Windows 10 1607 on; nullptr before.
+// The functions of newer systems, looked up once (LookUpDpiFunctions);
+// nullptr where the system lacks them: per-thread awareness from Windows 10
+// 1607 on, a window's pixels per inch likewise.
+struct DpiFunctions {
+    SetThreadDpiContext setThreadContext = nullptr;
+    GetWindowDpiContext windowContext = nullptr;
+    GetWindowDpi windowDpi = nullptr;
+};
+
+DpiFunctions g_dpiFunctions;
+bool g_dpiFunctionsLookedUp = false;
+
+const DpiFunctions& Dpi() {
+    if (!g_dpiFunctionsLookedUp) {
+        LookUpDpiFunctions();
+    }
+    return g_dpiFunctions;
+}
+
 SetThreadDpiContext SetThreadContext() {
-    static const auto set = User32Proc<SetThreadDpiContext>("SetThreadDpiAwarenessContext");
-    return set;
+    return Dpi().setThreadContext;
 }
 
 // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 and _PER_MONITOR_AWARE.
@@ -96,6 +113,14 @@ void* const kPerMonitorV2 = reinterpret_cast<void*>(static_cast<INT_PTR>(-4));
 void* const kPerMonitor = reinterpret_cast<void*>(static_cast<INT_PTR>(-3));
 
 } // namespace
+
+void LookUpDpiFunctions() {
+    g_dpiFunctions.setThreadContext =
+        User32Proc<SetThreadDpiContext>("SetThreadDpiAwarenessContext");
+    g_dpiFunctions.windowContext = User32Proc<GetWindowDpiContext>("GetWindowDpiAwarenessContext");
+    g_dpiFunctions.windowDpi = User32Proc<GetWindowDpi>("GetDpiForWindow");
+    g_dpiFunctionsLookedUp = true;
+}
 
 DpiAwarenessScope::DpiAwarenessScope() {
     if (const auto set = SetThreadContext(); set != nullptr) {
@@ -107,7 +132,7 @@ DpiAwarenessScope::DpiAwarenessScope() {
 }
 
 DpiAwarenessScope::DpiAwarenessScope(HWND window) {
-    static const auto ofWindow = User32Proc<GetWindowDpiContext>("GetWindowDpiAwarenessContext");
+    const auto ofWindow = Dpi().windowContext;
     const auto set = SetThreadContext();
     if (set == nullptr || ofWindow == nullptr || window == nullptr) {
         return;
@@ -124,7 +149,7 @@ DpiAwarenessScope::~DpiAwarenessScope() {
 }
 
 int WindowDpi(HWND window) {
-    static const auto forWindow = User32Proc<GetWindowDpi>("GetDpiForWindow");
+    const auto forWindow = Dpi().windowDpi;
     if (forWindow != nullptr && window != nullptr) {
         if (const UINT dpi = forWindow(window); dpi > 0) {
             return static_cast<int>(dpi);

@@ -60,4 +60,9 @@ inline constexpr UINT kDpiChangedMessage = 0x02E0;
 // knows per-monitor DPI, else the screen's.
 int WindowDpi(HWND window);
 
+// Looks up the DPI functions of newer systems. Called when the module is
+// attached: looked up later, on a window message, GetProcAddress would wait
+// for the loader's lock, which another thread may hold.
+void LookUpDpiFunctions();
+
 } // namespace morvel::win

@@ -41,13 +41,16 @@ bool OwnClassInstance(HINSTANCE classInstance, HINSTANCE instance) {
     if (classInstance == instance) {
         return true;
     }
-    HMODULE holder = nullptr;
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCSTR>(classInstance), &holder)) {
+    // Whether an image is mapped at the class's instance now, told without
+    // the loader (whose lock another thread may hold while windows are made
+    // on a message).
+    MEMORY_BASIC_INFORMATION region{};
+    if (VirtualQuery(classInstance, &region, sizeof region) != sizeof region) {
         return true;
     }
-    return holder == instance;
+    const bool mapped = region.State == MEM_COMMIT && region.Type == MEM_IMAGE &&
+                        region.AllocationBase == classInstance;
+    return !mapped;
 }
 
 BOOL CALLBACK CollectInertWindow(HWND window, LPARAM param) {
@@ -123,13 +126,31 @@ LRESULT PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcep
 
 } // namespace
 
+const SystemLook& Look() {
+    static const SystemLook look = [] {
+        SystemLook loaded;
+        loaded.arrow = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+        loaded.upDown = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_SIZENS));
+        const auto application = reinterpret_cast<LPCSTR>(IDI_APPLICATION);
+        loaded.icon = static_cast<HICON>(
+            LoadImageA(nullptr, application, IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+        loaded.smallIcon = static_cast<HICON>(LoadImageA(nullptr, application, IMAGE_ICON,
+                                                         GetSystemMetrics(SM_CXSMICON),
+                                                         GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+        return loaded;
+    }();
+    return look;
+}
+
 void WindowBase::RegisterWindowClass(const char* className, HBRUSH background) {
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = &MorvelWindowProc;
     wc.hInstance = ModuleInstance();
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hCursor = Look().arrow;
+    wc.hIcon = Look().icon;
+    wc.hIconSm = Look().smallIcon;
     wc.hbrBackground = background;
     wc.lpszClassName = className;
     RegisterOnce(wc);
@@ -220,7 +241,7 @@ HWND CreatePanel(HWND parent, int id, const char* className) {
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = &MorvelPanelProc;
     wc.hInstance = ModuleInstance();
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hCursor = Look().arrow;
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = className;
     RegisterOnce(wc);

@@ -54,6 +54,19 @@ private:
     bool m_created = false;
 };
 
+// The system's cursors and icon that the plug-in's windows show, loaded once
+// when the first window class is registered (in _Run): loaded later, on a
+// window message, Wine's loader would be asked for them, and its lock may be
+// held by a thread that waits for this one. A window class that names its
+// icon spares the caption a load of the default one at every drawing.
+struct SystemLook {
+    HCURSOR arrow = nullptr;
+    HCURSOR upDown = nullptr;
+    HICON icon = nullptr;
+    HICON smallIcon = nullptr;
+};
+const SystemLook& Look();
+
 // A child panel of the class className (registered on first use) that hands
 // its controls' notifications on to its parent.
 HWND CreatePanel(HWND parent, int id, const char* className);
