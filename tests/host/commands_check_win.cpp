@@ -12,11 +12,6 @@ namespace morvel::host {
 
 namespace {
 
-// The system menu commands the plug-in adds.
-constexpr UINT kMenuMultiplierCheck = 0x1010;
-constexpr UINT kMenuAlwaysOnTop = 0x1020;
-constexpr UINT kMenuRecalcEvery5Minutes = 0x1030;
-
 BOOL CALLBACK MatchCheckWindow(HWND window, LPARAM param) {
     char name[64] = {};
     if (IsWindowVisible(window) && GetClassNameA(window, name, sizeof name) > 0 &&

@@ -6,6 +6,12 @@
 #include "tests/host/commands_win.h"
 #include "ui/control_ids.h"
 
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <utility>
+#include <vector>
+
 namespace morvel::host {
 
 namespace {
@@ -72,6 +78,181 @@ HMODULE LoadLibraryOnThread(const std::string& name) {
     AwaitThread(StartThread(&LoadOnThread, &load));
     SetLastError(load.error);
     return load.module;
+}
+
+// A message that the system or another program sends a window, beside the
+// ordinary ones; its parameters are made for the window it goes to.
+struct SentKind {
+    const char* name;
+    UINT message;
+};
+
+constexpr UINT kDpiChanged = 0x02E0;
+
+// Activation, focus, showing, settings, menus and commands: each is handled
+// with code that may hand the thread to others.
+constexpr SentKind kSentKinds[] = {
+    {"null", WM_NULL},
+    {"activate", WM_ACTIVATE},
+    {"deactivate", WM_ACTIVATE},
+    {"activateapp", WM_ACTIVATEAPP},
+    {"setfocus", WM_SETFOCUS},
+    {"killfocus", WM_KILLFOCUS},
+    {"showwindow", WM_SHOWWINDOW},
+    {"settingchange", WM_SETTINGCHANGE},
+    {"displaychange", WM_DISPLAYCHANGE},
+    {"syscolorchange", WM_SYSCOLORCHANGE},
+    {"themechanged", 0x031A},
+    {"initmenu", WM_INITMENU},
+    {"initmenupopup", WM_INITMENUPOPUP},
+    {"command", WM_COMMAND},
+    {"syscommand", WM_SYSCOMMAND},
+    {"dpichanged", kDpiChanged},
+    {"queryendsession", WM_QUERYENDSESSION},
+};
+
+struct LockedWindow {
+    const char* name;
+    HWND window;
+};
+
+struct LockedSends {
+    std::vector<LockedWindow> windows;
+    std::string unanswered; // "kind@window", comma-separated
+    std::string times;      // a line a message: window, kind, milliseconds
+    int answered = 0;
+    bool locked = false;
+};
+
+constexpr UINT kLockedSendBound = 5000; // ms: only a deadlock takes this long
+
+bool SendKind(HWND window, const SentKind& kind, const char* intl) {
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    RECT rect{};
+    const std::string_view name = kind.name;
+    if (name == "activate" || name == "showwindow" || name == "activateapp" ||
+        name == "queryendsession") {
+        wParam = TRUE;
+    } else if (name == "settingchange") {
+        lParam = reinterpret_cast<LPARAM>(intl);
+    } else if (name == "displaychange") {
+        wParam = 32;
+        lParam = MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    } else if (name == "initmenu" || name == "initmenupopup") {
+        wParam = reinterpret_cast<WPARAM>(GetSystemMenu(window, FALSE));
+        lParam = name == "initmenupopup" ? MAKELPARAM(0, TRUE) : 0;
+    } else if (name == "command") {
+        wParam = MAKEWPARAM(0x7FFF, 0); // a command no control of the window has
+    } else if (name == "syscommand") {
+        wParam = kMenuAlwaysOnTop; // sent twice: the window ends as it was
+    } else if (name == "dpichanged") {
+        GetWindowRect(window, &rect);
+        wParam = MAKEWPARAM(96, 96);
+        lParam = reinterpret_cast<LPARAM>(&rect);
+    }
+    DWORD_PTR answer = 0;
+    const int rounds = name == "syscommand" ? 2 : 1;
+    for (int round = 0; round < rounds; ++round) {
+        if (SendMessageTimeoutA(window, kind.message, wParam, lParam, SMTO_NORMAL, kLockedSendBound,
+                                &answer) == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// ntdll's lock of the loader, the one a DllMain runs under.
+struct LoaderLockFunctions {
+    using Lock = LONG(NTAPI*)(ULONG, ULONG*, ULONG_PTR*);
+    using Unlock = LONG(NTAPI*)(ULONG, ULONG_PTR);
+    Lock lock = nullptr;
+    Unlock unlock = nullptr;
+};
+
+LoaderLockFunctions LoaderLockOfNtdll() {
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    LoaderLockFunctions functions;
+    if (ntdll != nullptr) {
+        functions.lock = reinterpret_cast<LoaderLockFunctions::Lock>(
+            reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrLockLoaderLock")));
+        functions.unlock = reinterpret_cast<LoaderLockFunctions::Unlock>(
+            reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrUnlockLoaderLock")));
+    }
+    return functions;
+}
+
+// For each window and each kind of message: takes the loader's lock, as a
+// DllMain runs, sends the message, and lets the lock go.
+DWORD WINAPI SendWhileLocked(void* param) {
+    auto* sends = static_cast<LockedSends*>(param);
+    const auto [lock, unlock] = LoaderLockOfNtdll();
+    if (lock == nullptr || unlock == nullptr) {
+        return 1;
+    }
+    static const char kIntl[] = "intl";
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    for (const LockedWindow& target : sends->windows) {
+        for (const SentKind& kind : kSentKinds) {
+            ULONG_PTR cookie = 0;
+            if (lock(0, nullptr, &cookie) != 0) {
+                return 1;
+            }
+            sends->locked = true;
+            LARGE_INTEGER start;
+            LARGE_INTEGER end;
+            QueryPerformanceCounter(&start);
+            const bool answered = SendKind(target.window, kind, kIntl);
+            QueryPerformanceCounter(&end);
+            unlock(0, cookie);
+            const double ms = static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 /
+                              static_cast<double>(frequency.QuadPart);
+            char line[96];
+            std::snprintf(line, sizeof line, "locked\t%s\t%s\t%.3f\n", target.name, kind.name, ms);
+            sends->times += line;
+            if (answered) {
+                ++sends->answered;
+            } else {
+                sends->unanswered += std::string(sends->unanswered.empty() ? "" : ",") + kind.name +
+                                     "@" + target.name;
+            }
+        }
+    }
+    return 0;
+}
+
+DWORD WINAPI HoldLoaderLock(void* param) {
+    auto* hold = static_cast<LoaderLockHold*>(param);
+    const auto [lock, unlock] = LoaderLockOfNtdll();
+    ULONG_PTR cookie = 0;
+    hold->locked = lock != nullptr && unlock != nullptr && lock(0, nullptr, &cookie) == 0;
+    SetEvent(hold->taken.Get());
+    if (!hold->locked) {
+        return 1;
+    }
+    WaitForSingleObject(hold->go.Get(), kLockedSendBound);
+    DWORD_PTR answer = 0;
+    hold->answered = SendMessageTimeoutA(hold->window, WM_NULL, 0, 0, SMTO_NORMAL, kLockedSendBound,
+                                         &answer) != 0;
+    unlock(0, cookie);
+    return 0;
+}
+
+BOOL CALLBACK MatchClass(HWND window, LPARAM param) {
+    auto* target = reinterpret_cast<LockedWindow*>(param);
+    char name[64] = {};
+    if (GetClassNameA(window, name, sizeof name) > 0 && std::strcmp(name, target->name) == 0) {
+        target->window = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND ThreadWindowOfClass(const char* className) {
+    LockedWindow target{className, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), &MatchClass, reinterpret_cast<LPARAM>(&target));
+    return target.window;
 }
 
 } // namespace
@@ -179,6 +360,79 @@ std::string RaceCommand(Host& host, TestSession&, const Command& command, std::s
 std::string ReconnectCommand(Host& host, TestSession&, const Command&, std::size_t) {
     host.Reconnect();
     return "reconnect\n";
+}
+
+// Another thread takes the loader's lock, as a library's DllMain runs, and
+// sends each of the plug-in's windows every kind of message above while it
+// holds it; this thread handles its messages meanwhile. A handler that waits
+// for the loader's lock deadlocks with that thread until the send's bound
+// runs out. Each send's time goes to standard error.
+std::string LockedCommand(Host& host, TestSession&, const Command&, std::size_t) {
+    LockedSends sends;
+    const std::pair<const char*, const char*> windows[] = {
+        {"main", ui::kMainFormClass}, {"mult", ui::kDomListClass}, {"check", ui::kMultCheckClass}};
+    for (const auto& [name, className] : windows) {
+        if (const HWND window = ThreadWindowOfClass(className)) {
+            sends.windows.push_back({name, window});
+        }
+    }
+    if (sends.windows.empty()) {
+        throw ScriptError("locked: the plug-in has no window");
+    }
+    AwaitThread(StartThread(&SendWhileLocked, &sends));
+    host.Pump().Settle();
+    std::fputs(sends.times.c_str(), stderr);
+    if (!sends.locked) {
+        throw Error("locked: the loader's lock could not be taken");
+    }
+    if (!sends.unanswered.empty()) {
+        return "locked\tunanswered\t" + sends.unanswered + "\n";
+    }
+    return "locked\t" + std::to_string(sends.answered) + " answered\n";
+}
+
+// A thread of its own takes the loader's lock and keeps it until
+// unlockloader: whatever this thread does meanwhile (a recalculation that
+// returns, say) meets the lock held. Then that thread sends the main window a
+// message: had this thread been left waiting for the lock, the message finds
+// it stuck and the send runs out of its bound.
+std::string LockLoaderCommand(Host& host, TestSession& session, const Command&, std::size_t) {
+    if (session.LoaderLock() != nullptr) {
+        throw ScriptError("lockloader: the loader's lock is held already");
+    }
+    auto hold = std::make_unique<LoaderLockHold>();
+    hold->window = host.MainWindow("lockloader");
+    hold->taken.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    hold->go.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!hold->taken || !hold->go) {
+        throw Error("lockloader: cannot make an event: " + SystemMessage(GetLastError()));
+    }
+    hold->thread.Reset(StartThread(&HoldLoaderLock, hold.get()));
+    WaitForSingleObject(hold->taken.Get(), INFINITE);
+    if (!hold->locked) {
+        WaitForSingleObject(hold->thread.Get(), INFINITE);
+        throw Error("lockloader: the loader's lock could not be taken");
+    }
+    session.LoaderLock() = std::move(hold);
+    return "lockloader\n";
+}
+
+std::string UnlockLoaderCommand(Host& host, TestSession& session, const Command&, std::size_t) {
+    if (session.LoaderLock() == nullptr) {
+        throw ScriptError("unlockloader: no lockloader holds the loader's lock");
+    }
+    const std::unique_ptr<LoaderLockHold> hold = std::move(session.LoaderLock());
+    SetEvent(hold->go.Get());
+    AwaitThread(hold->thread.Release());
+    host.Pump().Settle();
+    return hold->answered ? "unlockloader\tanswered\n" : "unlockloader\tunanswered\n";
+}
+
+void EndLoaderLock(TestSession& session) {
+    if (const std::unique_ptr<LoaderLockHold> hold = std::move(session.LoaderLock())) {
+        SetEvent(hold->go.Get());
+        AwaitThread(hold->thread.Release());
+    }
 }
 
 } // namespace morvel::host

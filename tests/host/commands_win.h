@@ -14,6 +14,7 @@
 #include "tools/morvel-host/host_win.h"
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,6 +43,18 @@ struct ResourcesSlot {
     bool explained = false; // the notes on how the figures are counted were written
 };
 
+// What lockloader keeps until unlockloader: a thread of its own that holds
+// the loader's lock until it is told to go on, then sends the main window
+// WM_NULL and lets the lock go.
+struct LoaderLockHold {
+    HWND window = nullptr;
+    KernelHandle taken; // set once the thread holds the lock, or gave up
+    KernelHandle go;    // set to let it send and end
+    KernelHandle thread;
+    bool locked = false;
+    bool answered = false;
+};
+
 // The test verbs' commands in one session, and what they keep: files held
 // open, the stress and resources slots, and the lines queued by post, which
 // run when anything on the thread next handles messages (inside a command,
@@ -60,6 +73,7 @@ public:
     std::vector<KernelHandle>& Held() { return m_held; }
     StressSlot& Stress() { return m_stress; }
     ResourcesSlot& ResourceMark() { return m_resources; }
+    std::unique_ptr<LoaderLockHold>& LoaderLock() { return m_loaderLock; }
 
     // Queues a script line to run when the thread next handles messages.
     void QueueLine(const std::string& line, std::size_t number);
@@ -78,6 +92,7 @@ private:
     std::vector<KernelHandle> m_held;
     StressSlot m_stress;
     ResourcesSlot m_resources;
+    std::unique_ptr<LoaderLockHold> m_loaderLock;
     std::vector<Queued> m_queued;
     // Last: its window goes first, so no queued line runs on a half-gone
     // session.
@@ -115,6 +130,13 @@ std::string HoverCommand(Host& host, TestSession& session, const Command& comman
                          std::size_t number);
 std::string RepaintCommand(Host& host, TestSession& session, const Command& command,
                            std::size_t number);
+std::string PostMessageCommand(Host& host, TestSession& session, const Command& command,
+                               std::size_t number);
+
+// The items the plug-in adds to its windows' system menus.
+inline constexpr UINT kMenuMultiplierCheck = 0x1010;
+inline constexpr UINT kMenuAlwaysOnTop = 0x1020;
+inline constexpr UINT kMenuRecalcEvery5Minutes = 0x1030;
 
 // The multiplier check and the system menus (commands_check_win.cpp); the
 // visible multiplier check window of this thread, or nullptr.
@@ -155,5 +177,13 @@ std::string LibraryCommand(Host& host, TestSession& session, const Command& comm
                            std::size_t number);
 std::string RaceCommand(Host& host, TestSession& session, const Command& command,
                         std::size_t number);
+std::string LockedCommand(Host& host, TestSession& session, const Command& command,
+                          std::size_t number);
+std::string LockLoaderCommand(Host& host, TestSession& session, const Command& command,
+                              std::size_t number);
+std::string UnlockLoaderCommand(Host& host, TestSession& session, const Command& command,
+                                std::size_t number);
+// Lets the thread of a lockloader without its unlockloader end.
+void EndLoaderLock(TestSession& session);
 
 } // namespace morvel::host

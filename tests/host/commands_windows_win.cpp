@@ -144,4 +144,20 @@ std::string RepaintCommand(Host& host, TestSession&, const Command&, std::size_t
     return "repaint\n";
 }
 
+// A message posted to one of the plug-in's windows, as any program on the
+// desktop can post one, with whatever parameters.
+std::string PostMessageCommand(Host& host, TestSession&, const Command& command, std::size_t) {
+    const TestArguments& arguments = Arguments(command);
+    const HWND window = arguments.window == "main"   ? host.MainWindow("postmsg")
+                        : arguments.window == "mult" ? host.Multipliers("postmsg")
+                                                     : FindCheckWindow();
+    if (window == nullptr) {
+        throw ScriptError("postmsg: there is no multiplier check window");
+    }
+    PostMessageA(window, arguments.message, arguments.wParam,
+                 static_cast<LPARAM>(static_cast<std::int32_t>(arguments.lParam)));
+    host.Pump().Settle();
+    return "postmsg\n";
+}
+
 } // namespace morvel::host

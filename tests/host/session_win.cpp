@@ -36,6 +36,10 @@ constexpr std::array<VerbCommand<TestCommandFunction>, kTestVerbs.size()> kComma
     {"race", &RaceCommand},
     {"sysmenu", &SystemMenuCommand},
     {"check", &CheckCommand},
+    {"locked", &LockedCommand},
+    {"postmsg", &PostMessageCommand},
+    {"lockloader", &LockLoaderCommand},
+    {"unlockloader", &UnlockLoaderCommand},
 }};
 static_assert(InVerbOrder(kCommandOfVerb, kTestVerbs),
               "kCommandOfVerb has a command for every verb of kTestVerbs, in its order");
@@ -58,6 +62,7 @@ std::string TestSession::Perform(const Command& command, std::size_t number) {
 }
 
 std::string TestSession::Finish() {
+    EndLoaderLock(*this);
     std::string out;
     for (Queued& queued : m_queued) {
         if (!queued.done) {

@@ -59,9 +59,9 @@ TEST(TestHostVerbs, TimesParseWithinTheirLimits) {
 }
 
 TEST(TestHostVerbs, WindowFileAndModuleCommandsParse) {
-    for (const char* name :
-         {"bandnow", "unhold", "closewindow", "multclose", "quit", "loaded", "windows", "state",
-          "reconnect", "exit", "hover", "repaint", "classes"}) {
+    for (const char* name : {"bandnow", "unhold", "closewindow", "multclose", "quit", "loaded",
+                             "windows", "state", "reconnect", "exit", "hover", "repaint", "classes",
+                             "locked", "lockloader", "unlockloader"}) {
         const auto parsed = ParseLine(name);
         ASSERT_TRUE(parsed.has_value()) << name;
         EXPECT_EQ(parsed->verb->name, name);
@@ -93,6 +93,21 @@ TEST(TestHostVerbs, WindowFileAndModuleCommandsParse) {
     EXPECT_EQ(Read(R"(load	R\x5A3A)").captionPrefix, "RZ3A");
     EXPECT_THROW(ParseLine("load\t" + std::string(256, 'x')), ScriptError);
     EXPECT_THROW(ParseLine("load\ta\tb"), ScriptError);
+
+    // postmsg takes any message and parameters, in decimal or hexadecimal,
+    // for a window of the plug-in's.
+    const TestArguments posted = Read("postmsg\tcheck\t0x02E0\t0x00600060\t0");
+    EXPECT_EQ(posted.window, "check");
+    EXPECT_EQ(posted.message, 0x02E0u);
+    EXPECT_EQ(posted.wParam, 0x00600060u);
+    EXPECT_EQ(posted.lParam, 0u);
+    EXPECT_EQ(Read("postmsg\tmain\t736\t0xFFFFFFFF\t4294967295").lParam, 0xFFFFFFFFu);
+    for (const char* bad :
+         {"postmsg", "postmsg\tother\t1\t2\t3", "postmsg\tmain\t1\t2", "postmsg\tmain\t0x\t2\t3",
+          "postmsg\tmain\t0x100000000\t0\t0", "postmsg\tmain\t4294967296\t0\t0",
+          "postmsg\tmain\t0xG\t0\t0", "postmsg\tmain\t1\t2\t3\t4"}) {
+        EXPECT_THROW(ParseLine(bad), ScriptError) << bad;
+    }
 
     const TestArguments move = Read("move\t0\t100000");
     EXPECT_EQ(move.x, 0);

@@ -77,7 +77,21 @@ constexpr std::string_view kTestUsage =
     "  check                 the multiplier check window\n"
     "                                             check none, or check headline TEXT,\n"
     "                                             check station LINE (two), check grid N\n"
-    "                                             and N lines of the grid (TAB-separated)\n";
+    "                                             and N lines of the grid (TAB-separated)\n"
+    "  locked                another thread takes the loader's lock and sends every open\n"
+    "                        window of the plug-in activation, focus, settings, menu and\n"
+    "                        command messages; each send's time goes to standard error\n"
+    "                                             locked N answered, or locked\n"
+    "                                             unanswered KIND@WINDOW,...\n"
+    "  postmsg WINDOW MSG WPARAM LPARAM\n"
+    "                        the message posted to a window of the plug-in's (main, mult\n"
+    "                        or check), then messages handled\n"
+    "                                             postmsg\n"
+    "  lockloader            a thread of its own takes the loader's lock and keeps it\n"
+    "                                             lockloader\n"
+    "  unlockloader          that thread sends the main window WM_NULL, lets the lock\n"
+    "                        go and ends; this one handles messages meanwhile\n"
+    "                                             unlockloader answered or unanswered\n";
 
 constexpr std::string_view kTestNotes =
     "A relative FILE is taken from the directory of this program. A queued line\n"
@@ -264,6 +278,44 @@ std::size_t ReadSystemMenu(const VerbContext& verb, std::vector<std::string>& fi
     arguments.window = window;
     arguments.item = item;
     return 2;
+}
+
+std::size_t ReadPostedMessage(const VerbContext& verb, std::vector<std::string>& fields,
+                              Command& command) {
+    const std::string name(verb.name);
+    const std::string window = Field(fields, 0);
+    if (window != "main" && window != "mult" && window != "check") {
+        throw ScriptError(name + " needs a window: main, mult or check, not " + Quoted(window));
+    }
+    const auto number = [&](std::size_t index, const char* what) {
+        const std::string text = Field(fields, index);
+        if (text.empty()) {
+            throw ScriptError(name + " needs " + what);
+        }
+        if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+            std::uint64_t value = 0;
+            for (std::size_t i = 2; i < text.size(); ++i) {
+                const char c = text[i];
+                const int digit = c >= '0' && c <= '9'   ? c - '0'
+                                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                         : -1;
+                if (digit < 0 || value > 0xFFFFFFFu) {
+                    throw ScriptError(name + " " + what + " " + Quoted(text) +
+                                      " is no number below 2^32");
+                }
+                value = value * 16 + static_cast<std::uint64_t>(digit);
+            }
+            return static_cast<std::uint32_t>(value);
+        }
+        return static_cast<std::uint32_t>(ParseWhole(name + " " + what, text, UINT32_MAX));
+    };
+    TestArguments& arguments = Take(command);
+    arguments.window = window;
+    arguments.message = number(1, "message");
+    arguments.wParam = number(2, "wParam");
+    arguments.lParam = number(3, "lParam");
+    return 4;
 }
 
 std::size_t ReadPath(const VerbContext& verb, std::vector<std::string>& fields, Command& command) {

@@ -37,6 +37,10 @@ struct TestArguments {
     int y = 0;
     std::string window; // sysmenu: main, mult or check
     std::string item;   // sysmenu: check, ontop or recalc
+    // postmsg: the message and its parameters, as posted (window above)
+    std::uint32_t message = 0;
+    std::uint32_t wParam = 0;
+    std::uint32_t lParam = 0;
 };
 
 // The command's test arguments; all defaults for a verb that reads none.
@@ -75,6 +79,11 @@ std::size_t ReadCaptionPrefix(const VerbContext& verb, std::vector<std::string>&
 // move: x and y, whole numbers of pixels up to 100000.
 std::size_t ReadPosition(const VerbContext& verb, std::vector<std::string>& fields,
                          Command& command);
+// postmsg: a window (main, mult or check), then a message number and its two
+// parameters, each a whole number in decimal or, after 0x, in hexadecimal,
+// below 2^32.
+std::size_t ReadPostedMessage(const VerbContext& verb, std::vector<std::string>& fields,
+                              Command& command);
 // screenshot: a path, neither empty nor holding a NUL byte; hold: the same,
 // then nothing or "write".
 std::size_t ReadPath(const VerbContext& verb, std::vector<std::string>& fields, Command& command);
@@ -94,21 +103,23 @@ std::size_t ReadQueuedLine(const VerbContext& verb, std::vector<std::string>& fi
 
 // The test host's own verbs, in the order its --help lists them after
 // morvel-host's; what each does is in session_win.cpp.
-inline constexpr std::array<VerbSyntax, 27> kTestVerbs = {{
-    {"closewindow", &ReadNothing},  {"multclose", &ReadNothing},
-    {"sleep", &ReadMilliseconds},   {"quit", &ReadNothing},
-    {"bandnow", &ReadNothing},      {"post", &ReadQueuedLine, true},
-    {"hold", &ReadHeldFile},        {"unhold", &ReadNothing},
-    {"screenshot", &ReadPath},      {"stress", &ReadSeedAndTime},
-    {"addmany", &ReadCountAndSeed}, {"resources", &ReadResourcesMode},
-    {"unload", &ReadThread},        {"load", &ReadCaptionPrefix},
-    {"loaded", &ReadNothing},       {"windows", &ReadNothing},
-    {"state", &ReadNothing},        {"reconnect", &ReadNothing},
-    {"move", &ReadPosition},        {"exit", &ReadNothing},
-    {"hover", &ReadNothing},        {"repaint", &ReadNothing},
-    {"classes", &ReadNothing},      {"library", &ReadLibrary},
-    {"race", &ReadMilliseconds},    {"sysmenu", &ReadSystemMenu},
-    {"check", &ReadNothing},
+inline constexpr std::array<VerbSyntax, 31> kTestVerbs = {{
+    {"closewindow", &ReadNothing},   {"multclose", &ReadNothing},
+    {"sleep", &ReadMilliseconds},    {"quit", &ReadNothing},
+    {"bandnow", &ReadNothing},       {"post", &ReadQueuedLine, true},
+    {"hold", &ReadHeldFile},         {"unhold", &ReadNothing},
+    {"screenshot", &ReadPath},       {"stress", &ReadSeedAndTime},
+    {"addmany", &ReadCountAndSeed},  {"resources", &ReadResourcesMode},
+    {"unload", &ReadThread},         {"load", &ReadCaptionPrefix},
+    {"loaded", &ReadNothing},        {"windows", &ReadNothing},
+    {"state", &ReadNothing},         {"reconnect", &ReadNothing},
+    {"move", &ReadPosition},         {"exit", &ReadNothing},
+    {"hover", &ReadNothing},         {"repaint", &ReadNothing},
+    {"classes", &ReadNothing},       {"library", &ReadLibrary},
+    {"race", &ReadMilliseconds},     {"sysmenu", &ReadSystemMenu},
+    {"check", &ReadNothing},         {"locked", &ReadNothing},
+    {"postmsg", &ReadPostedMessage}, {"lockloader", &ReadNothing},
+    {"unlockloader", &ReadNothing},
 }};
 
 extern const VerbTable kTestVerbTable;
