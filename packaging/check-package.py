@@ -114,7 +114,9 @@ def check_texts(package, version, dom_file):
         fail('INSTALL.txt: the version is not filled in')
     for needed in ('SQLHDBC', 'Select * from <table> order by CallSign',
                    'Plugins\\Russiaobl.dom', 'morvel-host.exe --sqlite', 'GUIDE.txt',
-                   'SysWOW64\\odbcad32.exe'):
+                   'SysWOW64\\odbcad32.exe',
+                   # the section the programs name when the SQLite3 driver is missing
+                   'A 32-bit ODBC driver for morvel-host and morvel-score\r\n---'):
         if needed not in install:
             fail(f'INSTALL.txt: says nothing of {needed!r}')
     guide = read(package, 'GUIDE.txt').decode('utf-8')

@@ -190,6 +190,45 @@ TEST_F(MorvelScoreOnLog, AnEquivalentConnectionStringGivesTheSameOutput) {
     EXPECT_EQ(viaOdbc.out, ExpectedOutput(log.path()));
 }
 
+// The driver is found under the name its Windows installer gives it as well
+// as under Debian's, as the driver manager lists it; where neither is
+// installed the message says so and where the install guide tells of it.
+TEST_F(MorvelScoreOnLog, FindsTheSqliteDriverUnderEitherNameOrSaysWhereToGetIt) {
+    const std::string expected = ExpectedOutput(log.path());
+    test::TempDir dir;
+    const auto withDrivers = [&](const std::string& entries, const Args& args) {
+        std::ofstream(dir.path() / "odbcinst.ini", std::ios::binary) << entries;
+        Args command = {"ODBCSYSINI=" + dir.path().string(), "ODBCINSTINI=odbcinst.ini",
+                        MORVEL_SCORE_EXE};
+        command.insert(command.end(), args.begin(), args.end());
+        return RunProgram("env", command);
+    };
+    for (const char* name : {"SQLite3 ODBC Driver", "sqlite3 odbc driver", "SQLite3"}) {
+        const Outcome scored = withDrivers("[PostgreSQL Unicode]\nDriver=psqlodbcw.so\n[" +
+                                               std::string(name) + "]\nDriver=libsqlite3odbc.so\n",
+                                           {"--sqlite", log.path()});
+        EXPECT_EQ(scored.status, 0) << name << ": " << scored.err;
+        EXPECT_EQ(scored.out, expected) << name;
+    }
+
+    for (const std::string entries :
+         {"", "[PostgreSQL Unicode]\nDriver=psqlodbcw.so\n[SQLite]\nDriver=libsqliteodbc.so\n"}) {
+        const Outcome failed = withDrivers(entries, {"--sqlite", log.path(), "--check"});
+        EXPECT_EQ(failed.status, 1) << entries;
+        EXPECT_EQ(failed.out, "");
+        EXPECT_EQ(failed.err, "morvel-score: " + log.path() +
+                                  ": the SQLite3 ODBC driver is not installed (the ODBC driver "
+                                  "manager lists no driver named \"SQLite3 ODBC Driver\" or "
+                                  "\"SQLite3\"); INSTALL.txt, section \"A 32-bit ODBC driver for "
+                                  "morvel-host and morvel-score\", says where to get it.\n");
+    }
+    // The section named is the guide's.
+    const std::string guide = ReadFile(MORVEL_INSTALL_TXT);
+    EXPECT_NE(guide.find("\nA 32-bit ODBC driver for morvel-host and morvel-score\n---"),
+              std::string::npos);
+    EXPECT_NE(guide.find("\"SQLite3 ODBC Driver\""), std::string::npos);
+}
+
 TEST_F(MorvelScoreOnLog, CaseInsensitiveCallSignColumnScoresTheSame) {
     test::TempFile nocase;
     WriteLog(nocase.path(), {"--nocase"});

@@ -179,10 +179,16 @@ int Program::Run(const std::vector<std::string>& args) {
     std::string connection;
     std::unique_ptr<odbc::Connection> database;
     try {
-        // A file name the driver would misread (one holding ';') is refused
-        // here with a message, like any other failure to open the log.
-        connection = !options.sqliteFile.empty() ? odbc::SqliteConnectionString(options.sqliteFile)
-                                                 : options.odbcString;
+        // A file name the driver would misread (one holding ';') and a driver
+        // that is not installed are refused here with a message, like any
+        // other failure to open the log.
+        try {
+            connection = !options.sqliteFile.empty()
+                             ? odbc::SqliteConnectionString(options.sqliteFile)
+                             : options.odbcString;
+        } catch (const std::exception& e) {
+            throw Error(std::string("cannot connect to the database: ") + e.what());
+        }
         database = OpenDatabase(options, connection);
     } catch (const std::exception& e) {
         return Fail(e.what());

@@ -12,6 +12,7 @@ struct ConnectionApi {
     decltype(&::SQLSetEnvAttr) SetEnvAttr;
     decltype(&::SQLDriverConnect) DriverConnect;
     decltype(&::SQLDisconnect) Disconnect;
+    decltype(&::SQLDrivers) Drivers;
 };
 
 } // namespace morvel::odbc

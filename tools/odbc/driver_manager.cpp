@@ -7,7 +7,7 @@ namespace morvel::odbc {
 
 const ConnectionApi& DriverManager() {
     static const ConnectionApi api = {RealApi(), &::SQLSetEnvAttr, &::SQLDriverConnect,
-                                      &::SQLDisconnect};
+                                      &::SQLDisconnect, &::SQLDrivers};
     return api;
 }
 

@@ -65,6 +65,7 @@ Loaded Load() {
     loader.Find(loaded.api.SetEnvAttr, "SQLSetEnvAttr");
     loader.Find(loaded.api.DriverConnect, "SQLDriverConnect");
     loader.Find(loaded.api.Disconnect, "SQLDisconnect");
+    loader.Find(loaded.api.Drivers, "SQLDrivers");
     if (!loader.Missing().empty()) {
         loaded.failure = "the ODBC driver manager odbc32.dll does not export " + loader.Missing();
     }

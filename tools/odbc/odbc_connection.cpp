@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <string_view>
+#include <vector>
 
 namespace morvel::odbc {
 
@@ -64,6 +66,68 @@ void Connection::Execute(const std::string& sql) {
     }
 }
 
+namespace {
+
+bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
+    return UpperAscii(a) == UpperAscii(b);
+}
+
+// Every driver name the driver manager lists. A name too long for the buffer
+// is left out: it is none of the names looked for.
+std::vector<std::string> InstalledDrivers(const ConnectionApi& dm) {
+    const Api& api = dm.query;
+    SQLHANDLE env = SQL_NULL_HANDLE;
+    SQLRETURN rc = api.AllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+    if (!SQL_SUCCEEDED(rc)) {
+        throw Error("Cannot start ODBC (return code " + std::to_string(rc) + ")");
+    }
+    const odbc::Handle owner(env, HandleRelease{&api, SQL_HANDLE_ENV});
+    dm.SetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    std::vector<std::string> names;
+    // A driver manager that never says SQL_NO_DATA must not keep us here.
+    constexpr int kMaxDrivers = 10000;
+    for (int i = 0; i < kMaxDrivers; ++i) {
+        SQLCHAR name[256];
+        SQLSMALLINT nameLength = 0;
+        SQLCHAR attributes[1024];
+        SQLSMALLINT attributesLength = 0;
+        rc = dm.Drivers(env, i == 0 ? SQL_FETCH_FIRST : SQL_FETCH_NEXT, name, sizeof name,
+                        &nameLength, attributes, sizeof attributes, &attributesLength);
+        if (rc == SQL_NO_DATA) {
+            break;
+        }
+        if (!SQL_SUCCEEDED(rc)) {
+            throw Error("the ODBC driver manager cannot list its drivers: " +
+                        Diagnostic(api, SQL_HANDLE_ENV, env, rc));
+        }
+        if (nameLength >= 0 && static_cast<std::size_t>(nameLength) < sizeof name) {
+            names.emplace_back(reinterpret_cast<const char*>(name),
+                               static_cast<std::size_t>(nameLength));
+        }
+    }
+    return names;
+}
+
+} // namespace
+
+std::string SqliteDriver() {
+    const std::vector<std::string> installed = InstalledDrivers(DriverManager());
+    for (const std::string_view wanted : kSqliteDriverNames) {
+        for (const std::string& name : installed) {
+            if (SameNameIgnoringCase(name, wanted)) {
+                return name;
+            }
+        }
+    }
+    std::string names;
+    for (const std::string_view wanted : kSqliteDriverNames) {
+        names += (names.empty() ? "\"" : " or \"") + std::string(wanted) + "\"";
+    }
+    throw Error("the SQLite3 ODBC driver is not installed (the ODBC driver manager lists no "
+                "driver named " +
+                names + "); " + std::string(kDriverGuideSection) + ", says where to get it");
+}
+
 std::string SqliteConnectionString(const std::string& file) {
     // The driver takes the value up to the next ';' and knows no quoting, so
     // such a path would name another file.
@@ -71,7 +135,7 @@ std::string SqliteConnectionString(const std::string& file) {
         throw Error(file + ": a log file path holding ';' cannot be opened through ODBC");
     }
     // NoCreat: a mistyped path must fail, not make an empty database.
-    return "DRIVER={SQLite3};Database=" + SqlitePathForDriver(file) + ";NoCreat=1;";
+    return "DRIVER={" + SqliteDriver() + "};Database=" + SqlitePathForDriver(file) + ";NoCreat=1;";
 }
 
 } // namespace morvel::odbc

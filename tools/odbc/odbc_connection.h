@@ -6,6 +6,7 @@
 #include "db/odbc_handle.h"
 
 #include <string>
+#include <string_view>
 
 namespace morvel::odbc {
 
@@ -44,8 +45,24 @@ private:
     bool m_connected = false;
 };
 
+// The names the SQLite3 ODBC driver is installed under, in the order they are
+// looked for: its Windows installer's (sqliteodbc.exe), then the one Debian's
+// package and most Linux systems give it.
+inline constexpr std::string_view kSqliteDriverNames[] = {"SQLite3 ODBC Driver", "SQLite3"};
+
+// The packaged install guide's section that says where the driver comes from.
+inline constexpr std::string_view kDriverGuideSection =
+    "INSTALL.txt, section \"A 32-bit ODBC driver for morvel-host and morvel-score\"";
+
+// The SQLite3 ODBC driver's name as the driver manager lists its drivers
+// (SQLDrivers), under the first of kSqliteDriverNames it knows, in the case
+// it lists. Throws Error naming kDriverGuideSection when it lists none of
+// them, and Error when the driver manager cannot be loaded.
+std::string SqliteDriver();
+
 // The connection string for an existing SQLite database file through the
-// SQLite3 driver; throws Error for a path the driver would misread.
+// SQLite3 driver (SqliteDriver()); throws Error for a path the driver would
+// misread and as SqliteDriver() does.
 std::string SqliteConnectionString(const std::string& file);
 
 } // namespace morvel::odbc
