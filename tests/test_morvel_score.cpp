@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -18,6 +19,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace morvel {
@@ -100,8 +102,8 @@ TEST(MorvelScore, HelpAndVersionSucceed) {
         const Outcome help = Score({"--table", "Log", option, "--bogus"});
         EXPECT_EQ(help.status, 0) << option;
         EXPECT_EQ(help.out.rfind("Usage: morvel-score", 0), 0u) << help.out;
-        for (const char* named :
-             {"--sqlite", "--odbc", "--table", "--check", "--oblast", "--version", "Exit status"}) {
+        for (const char* named : {"--sqlite", "--odbc", "--table", "--check", "--oblast", "--wait",
+                                  "--version", "Exit status"}) {
             EXPECT_NE(help.out.find(named), std::string::npos) << named;
         }
         EXPECT_EQ(help.err, "");
@@ -115,8 +117,8 @@ TEST(MorvelScore, HelpAndVersionSucceed) {
 // Every usage error: the problem on one line, then the short usage; status 2.
 TEST(MorvelScore, BadArgumentsAreNamedBeforeTheShortUsage) {
     const std::string usage =
-        "Usage: morvel-score (--sqlite FILE | --odbc TEXT) [--table NAME] [--check [--oblast "
-        "FILE]]\nRun 'morvel-score --help' for more.\n";
+        "Usage: morvel-score (--sqlite FILE [--wait SECONDS] | --odbc TEXT) [--table NAME]\n"
+        "                    [--check [--oblast FILE]]\nRun 'morvel-score --help' for more.\n";
     const std::vector<std::pair<Args, std::string>> cases = {
         {{}, "give --sqlite FILE or --odbc \"CONNECTION STRING\""},
         {{"--table", "Log"}, "give --sqlite FILE or --odbc \"CONNECTION STRING\""},
@@ -131,6 +133,12 @@ TEST(MorvelScore, BadArgumentsAreNamedBeforeTheShortUsage) {
         {{"--sqlite", "a.db", "--odbc", "DSN=x"}, "give --sqlite or --odbc, not both"},
         {{"--sqlite", "a.db", "--sqlite", "b.db"}, "'--sqlite' given twice"},
         {{"--sqlite", "a.db", "--oblast", "o.dom"}, "--oblast is read only with --check"},
+        {{"--odbc", "DSN=x", "--wait", "5"}, "--wait is read only with --sqlite"},
+        {{"--sqlite", "a.db", "--wait", "x"},
+         "--wait takes whole seconds from 0 to 86400, not 'x'"},
+        {{"--sqlite", "a.db", "--wait", "86401"},
+         "--wait takes whole seconds from 0 to 86400, not '86401'"},
+        {{"--sqlite", "a.db", "--wait"}, "missing value after '--wait'"},
     };
     for (const auto& [args, problem] : cases) {
         const Outcome bad = Score(args);
@@ -227,6 +235,45 @@ TEST_F(MorvelScoreOnLog, FindsTheSqliteDriverUnderEitherNameOrSaysWhereToGetIt) 
     EXPECT_NE(guide.find("\nA 32-bit ODBC driver for morvel-host and morvel-score\n---"),
               std::string::npos);
     EXPECT_NE(guide.find("\"SQLite3 ODBC Driver\""), std::string::npos);
+}
+
+// Another program writing to the log holds it locked: the driver waits for
+// it as long as --wait says, and a lock that stays is named as such, not as
+// a broken log.
+TEST_F(MorvelScoreOnLog, WaitsForALockAnotherProgramHoldsThenSaysTheLogIsLocked) {
+    const std::string expected = ExpectedOutput(log.path());
+    auto writer = std::make_unique<odbc::Connection>(odbc::SqliteConnectionString(log.path()));
+    writer->Execute("BEGIN EXCLUSIVE");
+    writer->Execute("INSERT INTO Log (CallSign) VALUES ('NOT COMMITTED')");
+
+    const std::string locked =
+        "morvel-score: " + log.path() + ": the log is locked by another program (still locked ";
+    for (const auto& [wait, waited] :
+         {std::pair<std::string, std::string>{"0", "0 seconds"}, {"1", "1 second"}}) {
+        const Outcome failed = Score({"--sqlite", log.path(), "--wait", wait, "--check"});
+        EXPECT_EQ(failed.status, 1) << wait;
+        EXPECT_EQ(failed.out, "");
+        EXPECT_EQ(
+            failed.err.rfind(locked + "after " + waited + "; --wait SECONDS waits longer): ", 0),
+            0u)
+            << failed.err;
+        EXPECT_NE(failed.err.find("database is locked"), std::string::npos) << failed.err;
+    }
+    // Through a connection string of the operator's, whose wait is its own.
+    const Outcome viaOdbc =
+        Score({"--odbc", "Driver=SQLite3;Database=" + log.path() + ";Timeout=1;"});
+    EXPECT_EQ(viaOdbc.status, 1);
+    EXPECT_EQ(viaOdbc.err.rfind("morvel-score: the log is locked by another program: ", 0), 0u)
+        << viaOdbc.err;
+
+    // A lock let go while the program waits: the whole log, as committed.
+    Outcome late;
+    std::thread waiting([&late, this] { late = Score({"--sqlite", log.path(), "--wait", "60"}); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    writer->Execute("ROLLBACK");
+    waiting.join();
+    EXPECT_EQ(late.status, 0) << late.err;
+    EXPECT_EQ(late.out, expected);
 }
 
 TEST_F(MorvelScoreOnLog, CaseInsensitiveCallSignColumnScoresTheSame) {

@@ -220,6 +220,7 @@ TEST(HostScript, OptionsHaveDefaultsAndTakeEveryOption) {
     EXPECT_EQ(defaults.script, "");
     EXPECT_TRUE(defaults.sqliteFile.empty() && defaults.odbcString.empty());
     EXPECT_FALSE(defaults.help);
+    EXPECT_EQ(defaults.waitSeconds, 5);
 
     const Options all = ParseOptions({"--plugin", "x.dll", "--sqlite", "log.db", "--table",
                                       "Contest", "script.txt", "--caption-prefix", "box"});
@@ -230,6 +231,10 @@ TEST(HostScript, OptionsHaveDefaultsAndTakeEveryOption) {
     EXPECT_EQ(all.script, "script.txt");
 
     EXPECT_EQ(ParseOptions({"--odbc", "DSN=x"}).odbcString, "DSN=x");
+    for (const auto& [given, seconds] :
+         {std::pair<std::string, int>{"0", 0}, {"30", 30}, {"086400", 86400}}) {
+        EXPECT_EQ(ParseOptions({"--wait", given, "--sqlite", "a.db"}).waitSeconds, seconds);
+    }
     EXPECT_EQ(ParseOptions({"-"}).script, "-");
     EXPECT_TRUE(ParseOptions({"--help"}).help);
     EXPECT_EQ(ParseOptions({"--table", std::string(255, 'T')}).table.size(), 255u);
@@ -251,6 +256,14 @@ TEST(HostScript, BadOptionsAreRejected) {
         {{"one.txt", "two.txt"}, "more than one script"},
         {{"--table", std::string(256, 'T')}, "--table is 256 bytes"},
         {{"--caption-prefix", std::string(256, 'C')}, "--caption-prefix is 256 bytes"},
+        {{"--sqlite", "a.db", "--wait"}, "missing value after --wait"},
+        {{"--wait", "5"}, "--wait is read only with --sqlite"},
+        {{"--odbc", "DSN=x", "--wait", "5"}, "--wait is read only with --sqlite"},
+        {{"--sqlite", "a.db", "--wait", "86401"}, "from 0 to 86400, not \"86401\""},
+        {{"--sqlite", "a.db", "--wait", "-1"}, "from 0 to 86400, not \"-1\""},
+        {{"--sqlite", "a.db", "--wait", "1.5"}, "not \"1.5\""},
+        {{"--sqlite", "a.db", "--wait", ""}, "not \"\""},
+        {{"--sqlite", "a.db", "--wait", "99999999999"}, "not \"99999999999\""},
     };
     for (const Case& c : cases) {
         try {

@@ -83,8 +83,21 @@ std::unique_ptr<odbc::Connection> Program::OpenDatabase(const Options& options,
         return nullptr;
     }
     try {
-        return std::make_unique<odbc::Connection>(connection);
+        auto database = std::make_unique<odbc::Connection>(connection);
+        if (!options.sqliteFile.empty()) {
+            // A file that another program keeps locked fails here, after
+            // the wait, and not in the middle of the script.
+            database->Execute("SELECT count(*) FROM sqlite_master");
+        }
+        return database;
     } catch (const std::exception& e) {
+        if (!options.sqliteFile.empty() && odbc::IsLockedByAnother(e.what())) {
+            throw Error("the log " + options.sqliteFile +
+                        " is locked by another program (still locked after " +
+                        std::to_string(options.waitSeconds) +
+                        (options.waitSeconds == 1 ? " second" : " seconds") +
+                        "; --wait SECONDS waits longer): " + e.what());
+        }
         std::string message = std::string("cannot connect to the database: ") + e.what();
         // The SQLite driver does not make a missing file, and says only that
         // the connection failed.
@@ -184,7 +197,7 @@ int Program::Run(const std::vector<std::string>& args) {
         // other failure to open the log.
         try {
             connection = !options.sqliteFile.empty()
-                             ? odbc::SqliteConnectionString(options.sqliteFile)
+                             ? odbc::SqliteConnectionString(options.sqliteFile, options.waitSeconds)
                              : options.odbcString;
         } catch (const std::exception& e) {
             throw Error(std::string("cannot connect to the database: ") + e.what());

@@ -17,6 +17,9 @@ constexpr std::string_view kUsageOptions =
     "\n"
     "  --plugin PATH          the plug-in (default: MorvelRussia.dll beside this program)\n"
     "  --sqlite FILE          the log database, an SQLite file through the SQLite3 ODBC driver\n"
+    "                         (installed as \"SQLite3 ODBC Driver\" or \"SQLite3\")\n"
+    "  --wait SECONDS         how long to wait for the SQLite file while another program\n"
+    "                         holds it locked, 0 to 86400 (default: 5)\n"
     "  --odbc TEXT            the log database by any ODBC connection string\n"
     "  --table NAME           the log table (default: Log)\n"
     "  --caption-prefix TEXT  the caption prefix in every record (default: empty)\n"
@@ -33,7 +36,8 @@ constexpr std::string_view kUsageOptions =
 
 constexpr std::string_view kUsageExit =
     "Exit status 0 at the end of the script; 1 when the script, the database or the\n"
-    "plug-in cannot be opened; 2 for bad arguments.\n";
+    "plug-in cannot be opened (or the log stays locked by another program); 2 for bad\n"
+    "arguments.\n";
 
 constexpr std::string_view kHostUsage =
     "  info                  _GetInfo             info NAME WORD1 TAG WORD2\n"
@@ -246,10 +250,25 @@ std::string ScriptSyntax::Usage(std::string_view program) const {
 Options ParseOptions(const std::vector<std::string>& args) {
     Options options;
     bool haveScript = false;
+    bool waitGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
             options.help = true;
+            continue;
+        }
+        if (arg == "--wait") {
+            if (i + 1 >= args.size()) {
+                throw ScriptError("missing value after " + arg);
+            }
+            const std::optional<int> seconds = odbc::ParseLockWaitSeconds(args[++i]);
+            if (!seconds) {
+                throw ScriptError("--wait takes whole seconds from 0 to " +
+                                  std::to_string(odbc::kMaxLockWaitSeconds) + ", not " +
+                                  Quoted(args[i]));
+            }
+            options.waitSeconds = *seconds;
+            waitGiven = true;
             continue;
         }
         if (arg.size() > 1 && arg[0] == '-') {
@@ -283,6 +302,9 @@ Options ParseOptions(const std::vector<std::string>& args) {
     }
     if (!options.sqliteFile.empty() && !options.odbcString.empty()) {
         throw ScriptError("give either --sqlite or --odbc, not both");
+    }
+    if (waitGiven && options.sqliteFile.empty()) {
+        throw ScriptError("--wait is read only with --sqlite");
     }
     return options;
 }

@@ -7,6 +7,7 @@
 
 #include "contract/records.h"
 #include "contract/text.h"
+#include "tools/odbc/sqlite_path.h"
 
 #include <any>
 #include <array>
@@ -31,6 +32,9 @@ struct Options {
     std::string plugin;     // empty: MorvelRussia.dll beside the program
     std::string sqliteFile; // --sqlite
     std::string odbcString; // --odbc
+    // --wait: how long the SQLite driver waits for a lock another program
+    // holds on the file.
+    int waitSeconds = odbc::kDefaultLockWaitSeconds;
     std::string table = "Log";
     std::string captionPrefix;
     std::string script; // empty or "-": standard input
@@ -39,7 +43,8 @@ struct Options {
 
 // The arguments after the program name. Throws ScriptError on an unknown
 // option, a missing value, both --sqlite and --odbc, two script files, or a
-// table name or caption prefix too long for a record.
+// table name or caption prefix too long for a record, a --wait that is not
+// whole seconds from 0 to a day or is given without --sqlite.
 Options ParseOptions(const std::vector<std::string>& args);
 
 // Cuts a byte stream into script lines as it arrives: LF ends a line and a CR

@@ -29,11 +29,13 @@ namespace {
 using namespace morvel;
 
 constexpr const char* kShortUsage =
-    "Usage: morvel-score (--sqlite FILE | --odbc TEXT) [--table NAME] [--check [--oblast FILE]]\n"
+    "Usage: morvel-score (--sqlite FILE [--wait SECONDS] | --odbc TEXT) [--table NAME]\n"
+    "                    [--check [--oblast FILE]]\n"
     "Run 'morvel-score --help' for more.\n";
 
 constexpr const char* kHelp =
-    "Usage: morvel-score (--sqlite FILE | --odbc \"CONNECTION STRING\") [--table NAME]\n"
+    "Usage: morvel-score (--sqlite FILE [--wait SECONDS] | --odbc \"CONNECTION STRING\")\n"
+    "                    [--table NAME]\n"
     "                    [--check [--oblast FILE]]\n"
     "       morvel-score --help | --version\n"
     "\n"
@@ -46,7 +48,11 @@ constexpr const char* kHelp =
     "are written as \\t, \\r and \\n, any other control byte as \\xHH and a backslash\n"
     "as \\\\; bytes from 0x80 up (the code page's letters) as they are.\n"
     "\n"
-    "  --sqlite FILE   an SQLite log file, through the SQLite3 ODBC driver\n"
+    "  --sqlite FILE   an SQLite log file, through the SQLite3 ODBC driver (installed\n"
+    "                  as \"SQLite3 ODBC Driver\" or \"SQLite3\")\n"
+    "  --wait SECONDS  how long to wait for the SQLite file while another program\n"
+    "                  holds it locked (writing to it), 0 to 86400 (default: 5); then\n"
+    "                  the program fails, saying that the log is locked\n"
     "  --odbc TEXT     any ODBC connection string\n"
     "  --table NAME    the log table, inserted into the query as it stands\n"
     "  --check         after the statistics (which stay as they are), a blank line,\n"
@@ -64,8 +70,9 @@ constexpr const char* kHelp =
     "  --version       the program's version\n"
     "\n"
     "Exit status 0 on success; 1 on a failure (the log or the oblast file cannot be\n"
-    "read, the output cannot be written), with a message on standard error that holds\n"
-    "the plug-in's or the database driver's own text; 2 for bad arguments.\n";
+    "read, the log stays locked, the output cannot be written), with a message on\n"
+    "standard error that holds the plug-in's or the database driver's own text; 2 for\n"
+    "bad arguments.\n";
 
 // A bad command line: the problem, shown before the short usage; status 2.
 struct UsageError {
@@ -77,6 +84,8 @@ struct Options {
     std::optional<std::string> connection;
     std::optional<std::string> table;
     std::optional<std::string> oblastFile;
+    std::optional<std::string> wait;
+    int waitSeconds = odbc::kDefaultLockWaitSeconds;
     bool check = false;
     bool help = false;
     bool version = false;
@@ -90,10 +99,8 @@ std::string Quoted(std::string_view text) {
 Options ReadOptions(int argc, char** argv) {
     Options o;
     const std::pair<std::string_view, std::optional<std::string>*> valued[] = {
-        {"--sqlite", &o.sqliteFile},
-        {"--odbc", &o.connection},
-        {"--table", &o.table},
-        {"--oblast", &o.oblastFile},
+        {"--sqlite", &o.sqliteFile}, {"--odbc", &o.connection}, {"--table", &o.table},
+        {"--oblast", &o.oblastFile}, {"--wait", &o.wait},
     };
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -138,6 +145,18 @@ Options ReadOptions(int argc, char** argv) {
     }
     if (o.oblastFile && !o.check) {
         throw UsageError{"--oblast is read only with --check"};
+    }
+    if (o.wait) {
+        if (!o.sqliteFile) {
+            throw UsageError{"--wait is read only with --sqlite"};
+        }
+        const std::optional<int> seconds = odbc::ParseLockWaitSeconds(*o.wait);
+        if (!seconds) {
+            throw UsageError{"--wait takes whole seconds from 0 to " +
+                             std::to_string(odbc::kMaxLockWaitSeconds) + ", not " +
+                             Quoted(*o.wait)};
+        }
+        o.waitSeconds = *seconds;
     }
     return o;
 }
@@ -266,7 +285,7 @@ int Score(const Options& o) {
             } else {
                 return Fail(subject + SystemText(errno));
             }
-            connection = odbc::SqliteConnectionString(*o.sqliteFile);
+            connection = odbc::SqliteConnectionString(*o.sqliteFile, o.waitSeconds);
         } else {
             connection = *o.connection;
         }
@@ -286,6 +305,17 @@ int Score(const Options& o) {
         ExecuteRecalcStatistic(recalc);
         statistics = StatisticsText(scoring.StatList());
     } catch (const std::exception& e) {
+        if (odbc::IsLockedByAnother(e.what())) {
+            // Another program writing to the log: the operator waits or
+            // tries again; the driver's text says no more than that.
+            const std::string waited =
+                o.sqliteFile ? " (still locked after " + std::to_string(o.waitSeconds) +
+                                   (o.waitSeconds == 1 ? " second" : " seconds") +
+                                   "; --wait SECONDS waits longer)"
+                             : std::string();
+            return Fail(subject + "the log is locked by another program" + waited + ": " +
+                        FailureText(e.what()));
+        }
         return Fail(subject + FailureText(e.what()));
     }
     if (check) {

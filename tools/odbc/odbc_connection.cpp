@@ -128,14 +128,25 @@ std::string SqliteDriver() {
                 names + "); " + std::string(kDriverGuideSection) + ", says where to get it");
 }
 
-std::string SqliteConnectionString(const std::string& file) {
+std::string SqliteConnectionString(const std::string& file, int lockWaitSeconds) {
     // The driver takes the value up to the next ';' and knows no quoting, so
     // such a path would name another file.
     if (file.find(';') != std::string::npos) {
         throw Error(file + ": a log file path holding ';' cannot be opened through ODBC");
     }
     // NoCreat: a mistyped path must fail, not make an empty database.
-    return "DRIVER={" + SqliteDriver() + "};Database=" + SqlitePathForDriver(file) + ";NoCreat=1;";
+    // Timeout: the busy wait in milliseconds; the driver takes 0 for its own
+    // default of 100 seconds, so no wait is one millisecond.
+    const long long milliseconds = std::max(
+        1LL, static_cast<long long>(std::clamp(lockWaitSeconds, 0, kMaxLockWaitSeconds)) * 1000);
+    return "DRIVER={" + SqliteDriver() + "};Database=" + SqlitePathForDriver(file) +
+           ";NoCreat=1;Timeout=" + std::to_string(milliseconds) + ";";
+}
+
+bool IsLockedByAnother(std::string_view message) {
+    // SQLite's own text for SQLITE_BUSY, which the driver passes on
+    // ("[SQLite]database is locked (5)").
+    return message.find("database is locked") != std::string_view::npos;
 }
 
 } // namespace morvel::odbc

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "db/odbc_handle.h"
+#include "tools/odbc/sqlite_path.h"
 
 #include <string>
 #include <string_view>
@@ -61,8 +62,16 @@ inline constexpr std::string_view kDriverGuideSection =
 std::string SqliteDriver();
 
 // The connection string for an existing SQLite database file through the
-// SQLite3 driver (SqliteDriver()); throws Error for a path the driver would
+// SQLite3 driver (SqliteDriver()), which waits up to lockWaitSeconds for a
+// lock another program holds on the file before a statement fails with
+// SQLITE_BUSY (IsLockedByAnother). Throws Error for a path the driver would
 // misread and as SqliteDriver() does.
-std::string SqliteConnectionString(const std::string& file);
+std::string SqliteConnectionString(const std::string& file,
+                                   int lockWaitSeconds = kDefaultLockWaitSeconds);
+
+// Whether a failure's message is the SQLite driver's for a file another
+// connection holds locked and that stayed locked for the whole wait
+// (SQLITE_BUSY, "database is locked").
+bool IsLockedByAnother(std::string_view message);
 
 } // namespace morvel::odbc
