@@ -130,6 +130,22 @@ bool TQSOList::Contains(const QSOKey& key) const {
     return m_slots[Find(key.CallSign, *band, *mode, Hash(key.CallSign, *band, *mode))].entry != 0;
 }
 
+std::vector<std::pair<std::string_view, std::string_view>>
+TQSOList::BandsAndModes(std::string_view call, std::size_t limit) const {
+    std::vector<std::pair<std::string_view, std::string_view>> found;
+    if (m_slots.empty() || m_bands.Size() * m_modes.Size() > limit) {
+        return found;
+    }
+    for (std::uint32_t band = 0; band < m_bands.Size(); ++band) {
+        for (std::uint32_t mode = 0; mode < m_modes.Size(); ++mode) {
+            if (m_slots[Find(call, band, mode, Hash(call, band, mode))].entry != 0) {
+                found.emplace_back(m_bands.Text(band), m_modes.Text(mode));
+            }
+        }
+    }
+    return found;
+}
+
 void TQSOList::Clear() {
     m_entries.clear();
     m_slots.clear();

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace morvel {
@@ -40,6 +41,7 @@ public:
     // The number of the text, added when new.
     std::uint32_t Add(std::string_view text);
     std::string_view Text(std::uint32_t number) const { return m_texts[number]; }
+    std::size_t Size() const { return m_texts.size(); }
     void Clear();
 
 private:
@@ -76,6 +78,11 @@ public:
 
     // The entries sorted by call sign (ordinal), then band and mode.
     std::vector<TQSO> Ordered() const;
+    // The bands and modes the call sign was booked on, in the order the bands
+    // and modes were first booked: one lookup for each band and mode the
+    // register knows (at most limit lookups), nothing walked per contact.
+    std::vector<std::pair<std::string_view, std::string_view>>
+    BandsAndModes(std::string_view call, std::size_t limit = 4096) const;
 
 private:
     struct Entry {

@@ -1,5 +1,6 @@
 #include "session/multcheck.h"
 
+#include "contract/text.h"
 #include "oblast/oblast.h"
 #include "session/bands.h"
 
@@ -59,6 +60,11 @@ std::optional<CheckGrid::Cell> CheckGrid::Count(const TQSOData& rec, const Worke
     return Cell{found->second, *band};
 }
 
+std::optional<std::size_t> CheckGrid::RowOf(std::string_view code) const {
+    const auto found = m_rowOf.find(m_keys->Fold(code));
+    return found == m_rowOf.end() ? std::nullopt : std::optional<std::size_t>(found->second);
+}
+
 bool CheckGrid::Worked(std::size_t row, int band) const {
     return (m_worked[row] >> (band - 1) & 1u) != 0;
 }
@@ -92,6 +98,22 @@ std::array<std::int32_t, 9> DxccByBand(const std::vector<TStatistic>& statList) 
         }
     }
     return dxcc;
+}
+
+std::vector<std::string> DxccOnBand(const WorkedList& dxccWorked, int band) {
+    std::vector<std::string> prefixes;
+    if (band < 1 || band > 9) {
+        return prefixes;
+    }
+    std::string start(BandTable[static_cast<std::size_t>(band - 1)]);
+    start += '|';
+    for (const std::string& key : dxccWorked.Keys()) {
+        if (key.size() > start.size() && key.starts_with(start) && key.back() == '|') {
+            prefixes.push_back(key.substr(start.size(), key.size() - start.size() - 1));
+        }
+    }
+    std::sort(prefixes.begin(), prefixes.end());
+    return prefixes;
 }
 
 namespace {
@@ -141,6 +163,9 @@ TypedStation AnalyseStation(const TQSOData& rec, const TScoring& scoring,
             }
         }
     }
+    for (const auto& [band, mode] : scoring.QSOList().BandsAndModes(t.call)) {
+        t.history.emplace_back(band, mode);
+    }
     t.dxcc = rec.DXCCPrefix.Str();
     if (!t.dxcc.empty()) {
         t.dxccMark = scoring.DxccWorked().Contains(WorkedKey(t.band, t.dxcc))
@@ -172,6 +197,141 @@ std::string TypedStation::Text() const {
     }
     second += "   DXCC " + (dxcc.empty() ? std::string("none") : dxcc + ": " + MarkText(dxccMark));
     return first + "\r\n" + second;
+}
+
+TypedStation::Alert TypedStation::AlertKind() const {
+    if (call.empty()) {
+        return Alert::None;
+    }
+    if (duplicate) {
+        return Alert::Dupe;
+    }
+    return oblastMark == Mark::New || dxccMark == Mark::New ? Alert::NewMultiplier : Alert::None;
+}
+
+std::string TypedStation::AlertText() const {
+    switch (AlertKind()) {
+    case Alert::Dupe:
+        return "DUPE";
+    case Alert::NewMultiplier: {
+        std::string text = "NEW MULTIPLIER:";
+        if (oblastMark == Mark::New) {
+            text += " oblast " + oblast + (suggested ? " (suggested)" : "");
+        }
+        if (dxccMark == Mark::New) {
+            text += (oblastMark == Mark::New ? " + DXCC " : " DXCC ") + dxcc;
+        }
+        return text;
+    }
+    case Alert::None:
+        break;
+    }
+    return "";
+}
+
+std::string TypedStation::HistoryText() const {
+    if (call.empty()) {
+        return "";
+    }
+    if (history.empty()) {
+        return "not worked before";
+    }
+    std::string text = "worked";
+    for (std::size_t i = 0; i < history.size(); ++i) {
+        text += (i == 0 ? " " : ", ") + history[i].first + " " + history[i].second;
+    }
+    return text;
+}
+
+std::string ContactWarning(const TQSOData& rec, const std::vector<std::string>& domLines,
+                           const CheckGrid* codes) {
+    const std::string_view exchange = rec.QSOReportRecived.View();
+    const std::string dxcc(Trim(rec.DXCCPrefix.View()));
+    const bool russian = dxcc == "UA1" || dxcc == "UA2" || dxcc == "UA9";
+    const std::string head = rec.CallSign.Str() + " on " + rec.DigiBand.Str() + ": ";
+    if (std::any_of(exchange.begin(), exchange.end(),
+                    [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+        return head + "the exchange \"" + std::string(exchange) +
+               "\" holds letters outside ASCII (Cyrillic?): its oblast is not counted as typed";
+    }
+    const std::optional<std::string> code = OblastCode(exchange);
+    if (!code) {
+        return russian ? head + "no oblast code in the exchange \"" + std::string(exchange) +
+                             "\": no oblast multiplier"
+                       : std::string();
+    }
+    if (codes != nullptr && !codes->Codes().empty() && !codes->RowOf(*code)) {
+        return head + "oblast " + *code + " is not in the oblast file";
+    }
+    if (russian) {
+        const std::string suggested = GrabObl(domLines, rec);
+        if (!suggested.empty() &&
+            (codes == nullptr || codes->RowOf(suggested) != codes->RowOf(*code))) {
+            return head + "oblast " + *code + ", but " + rec.MainPrefix.Str() + " suggests " +
+                   suggested;
+        }
+    }
+    return "";
+}
+
+void RateMeter::Forget(Clock::time_point now) {
+    while (!m_entries.empty() && now - m_entries.front().at >= std::chrono::minutes(60)) {
+        --m_lastHour[static_cast<std::size_t>(m_entries.front().band)];
+        m_entries.pop_front();
+    }
+}
+
+void RateMeter::Count(std::string_view band, Clock::time_point at) {
+    const int number = BandNumber(Trim(band)).value_or(0);
+    Forget(at);
+    m_entries.push_back({at, number});
+    ++m_lastHour[static_cast<std::size_t>(number)];
+}
+
+std::size_t RateMeter::InLast(Clock::time_point now, int minutes) {
+    Forget(now);
+    const auto since = now - std::chrono::minutes(std::min(minutes, 60));
+    // The entries are in time order: a binary search for the first in range.
+    const auto first = std::partition_point(m_entries.begin(), m_entries.end(),
+                                            [&](const Entry& e) { return e.at <= since; });
+    return static_cast<std::size_t>(m_entries.end() - first);
+}
+
+std::int32_t RateMeter::LastHourOn(Clock::time_point now, int band) {
+    Forget(now);
+    return band >= 0 && band <= 9 ? m_lastHour[static_cast<std::size_t>(band)] : 0;
+}
+
+std::string RateMeter::Text(Clock::time_point now) {
+    using std::chrono::duration_cast;
+    using std::chrono::seconds;
+    // The time covered, at least a minute: one contact is not a rate of 3,600.
+    const long long covered =
+        std::max<long long>(60, duration_cast<seconds>(now - m_start).count());
+    const auto perHour = [&](int minutes) {
+        const long long span = std::min<long long>(covered, minutes * 60LL);
+        return static_cast<long long>(InLast(now, minutes)) * 3600 / span;
+    };
+    std::string text = "Rate " + std::to_string(perHour(10)) + "/h (10 min), " +
+                       std::to_string(perHour(60)) + "/h (60 min)";
+    if (covered < 3600) {
+        text += " over the " + std::to_string(covered / 60) + " min since the start";
+    }
+    text += "   last hour:";
+    bool any = false;
+    for (int band = 1; band <= 9; ++band) {
+        if (const std::int32_t n = LastHourOn(now, band); n > 0) {
+            text += (any ? ", " : " ") +
+                    std::string(BandTable[static_cast<std::size_t>(band - 1)]) + " " +
+                    std::to_string(n);
+            any = true;
+        }
+    }
+    if (const std::int32_t other = LastHourOn(now, 0); other > 0) {
+        text += (any ? ", " : " ") + std::string("other ") + std::to_string(other);
+        any = true;
+    }
+    return any ? text : text + " none";
 }
 
 } // namespace morvel

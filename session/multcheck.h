@@ -9,11 +9,14 @@
 #include "scoring/scoring.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace morvel {
@@ -44,6 +47,9 @@ public:
     std::optional<Cell> Count(const TQSOData& rec, const WorkedList& oblWorked);
 
     bool Worked(std::size_t row, int band) const;
+    // The row of a code (compared as the worked lists compare), if the grid
+    // has it.
+    std::optional<std::size_t> RowOf(std::string_view code) const;
     // Codes of the grid worked on the band (1-9).
     int WorkedOn(int band) const { return m_workedOn[static_cast<std::size_t>(band - 1)]; }
 
@@ -73,6 +79,9 @@ CheckHeadline MakeHeadline(const std::vector<TStatistic>& statList, std::int32_t
 // The DXCC multipliers of each band (1-9) in the statistics.
 std::array<std::int32_t, 9> DxccByBand(const std::vector<TStatistic>& statList);
 
+// The DXCC prefixes worked on band (1-9), in byte order.
+std::vector<std::string> DxccOnBand(const WorkedList& dxccWorked, int band);
+
 // What the station being typed would bring, on its band.
 struct TypedStation {
     enum class Mark {
@@ -89,11 +98,62 @@ struct TypedStation {
     std::string dxcc;
     Mark dxccMark = Mark::None;
     std::vector<int> oblastNeededOn; // the other bands (1-9) where the oblast is still needed
+    // Every band and mode the call sign is counted on, from the register.
+    std::vector<std::pair<std::string, std::string>> history;
 
     // Two lines of text: the station, then what it brings.
     std::string Text() const;
+
+    // What the operator must see at once: a duplicate, or a new multiplier
+    // (which: oblast, DXCC or both); nothing else.
+    enum class Alert { None, NewMultiplier, Dupe };
+    Alert AlertKind() const;
+    // "DUPE", "NEW MULTIPLIER: oblast RK + DXCC UA9", or empty.
+    std::string AlertText() const;
+    // "worked 14 CW, 7 SSB", "not worked before", or empty with no station.
+    std::string HistoryText() const;
 };
 TypedStation AnalyseStation(const TQSOData& rec, const TScoring& scoring,
                             const std::vector<std::string>& domLines);
+
+// What is wrong with the exchange of a contact just counted, for the operator
+// to ask again while the station is still there: a Russian DXCC prefix (UA1,
+// UA2, UA9) with no oblast code, letters outside ASCII in the exchange
+// (Cyrillic look-alikes), a code the oblast file lacks, a code other than the
+// one the main prefix suggests. Empty when nothing is; counting is left alone.
+// codes: the grid (nullptr without an oblast file).
+std::string ContactWarning(const TQSOData& rec, const std::vector<std::string>& domLines,
+                           const CheckGrid* codes);
+
+// The rate: the contacts the exports counted, at the times they were counted,
+// for the last 10 and 60 minutes and per band; a contact costs a push and the
+// old ones a pop each. It starts when made: contacts of a recalculation have
+// no time and are not in it.
+class RateMeter {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit RateMeter(Clock::time_point start) : m_start(start) {}
+
+    void Count(std::string_view band, Clock::time_point at);
+    // "Rate 120/h (10 min), 95/h (60 min)   last hour: 14 30, 7 12", with
+    // "over the 23 min since the start" while it covers less than an hour.
+    std::string Text(Clock::time_point now);
+    // Contacts in the last minutes (at most 60) before now.
+    std::size_t InLast(Clock::time_point now, int minutes);
+    // The last hour's contacts on band (1-9; 0 for any other band).
+    std::int32_t LastHourOn(Clock::time_point now, int band);
+
+private:
+    void Forget(Clock::time_point now);
+
+    struct Entry {
+        Clock::time_point at;
+        int band;
+    };
+    Clock::time_point m_start;
+    std::deque<Entry> m_entries; // the last hour's, oldest first
+    std::array<std::int32_t, 10> m_lastHour{};
+};
 
 } // namespace morvel

@@ -71,11 +71,21 @@ std::int32_t Session::AddQSO(const TQSOData& rec) {
         return 0;
     }
     const std::int32_t result = m_state->scoring.CountQSO(rec, true);
+    m_rate.Count(rec.DigiBand.View(), m_clock());
     m_port.StatisticChanged();
     for (CheckView* view : m_checks) {
         view->ContactCounted(rec, result);
     }
     return result;
+}
+
+void Session::SetClock(Clock clock) {
+    m_clock = std::move(clock);
+    m_rate = RateMeter(m_clock());
+}
+
+std::string Session::RateText() {
+    return m_rate.Text(m_clock());
 }
 
 std::int32_t Session::GetScore(const TQSOData& rec) const {

@@ -17,9 +17,11 @@
 #include "db/log_query.h"
 #include "scoring/keys.h"
 #include "scoring/scoring.h"
+#include "session/multcheck.h"
 #include "session/port.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -158,6 +160,13 @@ public:
     void StationTyped(const TQSOData& rec);
     const TQSOData* TypedRecord() const { return m_typed.get(); }
 
+    // The rate of the contacts the exports counted since the session began,
+    // timed by the clock (a seam for the tests; the steady clock by default,
+    // which begins the rate anew).
+    using Clock = std::function<RateMeter::Clock::time_point()>;
+    void SetClock(Clock clock);
+    std::string RateText();
+
     // What the views read: nothing once released or without scoring state.
     const std::vector<std::string>* DomLines() const;
     const WorkedList* OblWorked() const;
@@ -182,6 +191,8 @@ private:
     std::vector<CheckView*> m_checks;
     ViewOpeners m_openers;
     std::unique_ptr<TQSOData> m_typed;
+    Clock m_clock = &RateMeter::Clock::now;
+    RateMeter m_rate{m_clock()};
     std::string m_domFilePath;
     int m_busy = 0;
     bool m_recalcEnabled = true;

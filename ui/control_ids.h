@@ -27,5 +27,19 @@ inline constexpr int kBandListId = 210;        // LV1, a list view
 inline constexpr int kCheckHeadlineId = 300;
 inline constexpr int kCheckStationId = 301;
 inline constexpr int kCheckGridId = 302;
+// Its rate line, the typed station's alert (DUPE, NEW MULTIPLIER) and
+// history, the warning about the last contact counted and the button that
+// dismisses it, and the DXCC prefixes worked on the emphasised band (a list
+// box) with its title.
+inline constexpr int kCheckRateId = 303;
+inline constexpr int kCheckAlertId = 304;
+inline constexpr int kCheckHistoryId = 305;
+inline constexpr int kCheckWarningId = 306;
+inline constexpr int kCheckDismissId = 307;
+inline constexpr int kCheckDxccTitleId = 308;
+inline constexpr int kCheckDxccListId = 309;
+// Sent to the grid (no parameters): 0 without a typed station's row, 1 when
+// its row is in view, 2 when it is not.
+inline constexpr unsigned kCheckTypedRowMessage = 0x8000 + 5; // WM_APP + 5
 
 } // namespace morvel::ui

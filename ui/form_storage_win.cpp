@@ -209,6 +209,7 @@ FormStorage::FormStorage(std::string section, bool mainWindow)
 int FormStorage::Restore(HWND window) {
     m_saved = false;
     m_read = true;
+    m_applied = false;
     try {
         // Read as the window's own procedures write (see WriteValues).
         win::DpiAwarenessScope dpi(window);
@@ -230,6 +231,7 @@ int FormStorage::Restore(HWND window) {
         wp.ptMinPosition = {stored->minPosition.x, stored->minPosition.y};
         wp.ptMaxPosition = {stored->maxPosition.x, stored->maxPosition.y};
         ApplyPlacement(window, wp, NormalOnAMonitor(stored->normal));
+        m_applied = true;
         // The system may have placed it otherwise (its coordinates are 16
         // bits wide, its size kept to the tracking limits): where it is now
         // is kept on a monitor too.

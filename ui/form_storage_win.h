@@ -24,6 +24,8 @@ public:
     // the show command to show the window with. A failure is shown to the
     // operator; the window then keeps its place and will not save later.
     int Restore(HWND window);
+    // Whether the last Restore applied a stored placement.
+    bool Applied() const { return m_applied; }
 
     // Writes the window's placement (and CurrentBand) unless saved since the
     // last read, never read, or the read failed. A failure is shown to the
@@ -56,6 +58,7 @@ private:
     void WriteValues(HWND window, bool destroying, bool changedOnly);
 
     bool m_read = false;
+    bool m_applied = false;
     bool m_readFailed = false;
     bool m_writeFailed = false;
     bool m_saved = false;

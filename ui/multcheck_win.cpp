@@ -6,6 +6,7 @@
 #include "ui/control_ids.h"
 #include "ui/main_layout.h"
 #include "ui/multcheck_logic.h"
+#include "ui/win/look_win.h"
 #include "ui/win/params_win.h"
 #include "ui/win/window_base.h"
 
@@ -18,16 +19,26 @@ namespace {
 
 // Posted after contacts and a station typed: what changed is drawn.
 constexpr UINT kRefreshMessage = WM_APP + 4;
+// The colours tell apart by lightness as well as by hue, so that they stay
+// distinct for the common colour-vision deficiencies: worked cells dark blue,
+// the cells still needed on the emphasised band dark orange (3.8:1 against
+// the white of the other needed cells, 3.4:1 against the window), alerts
+// black on yellow or white on dark red and purple.
 constexpr COLORREF kWorkedFill = RGB(0, 0, 255);
 constexpr COLORREF kNeededFill = RGB(255, 255, 255);
-constexpr COLORREF kEmphasisFill = RGB(255, 246, 196);
+constexpr COLORREF kEmphasisFill = RGB(204, 102, 0);
+constexpr COLORREF kEmphasisText = RGB(255, 255, 255);
 constexpr COLORREF kFrame = RGB(160, 160, 160);
 constexpr COLORREF kText = RGB(0, 0, 0);
+constexpr COLORREF kSignFill = RGB(255, 221, 0);
+constexpr COLORREF kTypedFrame = RGB(0, 0, 0);
 
+// Tahoma has a bold face of its own at every size (MS Sans Serif's is made up
+// by thickening at 8 points).
 HFONT CheckFont(int dpi, bool bold) {
     return CreateFontA(ui::Scale(-11, dpi), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
                        FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
+                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Tahoma");
 }
 
 void Fill(HDC dc, const ui::Rect& r, COLORREF colour) {
@@ -39,7 +50,7 @@ void Fill(HDC dc, const ui::Rect& r, COLORREF colour) {
 void Text(HDC dc, const ui::Rect& r, const std::string& text, UINT format) {
     RECT rect{r.left, r.top, r.right, r.bottom};
     DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &rect,
-              format | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+              format | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
 }
 
 // The open multiplier check window of each session: one at most.
@@ -91,6 +102,17 @@ public:
         InvalidateRect(Handle(), nullptr, FALSE);
     }
 
+    // The row scrolled into view (the typed station's).
+    void ShowRow(std::size_t row) { ScrollTo(Layout().ScrollFor(row, m_scroll)); }
+
+    // 0 without a typed station's row, 1 when it is in view, 2 when not.
+    LRESULT TypedRowInView() const {
+        if (!m_form.m_typedRow) {
+            return 0;
+        }
+        return Layout().RowRect(*m_form.m_typedRow, m_scroll) ? 1 : 2;
+    }
+
     // The grid as text: the strip's three lines, then a line a code with X for
     // a worked band and . for a needed one; a band drawn emphasised is marked *.
     std::string Content() const {
@@ -122,11 +144,18 @@ public:
 private:
     std::size_t Rows() const { return m_form.m_grid ? m_form.m_grid->Codes().size() : 0; }
 
+    // "54/85"; without codes to count, why not.
     std::string WorkedOfTotal(int band) const {
         const CheckGrid* grid = m_form.m_grid.get();
-        return grid == nullptr ? "0/0"
-                               : std::to_string(grid->WorkedOn(band)) + "/" +
-                                     std::to_string(grid->Codes().size());
+        const std::vector<std::string>* lines =
+            m_form.m_session != nullptr ? m_form.m_session->DomLines() : nullptr;
+        if (grid == nullptr || lines == nullptr) {
+            return "-";
+        }
+        if (grid->Codes().empty()) {
+            return lines->empty() ? "no oblast file" : "no codes";
+        }
+        return std::to_string(grid->WorkedOn(band)) + "/" + std::to_string(grid->Codes().size());
     }
 
     void UpdateScrollRange() {
@@ -244,10 +273,15 @@ private:
                 const ui::Rect header{x, layout.HeaderTop(), x + layout.CellWidth(),
                                       layout.HeaderTop() + layout.RowHeight()};
                 if (Meets(header, area)) {
+                    if (b == emphasised) {
+                        Fill(dc, header, kEmphasisFill);
+                        SetTextColor(dc, kEmphasisText);
+                    }
                     SelectObject(dc,
                                  b == emphasised ? m_form.m_boldFont.Get() : m_form.m_font.Get());
                     Text(dc, header, std::string(BandTable[static_cast<std::size_t>(b - 1)]),
                          DT_CENTER);
+                    SetTextColor(dc, kText);
                 }
             }
         }
@@ -281,7 +315,42 @@ private:
         if (frame != nullptr) {
             DeleteObject(frame);
         }
+        PaintTyped(dc, layout);
+        if (const auto sign = layout.Sign(); sign && Meets(*sign, area)) {
+            // Rows out of view: said where they are, loud.
+            Fill(dc, *sign, kSignFill);
+            SelectObject(dc, m_form.m_boldFont.Get());
+            Text(dc, {sign->left + 2, sign->top, sign->right, sign->bottom},
+                 ui::HiddenRowsText(layout.HiddenRows(grid->Codes().size(), m_scroll)), DT_LEFT);
+        }
         SelectObject(dc, old);
+    }
+
+    // The typed station's oblast row: framed across its block, its code
+    // bold on yellow.
+    void PaintTyped(HDC dc, const ui::CheckGridLayout& layout) {
+        const std::optional<std::size_t> typed = m_form.m_typedRow;
+        if (!typed) {
+            return;
+        }
+        const auto row = layout.RowRect(*typed, m_scroll);
+        const auto code = layout.CodeRect(*typed, m_scroll);
+        if (!row || !code) {
+            return;
+        }
+        Fill(dc, *code, kSignFill);
+        SelectObject(dc, m_form.m_boldFont.Get());
+        Text(dc, {code->left + 1, code->top, code->right, code->bottom},
+             m_form.m_grid->Codes()[*typed], DT_LEFT);
+        if (const HBRUSH frame = CreateSolidBrush(kTypedFrame)) {
+            const int width = std::max(2, m_form.Scaled(2));
+            for (int i = 0; i < width; ++i) {
+                const RECT edge{row->left + i, row->top + i, row->right - i, row->bottom - i};
+                FrameRect(dc, &edge, frame);
+            }
+            DeleteObject(frame);
+        }
+        SelectObject(dc, m_form.m_font.Get());
     }
 
     void PaintStrip(HDC dc, const ui::CheckGridLayout& layout, int emphasised) {
@@ -295,7 +364,12 @@ private:
                     : line == 1 ? WorkedOfTotal(b)
                                 : std::to_string(dxcc[static_cast<std::size_t>(b - 1)]);
                 SelectObject(dc, b == emphasised ? m_form.m_boldFont.Get() : m_form.m_font.Get());
+                if (b == emphasised && line == 0) {
+                    Fill(dc, layout.StripCell(line, b), kEmphasisFill);
+                    SetTextColor(dc, kEmphasisText);
+                }
                 Text(dc, layout.StripCell(line, b), text, DT_CENTER);
+                SetTextColor(dc, kText);
             }
             SelectObject(dc, m_form.m_font.Get());
         }
@@ -317,6 +391,8 @@ private:
         case WM_MOUSEWHEEL:
             OnScroll(static_cast<short>(HIWORD(wParam)) > 0 ? SB_LINEUP : SB_LINEDOWN);
             return 0;
+        case ui::kCheckTypedRowMessage:
+            return TypedRowInView();
         case WM_GETTEXTLENGTH:
             return static_cast<LRESULT>(Content().size());
         case WM_GETTEXT: {
@@ -373,6 +449,9 @@ void TfmMultCheck::Open(Session& session) {
         throw;
     }
     form->m_storage.Restore(form->Handle());
+    if (!form->m_storage.Applied()) {
+        form->PlaceFirstTime();
+    }
     form->ApplyOnTop(ui::Choice::CheckOnTop, ui::ReadChoice(ui::Choice::CheckOnTop), false);
     form->Rebuild();
     ShowWindow(form->Handle(), SW_SHOW);
@@ -381,10 +460,42 @@ void TfmMultCheck::Open(Session& session) {
 void TfmMultCheck::MakeFonts() {
     m_font.Reset(CheckFont(Dpi(), false));
     m_boldFont.Reset(CheckFont(Dpi(), true));
-    if (m_headline != nullptr) {
-        SendMessageA(m_headline, WM_SETFONT, reinterpret_cast<WPARAM>(m_boldFont.Get()), TRUE);
-        SendMessageA(m_station, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()), TRUE);
+    m_alertFont.Reset(CreateFontA(Scaled(-14), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
+                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                  DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Tahoma"));
+    const auto set = [](HWND control, const win::UniqueFont& font) {
+        if (control != nullptr) {
+            SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+        }
+    };
+    set(m_headline, m_boldFont);
+    set(m_station, m_font);
+    set(m_rate, m_font);
+    set(m_alert, m_alertFont);
+    set(m_history, m_font);
+    set(m_warning, m_boldFont);
+    set(m_dismiss, m_font);
+    set(m_dxccTitle, m_boldFont);
+    set(m_dxccList, m_font);
+}
+
+LRESULT TfmMultCheck::StaticColours(HDC dc, HWND control) {
+    if (control == m_alert && m_alertKind != TypedStation::Alert::None) {
+        const bool dupe = m_alertKind == TypedStation::Alert::Dupe;
+        // DUPE white on dark red; a new multiplier black on yellow.
+        SetTextColor(dc, dupe ? RGB(255, 255, 255) : RGB(0, 0, 0));
+        SetBkColor(dc, dupe ? RGB(176, 0, 0) : kSignFill);
+        return reinterpret_cast<LRESULT>(dupe ? m_dupeBrush.Get() : m_newBrush.Get());
     }
+    if (control == m_warning && !m_warningText.empty()) {
+        // White on purple: apart from both alerts in hue and from the
+        // yellow one in lightness.
+        SetTextColor(dc, RGB(255, 255, 255));
+        SetBkColor(dc, RGB(102, 0, 153));
+        return reinterpret_cast<LRESULT>(m_warningBrush.Get());
+    }
+    return Default(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                   reinterpret_cast<LPARAM>(control));
 }
 
 void TfmMultCheck::MakeControls() {
@@ -396,9 +507,33 @@ void TfmMultCheck::MakeControls() {
                                 0, 0, 0, Handle(),
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(ui::kCheckStationId)),
                                 ModuleInstance(), nullptr);
-    if (m_headline == nullptr || m_station == nullptr) {
+    const auto make = [this](const char* cls, DWORD style, int id) {
+        return CreateWindowExA(0, cls, "", WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, Handle(),
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ModuleInstance(),
+                               nullptr);
+    };
+    constexpr DWORD kText = SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS;
+    m_rate = make("STATIC", kText, ui::kCheckRateId);
+    m_alert = make("STATIC", kText | SS_CENTERIMAGE, ui::kCheckAlertId);
+    m_history = make("STATIC", kText | SS_CENTERIMAGE, ui::kCheckHistoryId);
+    m_warning = make("STATIC", kText | SS_CENTERIMAGE, ui::kCheckWarningId);
+    m_dismiss = make("BUTTON", BS_PUSHBUTTON, ui::kCheckDismissId);
+    m_dxccTitle = make("STATIC", kText, ui::kCheckDxccTitleId);
+    m_dxccList = CreateWindowExA(
+        WS_EX_CLIENTEDGE, "LISTBOX", "",
+        WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL, 0, 0, 0, 0, Handle(),
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(ui::kCheckDxccListId)), ModuleInstance(),
+        nullptr);
+    if (m_headline == nullptr || m_station == nullptr || m_rate == nullptr || m_alert == nullptr ||
+        m_history == nullptr || m_warning == nullptr || m_dismiss == nullptr ||
+        m_dxccTitle == nullptr || m_dxccList == nullptr) {
         throw Error("Cannot create the multiplier check");
     }
+    SetWindowTextA(m_dismiss, "Dismiss");
+    ShowWindow(m_dismiss, SW_HIDE);
+    m_newBrush.Reset(CreateSolidBrush(kSignFill));
+    m_dupeBrush.Reset(CreateSolidBrush(RGB(176, 0, 0)));
+    m_warningBrush.Reset(CreateSolidBrush(RGB(102, 0, 153)));
     MakeFonts();
     m_gridWindow = std::make_unique<Grid>(*this);
     m_gridWindow->Create(Handle());
@@ -408,15 +543,70 @@ void TfmMultCheck::MakeControls() {
 void TfmMultCheck::LayOut() {
     RECT client{};
     GetClientRect(Handle(), &client);
-    const int margin = Scaled(4);
-    const int headline = std::min<int>(Scaled(ui::kCheckHeadlineHeight), client.bottom);
-    const int station = std::min<int>(Scaled(ui::kCheckStationHeight), client.bottom - headline);
-    Place(m_headline, {margin, margin / 2, client.right - margin, headline});
-    Place(m_station, {margin, headline, client.right - margin, headline + station});
+    const ui::CheckFormLayout l = ui::LayOutCheck(client.right, client.bottom, Dpi());
+    Place(m_headline, l.headline);
+    Place(m_rate, l.rate);
+    Place(m_station, l.station);
+    Place(m_alert, l.alert);
+    Place(m_history, l.history);
+    Place(m_warning, l.warning);
+    Place(m_dismiss, l.dismiss);
+    Place(m_dxccTitle, l.dxccTitle);
+    Place(m_dxccList, l.dxccList);
     if (m_gridWindow && m_gridWindow->Handle() != nullptr) {
-        Place(m_gridWindow->Handle(), {margin, headline + station, client.right,
-                                       std::max<int>(client.bottom, headline + station)});
+        Place(m_gridWindow->Handle(), l.grid);
     }
+}
+
+namespace {
+
+struct OtherWindows {
+    std::optional<ui::Rect> main;
+    std::optional<ui::Rect> multipliers;
+};
+
+BOOL CALLBACK FindOtherWindow(HWND window, LPARAM param) {
+    char name[64] = {};
+    RECT r{};
+    if (IsWindowVisible(window) && !IsIconic(window) &&
+        GetClassNameA(window, name, sizeof name) > 0 && GetWindowRect(window, &r)) {
+        auto& found = *reinterpret_cast<OtherWindows*>(param);
+        const ui::Rect rect{r.left, r.top, r.right, r.bottom};
+        if (std::strcmp(name, ui::kMainFormClass) == 0) {
+            found.main = rect;
+        } else if (std::strcmp(name, ui::kDomListClass) == 0) {
+            found.multipliers = rect;
+        }
+    }
+    return TRUE;
+}
+
+} // namespace
+
+void TfmMultCheck::PlaceFirstTime() {
+    // In the window's own coordinates, as its placement is stored.
+    win::DpiAwarenessScope aware(Handle());
+    OtherWindows others;
+    EnumThreadWindows(GetCurrentThreadId(), &FindOtherWindow, reinterpret_cast<LPARAM>(&others));
+    // A window not open (yet) is where it first opens.
+    const int dpi = Dpi();
+    const ui::Rect main = others.main.value_or(
+        ui::KeptOnAMonitor({932, 187, 932 + ui::Scale(374, dpi), 187 + ui::Scale(196, dpi)}));
+    const ui::Rect multipliers = others.multipliers.value_or(
+        ui::KeptOnAMonitor({1020, 164, 1020 + ui::Scale(339, dpi), 164 + ui::Scale(182, dpi)}));
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    const RECT mainRect{main.left, main.top, main.right, main.bottom};
+    RECT own{};
+    if (!GetWindowRect(Handle(), &own) ||
+        !GetMonitorInfoA(MonitorFromRect(&mainRect, MONITOR_DEFAULTTONEAREST), &info)) {
+        return;
+    }
+    const RECT& w = info.rcWork;
+    const ui::Rect r = ui::FirstCheckRect({w.left, w.top, w.right, w.bottom}, {main, multipliers},
+                                          own.right - own.left, own.bottom - own.top);
+    SetWindowPos(Handle(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 std::array<std::int32_t, 9> TfmMultCheck::Dxcc() const {
@@ -446,8 +636,11 @@ void TfmMultCheck::Rebuild() {
     }
     m_emphasised = EmphasisedBand();
     m_dxcc = Dxcc();
+    m_typedRow.reset();
     ShowHeadline();
     ShowStation();
+    ShowDxcc();
+    ShowRate();
     if (m_gridWindow) {
         m_gridWindow->InvalidateAll();
     }
@@ -464,10 +657,55 @@ void TfmMultCheck::ShowStation() {
     const TScoring* scoring = m_session != nullptr ? m_session->Scoring() : nullptr;
     const TQSOData* typed = m_session != nullptr ? m_session->TypedRecord() : nullptr;
     const std::vector<std::string>* lines = m_session != nullptr ? m_session->DomLines() : nullptr;
-    SetText(m_station, m_stationText,
-            typed != nullptr && scoring != nullptr && lines != nullptr
-                ? AnalyseStation(*typed, *scoring, *lines).Text()
-                : TypedStation{}.Text());
+    const TypedStation station = typed != nullptr && scoring != nullptr && lines != nullptr
+                                     ? AnalyseStation(*typed, *scoring, *lines)
+                                     : TypedStation{};
+    SetText(m_station, m_stationText, station.Text());
+    SetText(m_history, m_historyText, station.HistoryText());
+    const TypedStation::Alert kind = station.AlertKind();
+    const bool alertChanged = SetText(m_alert, m_alertText, station.AlertText());
+    if (kind != m_alertKind || alertChanged) {
+        m_alertKind = kind;
+        InvalidateRect(m_alert, nullptr, TRUE);
+    }
+    // The typed station's row marked and brought into view when it changes.
+    std::optional<std::size_t> row;
+    if (m_grid && !station.oblast.empty()) {
+        row = m_grid->RowOf(station.oblast);
+    }
+    if (row != m_typedRow) {
+        m_typedRow = row;
+        if (m_gridWindow) {
+            if (row) {
+                m_gridWindow->ShowRow(*row);
+            }
+            m_gridWindow->InvalidateAll();
+        }
+    }
+}
+
+void TfmMultCheck::ShowDxcc() {
+    const TScoring* scoring = m_session != nullptr ? m_session->Scoring() : nullptr;
+    const int band = m_emphasised;
+    std::vector<std::string> prefixes;
+    if (scoring != nullptr) {
+        prefixes = DxccOnBand(scoring->DxccWorked(), band);
+    }
+    SetText(m_dxccTitle, m_dxccTitleText,
+            band == 0 ? std::string("DXCC: no band")
+                      : "DXCC on " + std::string(BandTable[static_cast<std::size_t>(band - 1)]) +
+                            ": " + std::to_string(prefixes.size()));
+    if (prefixes != m_dxccShown) {
+        m_dxccShown = std::move(prefixes);
+        SendMessageA(m_dxccList, WM_SETREDRAW, FALSE, 0);
+        SendMessageA(m_dxccList, LB_RESETCONTENT, 0, 0);
+        for (std::string prefix : m_dxccShown) {
+            std::replace(prefix.begin(), prefix.end(), '\0', ' ');
+            SendMessageA(m_dxccList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(prefix.c_str()));
+        }
+        SendMessageA(m_dxccList, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(m_dxccList, nullptr, TRUE);
+    }
 }
 
 int TfmMultCheck::EmphasisedBand() const {
@@ -493,7 +731,25 @@ void TfmMultCheck::ContactCounted(const TQSOData& rec, std::int32_t) {
             m_pendingCells.push_back(*cell);
         }
     }
+    // The last contact's warning replaces the one before (or clears it).
+    if (const std::vector<std::string>* lines = m_session->DomLines()) {
+        m_pendingWarning = ContactWarning(rec, *lines, m_grid.get());
+        m_warningPending = true;
+    }
     PostRefresh();
+}
+
+void TfmMultCheck::ShowWarning() {
+    const bool was = !m_warningText.empty();
+    if (SetText(m_warning, m_warningText, m_pendingWarning) || was != !m_warningText.empty()) {
+        InvalidateRect(m_warning, nullptr, TRUE);
+    }
+    ShowWindow(m_dismiss, m_warningText.empty() ? SW_HIDE : SW_SHOWNA);
+}
+
+void TfmMultCheck::DismissWarning() {
+    m_pendingWarning.clear();
+    ShowWarning();
 }
 
 void TfmMultCheck::PostRefresh() {
@@ -511,27 +767,44 @@ void TfmMultCheck::Refresh() {
         for (const CheckGrid::Cell& cell : m_pendingCells) {
             m_gridWindow->InvalidateCell(cell.row, cell.band);
         }
+        bool dxccChanged = false;
         if (const std::array<std::int32_t, 9> dxcc = Dxcc(); dxcc != m_dxcc) {
             m_dxcc = dxcc;
+            dxccChanged = true;
             m_gridWindow->InvalidateStrip(m_gridWindow->Layout());
         }
         if (const int emphasised = EmphasisedBand(); emphasised != m_emphasised) {
             m_emphasised = emphasised;
+            dxccChanged = true;
             m_gridWindow->InvalidateAll();
+        }
+        if (dxccChanged) {
+            ShowDxcc();
         }
     }
     m_pendingCells.clear();
     ShowHeadline();
     ShowStation();
+    ShowRate();
+    if (std::exchange(m_warningPending, false)) {
+        ShowWarning();
+    }
 }
 
-void TfmMultCheck::SetText(HWND control, std::string& shown, std::string text) {
+void TfmMultCheck::ShowRate() {
+    SetText(m_rate, m_rateText,
+            m_session != nullptr ? m_session->RateText() : std::string("Rate: stopped"));
+}
+
+bool TfmMultCheck::SetText(HWND control, std::string& shown, std::string text) {
     // A static control shows text up to its first zero byte.
     std::replace(text.begin(), text.end(), '\0', ' ');
-    if (text != shown) {
-        shown = std::move(text);
-        SetWindowTextA(control, shown.c_str());
+    if (text == shown) {
+        return false;
     }
+    shown = std::move(text);
+    SetWindowTextA(control, shown.c_str());
+    return true;
 }
 
 void TfmMultCheck::StateChanged() {
@@ -575,6 +848,15 @@ LRESULT TfmMultCheck::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             LayOut();
         }
         return 0;
+    case WM_CTLCOLORSTATIC:
+        return StaticColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_COMMAND:
+        if (LOWORD(wParam) == ui::kCheckDismissId && HIWORD(wParam) == BN_CLICKED &&
+            reinterpret_cast<HWND>(lParam) == m_dismiss) {
+            DismissWarning();
+            return 0;
+        }
+        break;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == kMenuAlwaysOnTop) {
             ToggleOnTop(ui::Choice::CheckOnTop);

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace morvel {
@@ -55,7 +56,15 @@ private:
     void ShowHeadline();
     void ShowStation();
     // A static text, set only when it reads otherwise.
-    static void SetText(HWND control, std::string& shown, std::string text);
+    // True when it changed.
+    static bool SetText(HWND control, std::string& shown, std::string text);
+    // The DXCC prefixes worked on the emphasised band.
+    void ShowDxcc();
+    // The warning about the last contact counted: shown, or dismissed by the
+    // operator until the next contact.
+    void ShowWarning();
+    void DismissWarning();
+    void ShowRate();
     // The DXCC multipliers of each band; the grid's text when it has no codes.
     std::array<std::int32_t, 9> Dxcc() const;
     std::string NoCodesText() const;
@@ -68,10 +77,38 @@ private:
     ui::FormStorage m_storage{"TfmMultCheck", false};
     std::unique_ptr<CheckGrid> m_grid;
     std::unique_ptr<Grid> m_gridWindow;
+    // Placed apart from the statistics and the multipliers window, when no
+    // placement of its own is stored.
+    void PlaceFirstTime();
+    // Colours of the alert and the warning (WM_CTLCOLORSTATIC).
+    LRESULT StaticColours(HDC dc, HWND control);
+
     HWND m_headline = nullptr;
     HWND m_station = nullptr;
+    HWND m_rate = nullptr;
+    HWND m_alert = nullptr;
+    HWND m_history = nullptr;
+    HWND m_warning = nullptr;
+    HWND m_dismiss = nullptr;
+    HWND m_dxccTitle = nullptr;
+    HWND m_dxccList = nullptr;
     win::UniqueFont m_font;
     win::UniqueFont m_boldFont;
+    win::UniqueFont m_alertFont;
+    win::UniqueBrush m_newBrush;
+    win::UniqueBrush m_dupeBrush;
+    win::UniqueBrush m_warningBrush;
+    TypedStation::Alert m_alertKind = TypedStation::Alert::None;
+    // The grid's row of the typed station's oblast, if it has one.
+    std::optional<std::size_t> m_typedRow;
+    std::string m_rateText;
+    std::string m_alertText;
+    std::string m_historyText;
+    std::string m_warningText;
+    std::string m_pendingWarning;
+    bool m_warningPending = false;
+    std::string m_dxccTitleText;
+    std::vector<std::string> m_dxccShown;
     bool m_closed = false;
     int m_emphasised = 0;
     std::array<std::int32_t, 9> m_dxcc{};

@@ -21,6 +21,8 @@
 #   after         registry keys under HKCU\Software\morvel-host to print after
 #                 the host has ended, one a line (optional)
 #   nodisplay     run the host without any display (no window can be made)
+#   screen        the display's size and depth, as Xvfb takes it (optional;
+#                 1920x1080x24 by default)
 #   after.sh      shell commands run after the host has ended, with $CASE_TMP
 #                 set; what they print is compared too (optional)
 #
@@ -108,7 +110,11 @@ if [ -f "$case_dir/nodisplay" ]; then
     (cd "$CASE_TMP/app" && env -u DISPLAY wine morvel-host.exe "${args[@]}" "$case_dir/script") \
         > "$actual" 2>"$CASE_TMP/stderr" || status=$?
 else
-    (cd "$CASE_TMP/app" && xvfb-run -a -s "-screen 0 1920x1080x24" \
+    screen=1920x1080x24
+    if [ -f "$case_dir/screen" ]; then
+        screen=$(tr -d ' \r\n' < "$case_dir/screen")
+    fi
+    (cd "$CASE_TMP/app" && xvfb-run -a -s "-screen 0 $screen" \
         wine morvel-host.exe "${args[@]}" "$case_dir/script") > "$actual" 2>"$CASE_TMP/stderr" ||
         status=$?
 fi

@@ -6,6 +6,7 @@
 #include "ui/control_ids.h"
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace morvel::host {
@@ -87,6 +88,94 @@ std::string CheckCommand(Host&, TestSession&, const Command&, std::size_t) {
     for (const std::string& line : grid) {
         out += line + "\n";
     }
+    return out;
+}
+
+namespace {
+
+BOOL CALLBACK MatchClass(HWND window, LPARAM param) {
+    auto& [name, found] = *reinterpret_cast<std::pair<const char*, HWND>*>(param);
+    char cls[64] = {};
+    if (IsWindowVisible(window) && GetClassNameA(window, cls, sizeof cls) > 0 &&
+        std::strcmp(cls, name) == 0) {
+        found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindVisible(const char* name) {
+    std::pair<const char*, HWND> match{name, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), &MatchClass, reinterpret_cast<LPARAM>(&match));
+    return match.second;
+}
+
+} // namespace
+
+std::string CheckViewCommand(Host&, TestSession&, const Command&, std::size_t) {
+    const HWND check = FindCheckWindow();
+    if (check == nullptr) {
+        return "checkview\tnone\n";
+    }
+    std::string out;
+    const std::pair<const char*, int> texts[] = {
+        {"rate", ui::kCheckRateId},       {"alert", ui::kCheckAlertId},
+        {"history", ui::kCheckHistoryId}, {"warning", ui::kCheckWarningId},
+        {"dxcc", ui::kCheckDxccTitleId},
+    };
+    for (const auto& [name, id] : texts) {
+        std::string text = WindowText(GetDlgItem(check, id));
+        if (id == ui::kCheckRateId) {
+            // The hourly rates depend on the seconds the run took: the last
+            // hour's contacts per band do not.
+            const std::size_t at = text.find("last hour:");
+            text = at == std::string::npos ? "(no last hour) " + text : text.substr(at);
+        }
+        out += std::string("checkview\t") + name + "\t" + text + "\n";
+    }
+    const HWND list = GetDlgItem(check, ui::kCheckDxccListId);
+    const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    std::string items;
+    for (LRESULT i = 0; i < count && i < 1000; ++i) {
+        char item[256] = {};
+        if (SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0) < LRESULT{sizeof item}) {
+            SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
+        }
+        items += (i == 0 ? "" : " ") + std::string(item);
+    }
+    out += "checkview\tdxcc list\t" + items + "\n";
+    const HWND dismiss = GetDlgItem(check, ui::kCheckDismissId);
+    out += std::string("checkview\tdismiss\t") + (IsWindowVisible(dismiss) ? "shown" : "hidden") +
+           "\n";
+    const LRESULT typed =
+        SendMessageA(GetDlgItem(check, ui::kCheckGridId), ui::kCheckTypedRowMessage, 0, 0);
+    out += std::string("checkview\ttyped\t") +
+           (typed == 1   ? "in view"
+            : typed == 2 ? "out of view"
+                         : "none") +
+           "\n";
+    // Where the check is against the other two and its monitor's work area.
+    RECT own{};
+    GetWindowRect(check, &own);
+    for (const auto& [name, cls] : {std::pair<const char*, const char*>{"main", ui::kMainFormClass},
+                                    {"mult", ui::kDomListClass}}) {
+        const HWND other = FindVisible(cls);
+        RECT r{};
+        RECT common{};
+        if (other != nullptr && GetWindowRect(other, &r)) {
+            out += std::string("checkview\tcovers ") + name + "\t" +
+                   (IntersectRect(&common, &own, &r) ? "yes" : "no") + "\n";
+        }
+    }
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    GetMonitorInfoA(MonitorFromWindow(check, MONITOR_DEFAULTTONEAREST), &info);
+    const RECT& w = info.rcWork;
+    out += std::string("checkview\ton the work area\t") +
+           (own.left >= w.left && own.top >= w.top && own.right <= w.right && own.bottom <= w.bottom
+                ? "yes"
+                : "no") +
+           "\n";
     return out;
 }
 

@@ -145,6 +145,8 @@ std::string SystemMenuCommand(Host& host, TestSession& session, const Command& c
                               std::size_t number);
 std::string CheckCommand(Host& host, TestSession& session, const Command& command,
                          std::size_t number);
+std::string CheckViewCommand(Host& host, TestSession& session, const Command& command,
+                             std::size_t number);
 
 // Resources, files and screenshots (commands_resources_win.cpp).
 std::string ResourcesCommand(Host& host, TestSession& session, const Command& command,

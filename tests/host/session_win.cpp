@@ -36,6 +36,7 @@ constexpr std::array<VerbCommand<TestCommandFunction>, kTestVerbs.size()> kComma
     {"race", &RaceCommand},
     {"sysmenu", &SystemMenuCommand},
     {"check", &CheckCommand},
+    {"checkview", &CheckViewCommand},
     {"locked", &LockedCommand},
     {"postmsg", &PostMessageCommand},
     {"lockloader", &LockLoaderCommand},

@@ -103,23 +103,23 @@ std::size_t ReadQueuedLine(const VerbContext& verb, std::vector<std::string>& fi
 
 // The test host's own verbs, in the order its --help lists them after
 // morvel-host's; what each does is in session_win.cpp.
-inline constexpr std::array<VerbSyntax, 31> kTestVerbs = {{
-    {"closewindow", &ReadNothing},   {"multclose", &ReadNothing},
-    {"sleep", &ReadMilliseconds},    {"quit", &ReadNothing},
-    {"bandnow", &ReadNothing},       {"post", &ReadQueuedLine, true},
-    {"hold", &ReadHeldFile},         {"unhold", &ReadNothing},
-    {"screenshot", &ReadPath},       {"stress", &ReadSeedAndTime},
-    {"addmany", &ReadCountAndSeed},  {"resources", &ReadResourcesMode},
-    {"unload", &ReadThread},         {"load", &ReadCaptionPrefix},
-    {"loaded", &ReadNothing},        {"windows", &ReadNothing},
-    {"state", &ReadNothing},         {"reconnect", &ReadNothing},
-    {"move", &ReadPosition},         {"exit", &ReadNothing},
-    {"hover", &ReadNothing},         {"repaint", &ReadNothing},
-    {"classes", &ReadNothing},       {"library", &ReadLibrary},
-    {"race", &ReadMilliseconds},     {"sysmenu", &ReadSystemMenu},
-    {"check", &ReadNothing},         {"locked", &ReadNothing},
-    {"postmsg", &ReadPostedMessage}, {"lockloader", &ReadNothing},
-    {"unlockloader", &ReadNothing},
+inline constexpr std::array<VerbSyntax, 32> kTestVerbs = {{
+    {"closewindow", &ReadNothing},  {"multclose", &ReadNothing},
+    {"sleep", &ReadMilliseconds},   {"quit", &ReadNothing},
+    {"bandnow", &ReadNothing},      {"post", &ReadQueuedLine, true},
+    {"hold", &ReadHeldFile},        {"unhold", &ReadNothing},
+    {"screenshot", &ReadPath},      {"stress", &ReadSeedAndTime},
+    {"addmany", &ReadCountAndSeed}, {"resources", &ReadResourcesMode},
+    {"unload", &ReadThread},        {"load", &ReadCaptionPrefix},
+    {"loaded", &ReadNothing},       {"windows", &ReadNothing},
+    {"state", &ReadNothing},        {"reconnect", &ReadNothing},
+    {"move", &ReadPosition},        {"exit", &ReadNothing},
+    {"hover", &ReadNothing},        {"repaint", &ReadNothing},
+    {"classes", &ReadNothing},      {"library", &ReadLibrary},
+    {"race", &ReadMilliseconds},    {"sysmenu", &ReadSystemMenu},
+    {"check", &ReadNothing},        {"checkview", &ReadNothing},
+    {"locked", &ReadNothing},       {"postmsg", &ReadPostedMessage},
+    {"lockloader", &ReadNothing},   {"unlockloader", &ReadNothing},
 }};
 
 extern const VerbTable kTestVerbTable;

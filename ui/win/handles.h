@@ -9,6 +9,7 @@ namespace morvel::win {
 
 using UniqueFont = UniqueHandle<HFONT, CloseWith<&DeleteObject>>;
 using UniqueBitmap = UniqueHandle<HBITMAP, CloseWith<&DeleteObject>>;
+using UniqueBrush = UniqueHandle<HBRUSH, CloseWith<&DeleteObject>>;
 using UniqueMemoryDC = UniqueHandle<HDC, CloseWith<&DeleteDC>>;
 using UniqueKey = UniqueHandle<HKEY, CloseWith<&RegCloseKey>>;
 
