@@ -212,6 +212,80 @@ TEST(HostScript, LineSplitterKeepsEveryLineWhateverTheChunks) {
     EXPECT_FALSE(ended.Finish().has_value());
 }
 
+// What Notepad saves: UTF-8 with a byte order mark, read as without it, and
+// "Unicode" (UTF-16), refused with a message rather than run as garbage;
+// whatever the chunks. A line without end is refused before it fills memory,
+// after the lines before it.
+TEST(HostScript, LineSplitterDropsAUtf8MarkAndRefusesUtf16AndEndlessLines) {
+    const auto split = [](std::string_view input, std::size_t cut) {
+        LineSplitter splitter;
+        std::vector<std::string> lines;
+        std::string failure;
+        try {
+            splitter.Feed(input.substr(0, std::min(cut, input.size())), lines);
+            splitter.Feed(input.substr(std::min(cut, input.size())), lines);
+            if (auto last = splitter.Finish()) {
+                lines.push_back(*last);
+            }
+        } catch (const ScriptError& e) {
+            failure = e.what();
+        }
+        return std::make_pair(lines, failure);
+    };
+    using Lines = std::vector<std::string>;
+    const std::string marked = "\xEF\xBB\xBFinfo\r\nrun\r\n";
+    for (std::size_t cut = 0; cut <= marked.size(); ++cut) {
+        EXPECT_EQ(split(marked, cut), std::make_pair(Lines{"info", "run"}, std::string()))
+            << "cut at " << cut;
+    }
+    // Only at the start, and only whole.
+    EXPECT_EQ(split("\xEF\xBB\xBF", 1).first, Lines{});
+    EXPECT_EQ(split("\xEF\xBB", 1).first, Lines{"\xEF\xBB"});
+    EXPECT_EQ(split("\xEF\xBB\n", 1).first, Lines{"\xEF\xBB"});
+    EXPECT_EQ(split("run\n\xEF\xBB\xBFrun", 5).first, (Lines{"run", "\xEF\xBB\xBFrun"}));
+    EXPECT_EQ(split("\xFFrun\n", 1).first, Lines{"\xFFrun"}); // a code page's letter
+
+    const std::string unicode = "i\0n\0f\0o\0\r\0\n\0";
+    for (const std::string mark : {"\xFF\xFE", "\xFE\xFF"}) {
+        for (std::size_t cut = 0; cut <= 3; ++cut) {
+            const auto [lines, failure] = split(mark + unicode, cut);
+            EXPECT_EQ(lines, Lines{}) << "cut at " << cut;
+            EXPECT_EQ(failure, "the script is UTF-16 text (Notepad's \"Unicode\"); save it as "
+                               "ANSI or UTF-8")
+                << "cut at " << cut;
+        }
+    }
+
+    const std::size_t most = LineSplitter::kMaxLineBytes;
+    const std::string longest(most, 'x');
+    EXPECT_EQ(split("a\n" + longest + "\r\nb", most / 2),
+              std::make_pair(Lines{"a", longest, "b"}, std::string()));
+    EXPECT_EQ(split("a\n" + longest, 7), std::make_pair(Lines{"a", longest}, std::string()));
+    const std::string failure = "line 2 is longer than 1048576 bytes";
+    for (const std::string& endless :
+         {"a\n" + longest + "xx\nb\n", "a\n" + longest + "x\r\nb\n", "a\n" + longest + "x"}) {
+        for (const std::size_t cut : {std::size_t{0}, std::size_t{2}, most / 2, endless.size()}) {
+            EXPECT_EQ(split(endless, cut), std::make_pair(Lines{"a"}, failure)) << cut;
+        }
+    }
+    // A line that goes on and on is never held beyond the limit.
+    LineSplitter endless;
+    Lines lines;
+    const std::string chunk(64 * 1024, 'y');
+    std::size_t fed = 0;
+    try {
+        for (; fed < 4 * most; fed += chunk.size()) {
+            endless.Feed(chunk, lines);
+        }
+    } catch (const ScriptError& e) {
+        EXPECT_EQ(std::string(e.what()), "line 1 is longer than 1048576 bytes");
+    }
+    EXPECT_LE(fed, most + chunk.size());
+    endless.Feed("\nmore\n", lines);
+    EXPECT_EQ(lines, Lines{});
+    EXPECT_EQ(endless.Finish(), std::nullopt);
+}
+
 TEST(HostScript, OptionsHaveDefaultsAndTakeEveryOption) {
     const Options defaults = ParseOptions({});
     EXPECT_EQ(defaults.plugin, "");

@@ -101,7 +101,14 @@ void ReadAll(ScriptReader::Shared& shared) {
         if (got == 0) {
             break;
         }
-        splitter.Feed(std::string_view(buffer.data(), got), lines);
+        bool refused = false;
+        try {
+            splitter.Feed(std::string_view(buffer.data(), got), lines);
+        } catch (const ScriptError& e) {
+            // The lines before what is refused still run.
+            failure = std::string("cannot read the script: ") + e.what();
+            refused = true;
+        }
         if (!lines.empty()) {
             const Locked lock(shared);
             if (!GoOn(shared)) {
@@ -113,8 +120,16 @@ void ReadAll(ScriptReader::Shared& shared) {
             lines.clear();
             SetEvent(shared.ready.Get());
         }
+        if (refused) {
+            break;
+        }
     }
-    const std::optional<std::string> last = splitter.Finish();
+    std::optional<std::string> last;
+    try {
+        last = splitter.Finish();
+    } catch (const ScriptError& e) {
+        failure = std::string("cannot read the script: ") + e.what();
+    }
     const Locked lock(shared);
     if (!GoOn(shared)) {
         return;

@@ -309,24 +309,73 @@ Options ParseOptions(const std::vector<std::string>& args) {
     return options;
 }
 
+void LineSplitter::FailTooLong() {
+    m_failed = true;
+    m_pending.clear();
+    throw ScriptError("line " + std::to_string(m_line) + " is longer than " +
+                      std::to_string(kMaxLineBytes) + " bytes");
+}
+
+void LineSplitter::CheckStart(bool final) {
+    if (m_startChecked || m_line != 1) {
+        return;
+    }
+    constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+    const std::string_view start = std::string_view(m_pending).substr(0, 3);
+    if (start.substr(0, 2) == "\xFF\xFE" || start.substr(0, 2) == "\xFE\xFF") {
+        m_failed = true;
+        throw ScriptError("the script is UTF-16 text (Notepad's \"Unicode\"); save it as ANSI "
+                          "or UTF-8");
+    }
+    const bool mayBeMark = kUtf8Mark.substr(0, start.size()) == start ||
+                           (start.size() == 1 && (start == "\xFF" || start == "\xFE"));
+    if (start.size() < kUtf8Mark.size() && !final && mayBeMark) {
+        return; // too few bytes yet to tell
+    }
+    if (start == kUtf8Mark) {
+        m_pending.erase(0, kUtf8Mark.size());
+    }
+    m_startChecked = true;
+}
+
 void LineSplitter::Feed(std::string_view bytes, std::vector<std::string>& lines) {
+    if (m_failed) {
+        return;
+    }
     while (!bytes.empty()) {
         const std::size_t lf = bytes.find('\n');
+        const std::string_view piece = bytes.substr(0, lf);
+        // The CR before a LF is not the line's; a line is never held whole
+        // beyond the limit (and one more byte, a CR that may go).
+        if (piece.size() > kMaxLineBytes + 1 - m_pending.size()) {
+            FailTooLong();
+        }
+        m_pending.append(piece);
+        CheckStart(lf != std::string_view::npos);
         if (lf == std::string_view::npos) {
-            m_pending.append(bytes);
             return;
         }
-        m_pending.append(bytes.substr(0, lf));
         if (!m_pending.empty() && m_pending.back() == '\r') {
             m_pending.pop_back();
         }
+        if (m_pending.size() > kMaxLineBytes) {
+            FailTooLong();
+        }
         lines.push_back(std::move(m_pending));
         m_pending.clear();
+        ++m_line;
         bytes.remove_prefix(lf + 1);
     }
 }
 
 std::optional<std::string> LineSplitter::Finish() {
+    if (m_failed) {
+        return std::nullopt;
+    }
+    CheckStart(true);
+    if (m_pending.size() > kMaxLineBytes) {
+        FailTooLong();
+    }
     if (m_pending.empty()) {
         return std::nullopt;
     }

@@ -49,15 +49,31 @@ Options ParseOptions(const std::vector<std::string>& args);
 
 // Cuts a byte stream into script lines as it arrives: LF ends a line and a CR
 // right before it is dropped, so files with either line ending read the same.
+// A UTF-8 byte order mark at the start (Notepad writes one) is dropped.
 class LineSplitter {
 public:
-    // Appends the bytes and moves every line they complete to the end of lines.
+    // The longest line taken: far more than any command needs (a contact's
+    // seven fields of 255 bytes, each written \xHH, take 7 KiB).
+    static constexpr std::size_t kMaxLineBytes = 1024 * 1024;
+
+    // Appends the bytes and moves every line they complete to the end of
+    // lines. Throws ScriptError, after the lines before it, for UTF-16 text
+    // (a byte order mark first: Notepad's "Unicode") and for a line longer
+    // than kMaxLineBytes; the splitter takes nothing more then.
     void Feed(std::string_view bytes, std::vector<std::string>& lines);
     // The unterminated last line, if the input ended without LF.
     std::optional<std::string> Finish();
 
 private:
+    // At the start of the input: drops a UTF-8 byte order mark, refuses
+    // UTF-16 once enough bytes are there to tell (or the input ends: final).
+    void CheckStart(bool final);
+    [[noreturn]] void FailTooLong();
+
     std::string m_pending;
+    std::size_t m_line = 1; // the number of the line in m_pending
+    bool m_startChecked = false;
+    bool m_failed = false;
 };
 
 // The raw fields of a line, split at every TAB (before any escape is decoded).
