@@ -287,10 +287,24 @@ bool OrdinaryMessage(UINT message, LPARAM lParam) noexcept {
     case WM_NCACTIVATE:
         return true;
     case WM_NOTIFY:
-        return lParam != 0 && reinterpret_cast<const NMHDR*>(lParam)->code == NM_CUSTOMDRAW;
+        // Another program can post WM_NOTIFY with any lParam: only a record on
+        // this thread's stack, where the controls' own notifications lie, is
+        // read.
+        return RecordOnThisStack(lParam, sizeof(NMHDR)) &&
+               reinterpret_cast<const NMHDR*>(lParam)->code == static_cast<UINT>(NM_CUSTOMDRAW);
     default:
         return false;
     }
+}
+
+bool RecordOnThisStack(LPARAM lParam, std::size_t size) noexcept {
+    // The thread's information block, as NtCurrentTeb reads it.
+    const NT_TIB* tib = nullptr;
+    asm("movl %%fs:0x18, %0" : "=r"(tib));
+    const auto at = static_cast<std::uintptr_t>(lParam);
+    const auto live = reinterpret_cast<std::uintptr_t>(&tib); // below it nothing is in use
+    const auto base = reinterpret_cast<std::uintptr_t>(tib->StackBase);
+    return at >= live && at < base && base - at >= size;
 }
 
 bool ModuleDetaching() noexcept {

@@ -29,6 +29,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <type_traits>
 
 extern "C" {
@@ -65,6 +66,12 @@ bool HoldModule() noexcept;
 // loop): painting, the mouse over a window, timers, sizes, texts, colours,
 // custom drawing. Such a message needs no hold.
 bool OrdinaryMessage(UINT message, LPARAM lParam) noexcept;
+
+// Whether a message's record of size bytes at lParam lies on the live part of
+// this thread's stack, where the records of the messages a thread's own
+// controls send it lie; then it can be read. A record another program posted
+// or sent does not.
+bool RecordOnThisStack(LPARAM lParam, std::size_t size) noexcept;
 
 // Whether another thread is unloading the module right now: module code that
 // runs meanwhile (on the windows' thread) only finishes what it is doing.

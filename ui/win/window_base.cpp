@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The window procedures of the module's classes: entry stubs around bodies.
@@ -25,6 +26,10 @@ std::vector<std::string>& RegisteredClasses() {
     static std::vector<std::string> names;
     return names;
 }
+
+// The object whose window CreateHandle is making on the windows' thread; its
+// WM_NCCREATE binds the two.
+WindowBase* g_creating = nullptr;
 
 struct ClassWindows {
     const WNDCLASSEXA* wc;
@@ -112,9 +117,16 @@ LRESULT PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcep
         [&] { return DefWindowProcA(hwnd, message, wParam, lParam); },
         [&] {
             switch (message) {
-            case WM_COMMAND:
             case WM_NOTIFY:
             case WM_DRAWITEM:
+                // A child's record lies on this thread's stack; one that does
+                // not came from elsewhere and is none of the parent's.
+                if (!RecordOnThisStack(lParam, message == WM_NOTIFY ? sizeof(NMHDR)
+                                                                    : sizeof(DRAWITEMSTRUCT))) {
+                    return DefWindowProcA(hwnd, message, wParam, lParam);
+                }
+                return SendMessageA(GetParent(hwnd), message, wParam, lParam);
+            case WM_COMMAND:
             case WM_CTLCOLORBTN:
             case WM_CTLCOLORSTATIC:
                 return SendMessageA(GetParent(hwnd), message, wParam, lParam);
@@ -165,8 +177,10 @@ void UnregisterWindowClasses() {
 
 void WindowBase::CreateHandle(DWORD exStyle, const char* className, const char* title, DWORD style,
                               int x, int y, int width, int height, HWND parent) {
+    WindowBase* const outer = std::exchange(g_creating, this);
     HWND hwnd = CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent,
                                 nullptr, ModuleInstance(), this);
+    g_creating = outer;
     if (hwnd == nullptr) {
         m_hwnd = nullptr;
         throw Error(std::string("Cannot create window ") + className);
@@ -202,8 +216,10 @@ bool WindowBase::OrdinaryOwnMessage(HWND hwnd, UINT message) {
 
 LRESULT WindowBase::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<WindowBase*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (message == WM_NCCREATE) {
-        self = static_cast<WindowBase*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    // The object comes from CreateHandle, never from the message's record:
+    // another program can send any window WM_NCCREATE with one of its own.
+    if (message == WM_NCCREATE && self == nullptr && g_creating != nullptr) {
+        self = std::exchange(g_creating, nullptr);
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         self->m_hwnd = hwnd;
     }
