@@ -154,8 +154,11 @@ std::string PostMessageCommand(Host& host, TestSession&, const Command& command,
     if (window == nullptr) {
         throw ScriptError("postmsg: there is no multiplier check window");
     }
-    PostMessageA(window, arguments.message, arguments.wParam,
-                 static_cast<LPARAM>(static_cast<std::int32_t>(arguments.lParam)));
+    if (!PostMessageA(window, arguments.message, arguments.wParam,
+                      static_cast<LPARAM>(static_cast<std::int32_t>(arguments.lParam)))) {
+        // The system posts no message of its own whose parameters are pointers.
+        return "postmsg\trefused\t" + SystemMessage(GetLastError()) + "\n";
+    }
     host.Pump().Settle();
     return "postmsg\n";
 }
