@@ -1,8 +1,11 @@
 // The recalculation of a whole log against a raw scan of the same rows through
-// the same ODBC connection: what the scoring adds on top of reading the log.
+// the same ODBC connection: what the scoring adds on top of reading the log;
+// and with morvel-score's --check (every row classified, the report written):
+// what the check adds on top of the scoring.
 #include "bench/raw_scan.h"
 #include "db/odbc_query.h"
 #include "session/recalc.h"
+#include "tools/morvel-score/check.h"
 #include "tools/odbc/odbc_connection.h"
 
 #include <benchmark/benchmark.h>
@@ -12,8 +15,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <malloc.h>
 #include <unistd.h>
@@ -54,6 +59,25 @@ const std::string& LogFile(std::size_t contacts) {
     return path;
 }
 
+// The oblast codes the log holds (the generator's, as an oblast file lists
+// them), most of the codes a real oblast file has.
+std::vector<std::string> OblastCodes(odbc::Connection& db) {
+    odbc::OdbcLogQuery query(db.Handle());
+    auto record = std::make_unique<TQSOData>();
+    record->TableName.Assign("Log");
+    TScoring scoring(CLibraryKeyEquality());
+    NoWindow window;
+    std::set<std::string> codes;
+    Recalc recalc{scoring, *record, query, window, window.enabled};
+    recalc.rowCounted = [&codes](const TQSOData& row, std::int32_t) {
+        if (const auto code = OblastCode(row.QSOReportRecived.View())) {
+            codes.insert(*code);
+        }
+    };
+    RecalcStatisticExecute(recalc);
+    return {codes.begin(), codes.end()};
+}
+
 long PeakRssKiB() {
     std::ifstream status("/proc/self/status");
     std::string line;
@@ -90,6 +114,34 @@ void BM_Recalculation(benchmark::State& state) {
     state.counters["peak_rss_MiB"] = static_cast<double>(PeakRssKiB()) / 1024.0;
 }
 BENCHMARK(BM_Recalculation)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// As morvel-score --check runs it: the recalculation with the check's row hook,
+// then its report. The oblast file is the generator's codes, so that every
+// code is looked up.
+void BM_RecalculationWithCheck(benchmark::State& state) {
+    odbc::Connection db(
+        odbc::SqliteConnectionString(LogFile(static_cast<std::size_t>(state.range(0)))));
+    odbc::OdbcLogQuery query(db.Handle());
+    auto record = std::make_unique<TQSOData>();
+    record->TableName.Assign("Log");
+    TScoring scoring(CLibraryKeyEquality());
+    NoWindow window;
+    const std::vector<std::string> codes = OblastCodes(db);
+    std::size_t questioned = 0;
+    for (auto _ : state) {
+        LogCheck check(CLibraryKeyEquality(), codes);
+        Recalc recalc{scoring, *record, query, window, window.enabled};
+        recalc.rowCounted = [&check](const TQSOData& row, std::int32_t counted) {
+            check.Row(row, counted);
+        };
+        RecalcStatisticExecute(recalc);
+        benchmark::DoNotOptimize(check.Text());
+        questioned = check.Questioned().size();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    state.counters["questioned"] = static_cast<double>(questioned);
+}
+BENCHMARK(BM_RecalculationWithCheck)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 void BM_RawScan(benchmark::State& state) {
     odbc::Connection db(

@@ -6,11 +6,12 @@
 #include "contract/records.h"
 #include "scoring/keys.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -47,12 +48,31 @@ public:
     std::string Text() const;
 
 private:
+    // Whether the oblast file holds the code (two capitals, as OblastCode
+    // gives it); each code folded and looked up once.
+    bool InOblastFile(const std::string& code);
+    // The counted row with the hash, when exactly one has it; else nothing.
+    std::optional<std::size_t> CountedRow(std::uint64_t hash) const;
+    void AddCounted(std::uint64_t hash, std::size_t row);
+
+    // A counted row by the 64-bit hash of its call, band and mode (as the
+    // register compares them: exactly). No texts are kept: the row a
+    // duplicate repeats has its hash, so when only one row has it, that is
+    // the row; two distinct contacts of one hash leave the duplicate
+    // unnamed, never named wrongly.
+    struct CountedSlot {
+        std::uint64_t hash = 0;
+        std::size_t row = 0; // 0: a free slot (rows count from 1)
+    };
+
     const KeyEquality& m_equality;
     bool m_haveOblastFile;
     std::unordered_set<std::string> m_oblastCodes; // folded
-    // Call, band and mode of every counted row (as the register compares
-    // them: exactly) -> its row.
-    std::unordered_map<std::string, std::size_t> m_counted;
+    // For each code of two capitals: 0 not yet looked up, 1 in the file, 2 not.
+    std::array<std::uint8_t, 26 * 26> m_codeKnown{};
+    std::vector<CountedSlot> m_counted; // open addressing, a power of two, at most half full
+    std::size_t m_countedRows = 0;
+    std::string m_key; // the row's call, band and mode, kept from row to row
     std::size_t m_rows = 0;
     std::vector<QuestionedRow> m_questioned;
 };
