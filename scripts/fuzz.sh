@@ -19,15 +19,18 @@ if ! [[ $seconds =~ ^[1-9][0-9]*$ ]]; then
     exit 2
 fi
 
-targets=(fuzz_oblast fuzz_record fuzz_settings fuzz_odbc)
+targets=(fuzz_oblast fuzz_record fuzz_settings fuzz_odbc fuzz_script fuzz_check)
 # Input sizes: an oblast file of up to 64 KiB, six 5916-byte contact records,
 # settings texts of up to 4 KiB, a result of up to four rows and the driver's
-# answers to the query's calls (a few hundred bytes; room for the lies).
+# answers to the query's calls (a few hundred bytes; room for the lies), a
+# morvel-host script and a log of a few dozen rows for --check.
 declare -A max_len=(
     [fuzz_oblast]=65536
     [fuzz_record]=$((6 * 5916))
     [fuzz_settings]=4096
     [fuzz_odbc]=2048
+    [fuzz_script]=4096
+    [fuzz_check]=4096
 )
 
 cmake --preset fuzz >/dev/null
