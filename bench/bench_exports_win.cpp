@@ -1,8 +1,11 @@
 // Per-call cost of _AddQSO, _GetScore and _GrabNumber through the real exports
 // of MorvelRussia.dll, with a register of 1,000 and of 100,000 contacts; and
-// the cost of a contact logged while the multiplier check window is open (the
-// contact and the messages it leaves handled, as a host's loop does), as a
-// ratio to the same without the window.
+// the cost of a contact logged while the multiplier check window is open, and
+// while all three windows are (statistics, multipliers, multiplier check), as
+// a ratio to the same with the statistics window alone: the export with the
+// messages handled after the timed calls, the export with one batch's messages
+// handled at its end (the drawing coalesced, timed), and the export with the
+// messages it leaves handled after each contact, as a host's loop does.
 // (Google Benchmark has no mingw build here; this harness reports the same
 // kind of figure: the median per-call time over several timed batches.)
 //
@@ -10,6 +13,7 @@
 #include "contract/contract.h"
 #include "tools/loggen/contacts.h"
 #include "tools/odbc/odbc_connection.h"
+#include "ui/control_ids.h"
 #include "win_bench.h"
 
 #include <windows.h>
@@ -36,9 +40,11 @@ struct Exports {
 using bench::Now;
 using bench::Pump;
 
-// Median over batches of the per-call time in microseconds.
-template <class Call>
-double PerCall(int batches, int batch, Call call) {
+// Median over batches of the per-call time in microseconds; atEnd runs at
+// the end of each batch, timed with it.
+template <class Call, class AtEnd = void (*)()>
+double PerCall(
+    int batches, int batch, Call call, AtEnd atEnd = [] {}) {
     std::vector<double> times;
     int n = 0;
     for (int b = 0; b < batches; ++b) {
@@ -46,6 +52,7 @@ double PerCall(int batches, int batch, Call call) {
         for (int i = 0; i < batch; ++i) {
             call(n++);
         }
+        atEnd();
         times.push_back((Now() - start) / batch * 1e6);
     }
     std::sort(times.begin(), times.end());
@@ -54,16 +61,19 @@ double PerCall(int batches, int batch, Call call) {
 
 struct Figures {
     double add, score, grab;
-    double logged = 0; // _AddQSO and the messages it leaves
+    double batched = 0; // _AddQSO, a batch's messages handled at its end
+    double logged = 0;  // _AddQSO and the messages it leaves
 };
+
+// The windows open while contacts are logged.
+enum class Open { Statistics, Check, AllThree };
 
 // The system menu command of the main window that opens the multiplier check.
 constexpr WPARAM kMultiplierCheckCommand = 0x1010;
 
-// With logged, only the contact and its messages, with or without the
-// multiplier check open.
+// With logged, only the contact and its messages, with the windows open.
 Figures Measure(const Exports& e, void* connection, std::size_t registerSize, int batches,
-                int batch, bool logged = false, bool checkOpen = false) {
+                int batch, bool logged = false, Open open = Open::Statistics) {
     const auto log = loggen::Generate(
         {registerSize + static_cast<std::size_t>(batches * batch), registerSize + 11, 0.0});
     auto rec = std::make_unique<TQSOData>();
@@ -73,7 +83,11 @@ Figures Measure(const Exports& e, void* connection, std::size_t registerSize, in
     rec->TableName.Assign("Log");
     const HWND main = reinterpret_cast<HWND>(e.run(0, rec.get()));
     Pump();
-    if (checkOpen) {
+    if (open == Open::AllThree) {
+        SendMessageA(bench::Control(main, ui::kMultipliersButtonId), BM_CLICK, 0, 0);
+        Pump();
+    }
+    if (open != Open::Statistics) {
         SendMessageA(main, WM_SYSCOMMAND, kMultiplierCheckCommand, 0);
         Pump();
     }
@@ -85,16 +99,21 @@ Figures Measure(const Exports& e, void* connection, std::size_t registerSize, in
     ShortString number;
     Figures f{};
     if (logged) {
-        // The export alone, then the export and the messages it leaves.
-        const std::size_t half = static_cast<std::size_t>(batches * batch) / 2;
-        f.add = PerCall(batches / 2, batch, [&](int i) {
-            loggen::FillRecord(*rec, log[registerSize + static_cast<std::size_t>(i)]);
+        // The export alone (its messages handled untimed after the batches),
+        // the export with each batch's messages handled at its end, then the
+        // export and the messages it leaves, each a third of the contacts.
+        const int part = batches / 3;
+        const std::size_t third = static_cast<std::size_t>(part * batch);
+        const auto next = [&](std::size_t from, int i) {
+            loggen::FillRecord(*rec, log[registerSize + from + static_cast<std::size_t>(i)]);
             e.addQSO(rec.get());
-        });
+        };
+        f.add = PerCall(part, batch, [&](int i) { next(0, i); });
         Pump();
-        f.logged = PerCall(batches / 2, batch, [&](int i) {
-            loggen::FillRecord(*rec, log[registerSize + half + static_cast<std::size_t>(i)]);
-            e.addQSO(rec.get());
+        f.batched = PerCall(
+            part, batch, [&](int i) { next(third, i); }, [] { Pump(); });
+        f.logged = PerCall(part, batch, [&](int i) {
+            next(2 * third, i);
             Pump();
         });
         e.release();
@@ -168,17 +187,27 @@ int main(int argc, char** argv) {
             std::printf("%-10s %12.2f %12.2f %12.2f\n", "ratio", all[1].add / all[0].add,
                         all[1].score / all[0].score, all[1].grab / all[0].grab);
         }
-        // A contact and its messages, with the multiplier check open and without.
+        // A contact and its messages with the statistics window alone, with
+        // the multiplier check open too, and with all three windows open.
         const std::size_t size = quick ? 1000 : 10000;
         const int loggedBatch = quick ? 20 : 200;
-        const Figures plain = Measure(e, db.Handle(), size, batches, loggedBatch, true);
-        const Figures check = Measure(e, db.Handle(), size, batches, loggedBatch, true, true);
-        std::printf("\nregister of %zu, microseconds per contact:\n", size);
-        std::printf("%-34s %10s %10s %7s\n", "", "plain", "check open", "ratio");
-        std::printf("%-34s %10.2f %10.2f %7.2f\n", "_AddQSO", plain.add, check.add,
-                    check.add / plain.add);
-        std::printf("%-34s %10.2f %10.2f %7.2f\n", "_AddQSO and the messages it leaves",
-                    plain.logged, check.logged, check.logged / plain.logged);
+        const int loggedBatches = quick ? 3 : 21; // a third for each way of handling messages
+        const Figures plain = Measure(e, db.Handle(), size, loggedBatches, loggedBatch, true);
+        const Figures check =
+            Measure(e, db.Handle(), size, loggedBatches, loggedBatch, true, Open::Check);
+        const Figures three =
+            Measure(e, db.Handle(), size, loggedBatches, loggedBatch, true, Open::AllThree);
+        std::printf("\nregister of %zu, microseconds per contact (median of %d batches of %d),\n"
+                    "ratios to the statistics window alone:\n",
+                    size, loggedBatches / 3, loggedBatch);
+        std::printf("%-40s %10s %10s %10s %7s %7s\n", "", "statistics", "+ check", "all three",
+                    "check", "three");
+        const auto row = [](const char* name, double a, double b, double c) {
+            std::printf("%-40s %10.2f %10.2f %10.2f %7.2f %7.2f\n", name, a, b, c, b / a, c / a);
+        };
+        row("_AddQSO (messages after the batches)", plain.add, check.add, three.add);
+        row("_AddQSO, a batch's messages at its end", plain.batched, check.batched, three.batched);
+        row("_AddQSO and the messages it leaves", plain.logged, check.logged, three.logged);
     } catch (const std::exception& ex) {
         std::fprintf(stderr, "%s\n", ex.what());
         std::remove(file.c_str());
