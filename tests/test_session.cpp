@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <string>
@@ -240,6 +241,40 @@ TEST(Session, ContactsMoveOnlyAnOpenViewAndEndingTheSessionEndsEveryView) {
     h.port.log.clear();
     h.session.reset();
     EXPECT_EQ(h.port.log, (Events{"view ends", "view ends"}));
+}
+
+TEST(Session, TheRateHoldsTheExportsContactsAtTheClocksTimesAndNoneOfARecalculation) {
+    using namespace std::chrono_literals;
+    Harness h;
+    const RateMeter::Clock::time_point start{};
+    RateMeter::Clock::time_point now = start;
+    h.session->SetClock([&now] { return now; });
+    h.Show(); // the log's two contacts, counted without a time
+    EXPECT_EQ(h.session->RateText(), "Rate 0/h (10 min), 0/h (60 min) over the 1 min since the "
+                                     "start   last hour: none");
+    // Six contacts in the first 25 minutes and a duplicate at the last (a
+    // contact logged all the same); a score asked for is no contact.
+    for (int i = 0; i < 6; ++i) {
+        now = start + std::chrono::minutes(5 * i);
+        h.session->AddQSO(*test::Record(
+            {i < 5 ? "UA3A" + std::to_string(i) : "DL0A", i < 4 ? "14" : "7", "CW", "599 MA"}));
+    }
+    h.session->AddQSO(*test::Record({"UA3A0", "14", "CW", "599 MA"}));
+    h.session->GetScore(*test::Record({"UA3A9", "21", "CW", "599 MA"}));
+    now = start + 30min;
+    EXPECT_EQ(h.session->RateText(), "Rate 12/h (10 min), 14/h (60 min) over the 30 min since the "
+                                     "start   last hour: 7 2, 14 5");
+    // A recalculation counts the log again and adds no times.
+    h.Event("click");
+    EXPECT_EQ(h.Contacts(), 2);
+    EXPECT_EQ(h.session->RateText(), "Rate 12/h (10 min), 14/h (60 min) over the 30 min since the "
+                                     "start   last hour: 7 2, 14 5");
+    // A quiet hour: the rate falls with the clock alone.
+    now = start + 50min;
+    EXPECT_EQ(h.session->RateText(), "Rate 0/h (10 min), 8/h (60 min) over the 50 min since the "
+                                     "start   last hour: 7 2, 14 5");
+    now = start + 90min;
+    EXPECT_EQ(h.session->RateText(), "Rate 0/h (10 min), 0/h (60 min)   last hour: none");
 }
 
 TEST(Session, AFailedRecalculationIsShownAndTheActionStaysUsable) {

@@ -112,10 +112,18 @@ HWND FindVisible(const char* name) {
 
 } // namespace
 
-std::string CheckViewCommand(Host&, TestSession&, const Command&, std::size_t) {
+std::string CheckViewCommand(Host& host, TestSession&, const Command& command, std::size_t) {
     const HWND check = FindCheckWindow();
     if (check == nullptr) {
         return "checkview\tnone\n";
+    }
+    if (Arguments(command).dismiss) {
+        // As the operator clicks it: only a button in view.
+        const HWND button = GetDlgItem(check, ui::kCheckDismissId);
+        if (button == nullptr || !IsWindowVisible(button)) {
+            throw ScriptError("checkview dismiss: the Dismiss button is not shown");
+        }
+        host.Click(button);
     }
     std::string out;
     const std::pair<const char*, int> texts[] = {

@@ -84,6 +84,9 @@ TEST(TestHostVerbs, WindowFileAndModuleCommandsParse) {
     EXPECT_FALSE(Read("library\tx.dll").otherThread);
     EXPECT_THROW(ParseLine("library"), ScriptError);
     EXPECT_THROW(ParseLine("library\tx.dll\tprocess"), ScriptError);
+    EXPECT_FALSE(Read("checkview").dismiss);
+    EXPECT_TRUE(Read("checkview\tdismiss").dismiss);
+    EXPECT_THROW(ParseLine("checkview\tclose"), ScriptError);
 
     // load keeps the records' caption prefix unless it is given one, which
     // may be empty.

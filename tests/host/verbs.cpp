@@ -78,8 +78,9 @@ constexpr std::string_view kTestUsage =
     "                                             check none, or check headline TEXT,\n"
     "                                             check station LINE (two), check grid N\n"
     "                                             and N lines of the grid (TAB-separated)\n"
-    "  checkview             the multiplier check's alert, history, warning, rate, DXCC\n"
+    "  checkview [dismiss]   the multiplier check's alert, history, warning, rate, DXCC\n"
     "                        list, the typed station's row and where the three windows are\n"
+    "                        (after a click on the warning's Dismiss button with dismiss)\n"
     "                                             checkview alert TEXT, ... checkview\n"
     "                                             typed none|in view|out of view,\n"
     "                                             checkview covers main|mult yes|no\n"
@@ -227,6 +228,12 @@ std::size_t ReadResourcesMode(const VerbContext& verb, std::vector<std::string>&
 std::size_t ReadThread(const VerbContext& verb, std::vector<std::string>& fields,
                        Command& command) {
     Take(command).otherThread = OptionalWord(fields, verb.name, "thread");
+    return 1;
+}
+
+std::size_t ReadCheckView(const VerbContext& verb, std::vector<std::string>& fields,
+                          Command& command) {
+    Take(command).dismiss = OptionalWord(fields, verb.name, "dismiss");
     return 1;
 }
 

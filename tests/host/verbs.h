@@ -41,6 +41,7 @@ struct TestArguments {
     std::uint32_t message = 0;
     std::uint32_t wParam = 0;
     std::uint32_t lParam = 0;
+    bool dismiss = false; // checkview: the warning's Dismiss button clicked first
 };
 
 // The command's test arguments; all defaults for a verb that reads none.
@@ -94,6 +95,10 @@ std::size_t ReadHeldFile(const VerbContext& verb, std::vector<std::string>& fiel
 // top", "Recalculate every 5 minutes").
 std::size_t ReadSystemMenu(const VerbContext& verb, std::vector<std::string>& fields,
                            Command& command);
+// checkview: nothing, or "dismiss" (the warning's Dismiss button clicked
+// before the window is read).
+std::size_t ReadCheckView(const VerbContext& verb, std::vector<std::string>& fields,
+                          Command& command);
 // post: the rest of the line after its TAB, as it stands (a script line of
 // its own, escapes undecoded). It is read now, so that a line that could never
 // run is refused at once rather than failing later; a blank or comment line
@@ -117,7 +122,7 @@ inline constexpr std::array<VerbSyntax, 32> kTestVerbs = {{
     {"hover", &ReadNothing},        {"repaint", &ReadNothing},
     {"classes", &ReadNothing},      {"library", &ReadLibrary},
     {"race", &ReadMilliseconds},    {"sysmenu", &ReadSystemMenu},
-    {"check", &ReadNothing},        {"checkview", &ReadNothing},
+    {"check", &ReadNothing},        {"checkview", &ReadCheckView},
     {"locked", &ReadNothing},       {"postmsg", &ReadPostedMessage},
     {"lockloader", &ReadNothing},   {"unlockloader", &ReadNothing},
 }};
