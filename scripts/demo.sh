@@ -19,7 +19,19 @@ for preset in native win32; do
     cmake --build --preset "$preset" -j "$jobs" >/dev/null
 done
 
+# Removes a Wine prefix once its Wine server and every Wine process of it
+# have ended: one still running writes into the folder as it goes, and the
+# removal would fail (or leave half a prefix) now and then.
+remove_prefix() {
+    if [ -d "$1" ]; then
+        WINEPREFIX="$1" wineserver -w || true
+        rm -rf "$1"
+    fi
+}
+
 demo=out/demo
+# A prefix an earlier run left behind (an interrupted one) goes first.
+remove_prefix "$(pwd)/$demo/prefix-144"
 rm -rf "$demo"
 mkdir -p "$demo/app/Plugins"
 cp build/win32/plugin/MorvelRussia.dll build/win32/tests/host/morvel-test-host.exe "$demo/app/"
@@ -85,7 +97,7 @@ with Image.open(sys.argv[1]) as picture:
     picture.save(sys.argv[2])
 PY
 done
-rm -rf "$prefix144"
+remove_prefix "$prefix144"
 
 suggested=$(grep -c -P '^grab\t..$' "$demo/host-output.txt" || true)
 echo "Oblast suggestions given: $suggested of 300 contacts"
