@@ -19,6 +19,10 @@ namespace {
 
 // Posted after contacts and a station typed: what changed is drawn.
 constexpr UINT kRefreshMessage = WM_APP + 4;
+// The rate line is made anew once a minute, so that it falls in a quiet
+// period too (contacts and a station typed make it anew at once).
+constexpr UINT_PTR kRateTimer = 1;
+constexpr UINT kRateTimerMilliseconds = 60'000;
 // The colours tell apart by lightness as well as by hue, so that they stay
 // distinct for the common colour-vision deficiencies: worked cells dark blue,
 // the cells still needed on the emphasised band dark orange (3.8:1 against
@@ -454,6 +458,7 @@ void TfmMultCheck::Open(Session& session) {
     }
     form->ApplyOnTop(ui::Choice::CheckOnTop, ui::ReadChoice(ui::Choice::CheckOnTop), false);
     form->Rebuild();
+    SetTimer(form->Handle(), kRateTimer, kRateTimerMilliseconds, nullptr);
     ShowWindow(form->Handle(), SW_SHOW);
 }
 
@@ -874,12 +879,19 @@ LRESULT TfmMultCheck::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case kRefreshMessage:
         Refresh();
         return 0;
+    case WM_TIMER:
+        if (wParam == kRateTimer) {
+            ShowRate();
+            return 0;
+        }
+        break;
     case kReleaseMessage:
         if (TakeRelease()) {
             DestroyWindow(Handle());
         }
         return 0;
     case WM_DESTROY:
+        KillTimer(Handle(), kRateTimer);
         m_storage.Save(Handle(), true);
         m_closed = true;
         return 0;

@@ -64,6 +64,7 @@ private:
     // operator until the next contact.
     void ShowWarning();
     void DismissWarning();
+    // The rate line; also once a minute on the window's timer.
     void ShowRate();
     // The DXCC multipliers of each band; the grid's text when it has no codes.
     std::array<std::int32_t, 9> Dxcc() const;
