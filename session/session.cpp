@@ -175,8 +175,11 @@ void Session::Select(BandView* view, int n) {
     if (view != nullptr) {
         view->ShowBand(n);
     }
-    if (!m_released && m_state) {
-        m_currentBand = std::to_string(n);
+    std::string band = std::to_string(n);
+    // The multipliers window follows nearly every contact to the band it is
+    // on already: only a band that changes is written.
+    if (!m_released && m_state && band != m_currentBand) {
+        m_currentBand = std::move(band);
         if (m_busy > 0) {
             m_settingsPending = true; // a recalculation moves the band for nearly every row
         } else {
