@@ -9,7 +9,7 @@ packages=(
     googletest libgtest-dev libbenchmark-dev
     g++-mingw-w64-i686
     wine wine32:i386 xvfb xauth
-    unixodbc unixodbc-dev odbcinst libsqliteodbc sqlite3 libsqlite3-dev
+    unixodbc unixodbc-dev odbcinst libsqliteodbc sqlite3 libsqlite3-dev libcurl4-openssl-dev
     libodbc2:i386 libsqliteodbc:i386
     postgresql odbc-postgresql odbc-postgresql:i386 mariadb-server odbc-mariadb:i386
     python3 python3-pil

@@ -102,8 +102,10 @@ TEST(MorvelScore, HelpAndVersionSucceed) {
         const Outcome help = Score({"--table", "Log", option, "--bogus"});
         EXPECT_EQ(help.status, 0) << option;
         EXPECT_EQ(help.out.rfind("Usage: morvel-score", 0), 0u) << help.out;
-        for (const char* named : {"--sqlite", "--odbc", "--table", "--check", "--oblast", "--wait",
-                                  "--version", "Exit status"}) {
+        for (const char* named :
+             {"--sqlite", "--odbc", "--table", "--check", "--oblast", "--wait", "--version",
+              "Exit status", "--xml", "--summary", "--post", "--every", "--once", "--timeout",
+              "--call", "--contest", "--category", "--operators"}) {
             EXPECT_NE(help.out.find(named), std::string::npos) << named;
         }
         EXPECT_EQ(help.err, "");
@@ -139,6 +141,33 @@ TEST(MorvelScore, BadArgumentsAreNamedBeforeTheShortUsage) {
         {{"--sqlite", "a.db", "--wait", "86401"},
          "--wait takes whole seconds from 0 to 86400, not '86401'"},
         {{"--sqlite", "a.db", "--wait"}, "missing value after '--wait'"},
+        {{"--sqlite", "a.db", "--xml"}, "--xml needs your call sign: --call CALL"},
+        {{"--sqlite", "a.db", "--post", "http://127.0.0.1/"},
+         "--post needs your call sign: --call CALL"},
+        {{"--sqlite", "a.db", "--xml", "--summary"}, "give one of --xml, --summary and --post"},
+        {{"--sqlite", "a.db", "--call", "UA3A"},
+         "--call is read only with --xml, --summary or --post"},
+        {{"--sqlite", "a.db", "--summary", "--every", "5"}, "--every is read only with --post"},
+        {{"--sqlite", "a.db", "--xml", "--call", "X", "--once"}, "--once is read only with --post"},
+        {{"--sqlite", "a.db", "--summary", "--check"},
+         "--check is not read with --xml, --summary or --post"},
+        {{"--sqlite", "a.db", "--post", "ftp://x/", "--call", "X"},
+         "--post takes an http:// or https:// address, not 'ftp://x/'"},
+        {{"--sqlite", "a.db", "--post", "http://x/", "--call", "X", "--every", "0"},
+         "--every takes whole minutes from 1 to 1440, not '0'"},
+        {{"--sqlite", "a.db", "--post", "http://x/", "--call", "X", "--every", "1", "--once"},
+         "give --every or --once, not both"},
+        {{"--sqlite", "a.db", "--post", "http://x/", "--call", "X", "--timeout", "0"},
+         "--timeout takes whole seconds from 1 to 600, not '0'"},
+        {{"--sqlite", "a.db", "--summary", "--category", "mode=CW,mode=SSB"},
+         "--category: 'mode' given twice"},
+        {{"--sqlite", "a.db", "--summary", "--category", "colour=RED"},
+         "--category: unknown category 'colour' (ops, mode, power, bands, transmitter, "
+         "assisted)"},
+        {{"--sqlite", "a.db", "--summary", "--category", "power=huge"},
+         "--category: power is one of HIGH, LOW, QRP, not 'huge'"},
+        {{"--sqlite", "a.db", "--summary", "--category", "power"},
+         "--category takes NAME=VALUE items separated by commas, not 'power'"},
     };
     for (const auto& [args, problem] : cases) {
         const Outcome bad = Score(args);

@@ -1,12 +1,16 @@
 // morvel-score: rebuilds a contest log's score exactly as the plug-in's
 // recalculation does and prints the statistics text; with --check, the rows
 // an adjudicator would question after it.
+#include "contract/contract.h"
 #include "contract/text.h"
 #include "db/odbc_query.h"
 #include "oblast/oblast.h"
 #include "scoring/report.h"
 #include "session/recalc.h"
 #include "tools/morvel-score/check.h"
+#include "tools/morvel-score/live_score.h"
+#include "tools/morvel-score/post_rounds.h"
+#include "tools/morvel-score/score_options.h"
 #include "tools/odbc/odbc_connection.h"
 #include "tools/platform.h"
 
@@ -18,6 +22,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #ifndef MORVEL_VERSION
@@ -66,6 +71,25 @@ constexpr const char* kHelp =
     "  --oblast FILE   the oblast file for --check (default: Plugins/Russiaobl.dom\n"
     "                  beside this program, as in the release ZIP); without it, the\n"
     "                  codes are not looked up and a line says so\n"
+    "  --xml           instead of the statistics, the score as the online scoreboards\n"
+    "                  take it: an XML document (UTF-8), the same numbers\n"
+    "  --summary       instead of the statistics, the claimed score and categories as\n"
+    "                  a log submission's (Cabrillo) header has them, a table of the\n"
+    "                  bands with their duplicates, and the score without the rows on\n"
+    "                  bands outside the nine, labelled so\n"
+    "  --post URL      sends the XML document to the scoreboard's address (http:// or\n"
+    "                  https://) every --every minutes, reading the log anew each\n"
+    "                  time, until Ctrl+C; a line a round: time, score, the answer\n"
+    "  --every MINUTES between two rounds of --post, 1 to 1440 (default: 5)\n"
+    "  --once          one round of --post; status 1 when the document was not taken\n"
+    "  --timeout SECONDS  how long --post waits for the server, 1 to 600 (default: 30)\n"
+    "  --call CALL     your call sign (needed by --xml and --post)\n"
+    "  --contest NAME  the contest's name (default: MORVEL-RUSSIA)\n"
+    "  --category ops=SINGLE-OP,mode=MIXED,power=HIGH,bands=ALL,transmitter=ONE,\n"
+    "             assisted=NON-ASSISTED\n"
+    "                  the categories (those shown are the defaults), by the values\n"
+    "                  of a Cabrillo 3.0 header\n"
+    "  --operators CALL,CALL  the operators' calls\n"
     "  --help          this text\n"
     "  --version       the program's version\n"
     "\n"
@@ -87,6 +111,7 @@ struct Options {
     std::optional<std::string> wait;
     int waitSeconds = odbc::kDefaultLockWaitSeconds;
     bool check = false;
+    ScoreOutput output; // --xml, --summary, --post and what they take
     bool help = false;
     bool version = false;
 };
@@ -116,7 +141,10 @@ Options ReadOptions(int argc, char** argv) {
             o.check = true;
             continue;
         }
-        std::optional<std::string>* target = nullptr;
+        if (o.output.Flag(arg)) {
+            continue;
+        }
+        std::optional<std::string>* target = o.output.Valued(arg);
         for (const auto& [name, value] : valued) {
             if (arg == name) {
                 target = value;
@@ -157,6 +185,9 @@ Options ReadOptions(int argc, char** argv) {
                              Quoted(*o.wait)};
         }
         o.waitSeconds = *seconds;
+    }
+    if (const std::optional<std::string> problem = o.output.Finish(o.check)) {
+        throw UsageError{*problem};
     }
     return o;
 }
@@ -253,6 +284,73 @@ public:
     bool enabled = true;
 };
 
+// A recalculation that failed: the message for standard error, and whether
+// the log was locked by another program (a --post round skips it).
+struct RecalcFailure {
+    std::string message;
+    bool locked = false;
+};
+
+// The log's band statistics and the duplicates met by the band text of their
+// row, as the plug-in's recalculation counts them; RecalcFailure else.
+struct Scored {
+    std::vector<TStatistic> statList;
+    std::unordered_map<std::string, std::int32_t> duplicates;
+};
+
+Scored Recalculate(const Options& o, std::optional<LogCheck>& check) {
+    // Messages about the log name the SQLite file; a connection string may
+    // hold a password and is never shown.
+    const std::string subject = o.sqliteFile ? *o.sqliteFile + ": " : std::string();
+    Scored scored;
+    try {
+        std::string connection;
+        if (o.sqliteFile) {
+            if (std::FILE* f = std::fopen(o.sqliteFile->c_str(), "rb")) {
+                std::fclose(f);
+            } else {
+                throw RecalcFailure{subject + SystemText(errno)};
+            }
+            connection = odbc::SqliteConnectionString(*o.sqliteFile, o.waitSeconds);
+        } else {
+            connection = *o.connection;
+        }
+        odbc::Connection db(connection);
+        odbc::OdbcLogQuery query(db.Handle(), db.QueryApi());
+        auto record = std::make_unique<TQSOData>();
+        std::memset(record.get(), 0, sizeof(TQSOData));
+        record->TableName.Assign(o.table.value_or("Log"));
+        TScoring scoring(PlatformKeyEquality());
+        ConsoleWindow window;
+        Recalc recalc{scoring, *record, query, window, window.enabled};
+        recalc.rowCounted = [&check, &scored](const TQSOData& row, std::int32_t counted) {
+            if (counted == kDuplicate) {
+                ++scored.duplicates[std::string(row.DigiBand.View())];
+            }
+            if (check) {
+                check->Row(row, counted);
+            }
+        };
+        ExecuteRecalcStatistic(recalc);
+        scored.statList = scoring.StatList();
+    } catch (const std::exception& e) {
+        if (odbc::IsLockedByAnother(e.what())) {
+            // Another program writing to the log: the operator waits or
+            // tries again; the driver's text says no more than that.
+            const std::string waited =
+                o.sqliteFile ? " (still locked after " + std::to_string(o.waitSeconds) +
+                                   (o.waitSeconds == 1 ? " second" : " seconds") +
+                                   "; --wait SECONDS waits longer)"
+                             : std::string();
+            throw RecalcFailure{subject + "the log is locked by another program" + waited + ": " +
+                                    FailureText(e.what()),
+                                true};
+        }
+        throw RecalcFailure{subject + FailureText(e.what())};
+    }
+    return scored;
+}
+
 int Score(const Options& o) {
     std::optional<LogCheck> check;
     std::string oblastNote;
@@ -273,51 +371,31 @@ int Score(const Options& o) {
         check.emplace(PlatformKeyEquality(), codes);
     }
 
-    // Messages about the log name the SQLite file; a connection string may
-    // hold a password and is never shown.
-    const std::string subject = o.sqliteFile ? *o.sqliteFile + ": " : std::string();
-    std::string statistics;
-    try {
-        std::string connection;
-        if (o.sqliteFile) {
-            if (std::FILE* f = std::fopen(o.sqliteFile->c_str(), "rb")) {
-                std::fclose(f);
-            } else {
-                return Fail(subject + SystemText(errno));
+    if (o.output.kind == OutputKind::Post) {
+        return PostRounds(o.output, [&o]() {
+            std::optional<LogCheck> none;
+            try {
+                return RoundScore{Recalculate(o, none).statList, {}};
+            } catch (const RecalcFailure& failure) {
+                return RoundScore{{}, failure.message};
             }
-            connection = odbc::SqliteConnectionString(*o.sqliteFile, o.waitSeconds);
-        } else {
-            connection = *o.connection;
-        }
-        odbc::Connection db(connection);
-        odbc::OdbcLogQuery query(db.Handle(), db.QueryApi());
-        auto record = std::make_unique<TQSOData>();
-        std::memset(record.get(), 0, sizeof(TQSOData));
-        record->TableName.Assign(o.table.value_or("Log"));
-        TScoring scoring(PlatformKeyEquality());
-        ConsoleWindow window;
-        Recalc recalc{scoring, *record, query, window, window.enabled};
-        if (check) {
-            recalc.rowCounted = [&check](const TQSOData& row, std::int32_t counted) {
-                check->Row(row, counted);
-            };
-        }
-        ExecuteRecalcStatistic(recalc);
-        statistics = StatisticsText(scoring.StatList());
-    } catch (const std::exception& e) {
-        if (odbc::IsLockedByAnother(e.what())) {
-            // Another program writing to the log: the operator waits or
-            // tries again; the driver's text says no more than that.
-            const std::string waited =
-                o.sqliteFile ? " (still locked after " + std::to_string(o.waitSeconds) +
-                                   (o.waitSeconds == 1 ? " second" : " seconds") +
-                                   "; --wait SECONDS waits longer)"
-                             : std::string();
-            return Fail(subject + "the log is locked by another program" + waited + ": " +
-                        FailureText(e.what()));
-        }
-        return Fail(subject + FailureText(e.what()));
+        });
     }
+    Scored scored;
+    try {
+        scored = Recalculate(o, check);
+    } catch (const RecalcFailure& failure) {
+        return Fail(failure.message);
+    }
+    switch (o.output.kind) {
+    case OutputKind::Xml:
+        return Print(ScoreXml(o.output.station, scored.statList, UtcTimestamp()));
+    case OutputKind::Summary:
+        return Print(SubmissionSummary(o.output.station, scored.statList, scored.duplicates));
+    default:
+        break;
+    }
+    std::string statistics = StatisticsText(scored.statList);
     if (check) {
         statistics += "\n" + oblastNote + check->Text();
     }
@@ -335,6 +413,8 @@ int Run(int argc, char** argv) {
     if (options.help) {
         return Print(kHelp);
     }
+    options.output.station.soft = "MorvelRussia";
+    options.output.station.version = MORVEL_VERSION;
     if (options.version) {
         return Print("morvel-score " MORVEL_VERSION "\n");
     }
