@@ -123,7 +123,8 @@ def check_texts(package, version, dom_file):
     if f'MorvelRussia {version}' not in guide or '@' in guide:
         fail('GUIDE.txt: the version is not filled in')
     for needed in ('The multiplier check', 'Troubleshooting', 'how to reset them',
-                   'Several operating positions', 'When the plug-in crashes'):
+                   'Several operating positions', 'When the plug-in crashes',
+                   'Posting your score'):
         if needed not in guide:
             fail(f'GUIDE.txt: says nothing of {needed!r}')
     licence = read(package, 'LICENSE.txt').decode('utf-8')
