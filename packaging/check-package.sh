@@ -134,11 +134,12 @@ if [ "$status" -ne 0 ] || [ "$score_output" != "$statistics" ]; then
     exit 1
 fi
 # --check looks the codes up in the oblast file beside the program (MA and CB
-# are in it) and names the duplicate.
+# are in it) and names the duplicate by its position and ID (its time is NULL).
 checked="$statistics
 
-Rows to check: 1
-3	UA3AAA	14	CW	duplicate of row 2"
+Rows to check: 1 (each named by its row, the position in call-sign order, and by ID and QSODateTime)
+row	ID	QSODateTime	call	band	mode	reasons
+3	2		UA3AAA	14	CW	duplicate of row 2 (ID 1)"
 score_output=$(cd "$app" && env -u DISPLAY wine morvel-score.exe --sqlite ../../log.db --check) ||
     status=$?
 wineserver -w

@@ -12,11 +12,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -357,7 +359,16 @@ TEST(MorvelScore, CheckListsTheRowsToQuestionAfterTheUnchangedStatistics) {
     const Outcome plain = RunProgram(program, {"--sqlite", file});
     ASSERT_EQ(plain.status, 0) << plain.err;
 
+    // The table has neither key nor time: the rows are named by position.
+    const auto headline = [](int rows) {
+        return "Rows to check: " + std::to_string(rows) +
+               " (by position only: the row in call-sign order; the table has no ID or "
+               "QSODateTime column)\nrow\tcall\tband\tmode\treasons\n";
+    };
+    // " 14 " is counted apart from "14": a second band row in the statistics.
     const std::string before =
+        "1\tDL1AA\t 14 \tCW\tband \" 14 \" equals \"14\" of row 2 but for case or blanks, "
+        "counted apart\n"
         "2\tDL2BB\t14\tCW\toblast MA from DXCC prefix DL (not UA1, UA2 or UA9)\n"
         "4\tRA3AA\t21\tSSB\tduplicate of row 3\n"
         "5\tUA0EE\t14\tCW\tno DXCC prefix\n";
@@ -370,14 +381,14 @@ TEST(MorvelScore, CheckListsTheRowsToQuestionAfterTheUnchangedStatistics) {
     const Outcome checked = RunProgram(program, {"--check", "--sqlite", file});
     EXPECT_EQ(checked.status, 0) << checked.err;
     EXPECT_EQ(checked.out,
-              plain.out + "\nRows to check: 6\n" + before + ua3cc + ua9dd + w1xyz + qq + last);
+              plain.out + "\n" + headline(7) + before + ua3cc + ua9dd + w1xyz + qq + last);
     EXPECT_EQ(checked.err, "");
 
     // Another oblast file, named, that holds ZZ and QQ.
     const std::string other = (dir.path() / "other.dom").string();
     std::ofstream(other, std::ios::binary) << "UA3C=ZZ\nUA3A=MA\nUA9A=CB\nK=QQ\n";
     const Outcome named = RunProgram(program, {"--sqlite", file, "--check", "--oblast", other});
-    EXPECT_EQ(named.out, plain.out + "\nRows to check: 5\n" + before + ua9dd + w1xyz + last);
+    EXPECT_EQ(named.out, plain.out + "\n" + headline(6) + before + ua9dd + w1xyz + last);
 
     // A named oblast file must be there; the one beside the program may not be.
     const std::string missing = (dir.path() / "missing.dom").string();
@@ -435,13 +446,16 @@ TEST(MorvelScore, CheckListsTheRowsToQuestionAfterTheUnchangedStatistics) {
         << out;
     EXPECT_EQ(out.substr(report + 2),
               lines({
-                  "Rows to check: 5",
+                  "Rows to check: 5 (by position only: the row in call-sign order; the table "
+                  "has no ID or QSODateTime column)",
+                  "row|call|band|mode|reasons",
                   R"(1|ZA1\nRows to check: 0|14|CW|oblast MA from DXCC prefix )"
                   R"(K\r\nROWS TO CHECK: 0 (not UA1, UA2 or UA9))",
                   R"(2|ZA1\nRows to check: 0|14|CW|duplicate of row 1)",
                   R"(3|ZB2|14\r\nTotal\t 9|CW\tSSB|band 14\r\nTotal\t 9 is not a contest band)",
                   R"(4|ZC3\\x41|2|\x01\x7F|band 2 is not a contest band)",
-                  "5|ZD4\xC0\xE0|21|CW|oblast XY not in the oblast file",
+                  "5|ZD4\xC0\xE0|21|CW|letters outside ASCII in the call; oblast XY not in the "
+                  "oblast file",
               }));
 
     fs::remove_all(dir.path() / "Plugins");
@@ -449,9 +463,109 @@ TEST(MorvelScore, CheckListsTheRowsToQuestionAfterTheUnchangedStatistics) {
     EXPECT_EQ(without.status, 0) << without.err;
     EXPECT_EQ(without.out, plain.out + "\nNo oblast file " +
                                (dir.path() / "Plugins" / "Russiaobl.dom").string() +
-                               ": the oblast codes are not looked up in it.\n"
-                               "Rows to check: 5\n" +
+                               ": the oblast codes are not looked up in it.\n" + headline(6) +
                                before + ua9dd + w1xyz + last);
+}
+
+// A generated log as a logger keeps it (ID, QSODateTime) with rows planted
+// that an adjudicator would question: each named by its key and time beside
+// its position, every planted one found, and of the generated rows only the
+// duplicates.
+TEST(MorvelScore, CheckNamesPlantedRowsByKeyAndTime) {
+    test::TempDir dir;
+    const std::string file = (dir.path() / "planted.db").string();
+    WriteLog(file);
+    const std::string oblast = (dir.path() / "codes.dom").string();
+    {
+        odbc::Connection db(odbc::SqliteConnectionString(file));
+        // Every code the generator sent, so that none is questioned for that.
+        db.Execute("CREATE TABLE Codes AS SELECT DISTINCT substr(trim(QSOReportRecived), -2)"
+                   " AS Code FROM Log WHERE DXCCPrefix IN ('UA1', 'UA2', 'UA9')");
+        db.Execute("INSERT INTO Log (ID, QSODateTime, CallSign, DigiBand, QSOMode,"
+                   " QSOReportRecived, DXCCPrefix, MainPrefix, Continent) VALUES"
+                   " (3001, '2027-01-03 10:00:01', 'RA9AB', '14', 'CW', '', 'UA9', 'UA9A', 'AS'),"
+                   " (3002, '2027-01-03 10:00:02', 'RA9AC', '14', 'CW', NULL, 'UA9', 'UA9A', 'AS'),"
+                   " (3003, '2027-01-03 10:00:03', 'UA1AAA', '7', 'CW', '599 MA 001', 'UA1',"
+                   "  'UA1A', 'EU'),"
+                   " (3004, '2027-01-03 10:00:04', 'UA1AAB', '7', 'CW',"
+                   "  '599 ' || CAST(X'CCC0' AS TEXT), 'UA1', 'UA1A', 'EU'),"
+                   " (3005, '2027-01-03 10:00:05', '', '21', 'SSB', '59 MA', 'UA1', 'UA1A', 'EU'),"
+                   " (3006, '2027-01-03 10:00:06', 'RK3AAA', '3.5', 'CW', '599 MA', 'UA1', 'UA3A',"
+                   "  'EU'),"
+                   " (3007, '2027-01-03 10:00:07', 'rk3aaa', '3.5', 'CW', '599 MA', 'UA1', 'UA3A',"
+                   "  'EU'),"
+                   " (3008, '2027-01-03 10:00:08', 'RK3AAA ', '3.5', 'CW', '599 MA', 'UA1', 'UA3A',"
+                   "  'EU'),"
+                   " (3009, '2027-01-03 10:00:09', 'RK3AAB', '3.5', 'cw', '599 MA', 'UA1', 'UA3A',"
+                   "  'EU'),"
+                   " (3010, '2027-01-03 10:00:10', 'RK3AAC', ' 3.5', 'CW', '599 MA', 'UA1', 'UA3A',"
+                   "  'EU'),"
+                   " (3011, '2027-01-03 10:00:11', 'RK3AAA', '3.5', 'CW', '599 MO', 'UA1', 'UA3A',"
+                   "  'EU'),"
+                   " (3012, '2027-01-03 10:00:12', 'RK3AA' || CAST(X'C0' AS TEXT), '14', 'CW',"
+                   "  '599 MA', 'UA1', 'UA3A', 'EU')");
+        odbc::OdbcLogQuery codes(db.Handle());
+        codes.Open("SELECT Code FROM Codes");
+        std::ofstream dom(oblast, std::ios::binary);
+        const int column = 1;
+        for (std::string code; !codes.Eof(); codes.Next()) {
+            codes.ReadRow(&column, &code, 1);
+            dom << "X=" << code << "\r\n";
+        }
+    }
+    const Outcome checked = Score({"--sqlite", file, "--check", "--oblast", oblast});
+    ASSERT_EQ(checked.status, 0) << checked.err;
+    const std::size_t report = checked.out.find("\n\nRows to check: ");
+    ASSERT_NE(report, std::string::npos) << checked.out;
+    std::istringstream lines(checked.out.substr(report + 2));
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_NE(line.find(" (each named by its row, the position in call-sign order, and by ID and "
+                        "QSODateTime)"),
+              std::string::npos)
+        << line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, "row\tID\tQSODateTime\tcall\tband\tmode\treasons");
+    // The planted rows' lines, the row's position left out; the other rows
+    // must each be a generated duplicate, named with the row it repeats.
+    std::vector<std::string> planted;
+    // Another row named in a reason: its position and, when generated, its ID
+    // left out too (the planted ones are from 3001 up).
+    const std::regex otherRow(R"( of row [0-9]+( \(ID ([0-9]{1,3}|[0-2][0-9]{3}|3000)\))?)");
+    while (std::getline(lines, line)) {
+        const std::size_t id = line.find('\t') + 1;
+        if (std::atoi(line.c_str() + id) > 3000) {
+            planted.push_back(std::regex_replace(line.substr(id), otherRow, " of row N"));
+        } else {
+            EXPECT_NE(line.find("\tduplicate of row "), std::string::npos) << line;
+            EXPECT_EQ(line.find(';'), std::string::npos) << line;
+        }
+    }
+    const std::string apart = " but for case or blanks, counted apart";
+    const std::vector<std::string> expected = {
+        "3005\t2027-01-03 10:00:05\t\t21\tSSB\tno call sign",
+        "3001\t2027-01-03 10:00:01\tRA9AB\t14\tCW\tno oblast code in the exchange from DXCC prefix "
+        "UA9",
+        "3002\t2027-01-03 10:00:02\tRA9AC\t14\tCW\tno oblast code in the exchange from DXCC prefix "
+        "UA9",
+        "3011\t2027-01-03 10:00:11\tRK3AAA\t3.5\tCW\tduplicate of row N (ID 3006); exchange "
+        "differs from the row it repeats: oblast MO here, oblast MA there",
+        "3008\t2027-01-03 10:00:08\tRK3AAA \t3.5\tCW\tcall \"RK3AAA \" equals \"RK3AAA\" of row N "
+        "(ID 3006)" +
+            apart,
+        "3009\t2027-01-03 10:00:09\tRK3AAB\t3.5\tcw\tmode \"cw\" equals \"CW\" of row N" + apart,
+        "3010\t2027-01-03 10:00:10\tRK3AAC\t 3.5\tCW\tband \" 3.5\" equals \"3.5\" of row N" +
+            apart,
+        "3012\t2027-01-03 10:00:12\tRK3AA\xC0\t14\tCW\tletters outside ASCII in the call",
+        "3003\t2027-01-03 10:00:03\tUA1AAA\t7\tCW\tno oblast code in the exchange from DXCC prefix "
+        "UA1",
+        "3004\t2027-01-03 10:00:04\tUA1AAB\t7\tCW\tletters outside ASCII in the exchange; "
+        "no oblast code in the exchange from DXCC prefix UA1",
+        "3007\t2027-01-03 10:00:07\trk3aaa\t3.5\tCW\tcall \"rk3aaa\" equals \"RK3AAA\" of row N "
+        "(ID 3006)" +
+            apart,
+    };
+    EXPECT_EQ(planted, expected) << checked.out.substr(report);
 }
 
 // The tool only reads: a log file that is not there is a failure, not a new

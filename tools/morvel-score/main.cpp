@@ -61,13 +61,21 @@ constexpr const char* kHelp =
     "  --odbc TEXT     any ODBC connection string\n"
     "  --table NAME    the log table, inserted into the query as it stands\n"
     "  --check         after the statistics (which stay as they are), a blank line,\n"
-    "                  \"Rows to check: N\" and a line for each row to question: its\n"
-    "                  row in the order read (1 = first), call, band, mode and the\n"
-    "                  reasons, separated by TABs. The reasons: an oblast code that is\n"
-    "                  not in the oblast file, an oblast code from a DXCC prefix other\n"
-    "                  than UA1, UA2 and UA9, no DXCC prefix, a band that is none of\n"
-    "                  1.8 3.5 7 10 14 18 21 24 28, and a duplicate (it counts\n"
-    "                  nothing) with the row it repeats\n"
+    "                  \"Rows to check: N\" with the columns that name the rows, a\n"
+    "                  line of field names and a line for each row to question: its\n"
+    "                  row in the order read (1 = first), the table's key (ID, QSOID\n"
+    "                  or QSO_ID) and time (QSODateTime, or QSODate and QSOTime) when\n"
+    "                  it has them, call, band, mode and the reasons, separated by\n"
+    "                  TABs. The reasons: no call sign; letters outside ASCII (such\n"
+    "                  as Cyrillic look-alikes) in the call or exchange; an oblast\n"
+    "                  code that is not in the oblast file; an oblast code from a\n"
+    "                  DXCC prefix other than UA1, UA2 and UA9; a UA1, UA2 or UA9\n"
+    "                  station whose exchange ends in no oblast code; no DXCC prefix;\n"
+    "                  a band that is none of 1.8 3.5 7 10 14 18 21 24 28; a call,\n"
+    "                  band or mode that differs from another row's only by case or\n"
+    "                  blanks (counted apart from it), with that row; a duplicate (it\n"
+    "                  counts nothing) with the row it repeats, and both oblast codes\n"
+    "                  when they differ\n"
     "  --oblast FILE   the oblast file for --check (default: Plugins/Russiaobl.dom\n"
     "                  beside this program, as in the release ZIP); without it, the\n"
     "                  codes are not looked up and a line says so\n"
@@ -316,7 +324,8 @@ Scored Recalculate(const Options& o, std::optional<LogCheck>& check) {
             connection = *o.connection;
         }
         odbc::Connection db(connection);
-        odbc::OdbcLogQuery query(db.Handle(), db.QueryApi());
+        odbc::OdbcLogQuery odbcQuery(db.Handle(), db.QueryApi());
+        CheckedLogQuery query(odbcQuery, check ? &*check : nullptr);
         auto record = std::make_unique<TQSOData>();
         std::memset(record.get(), 0, sizeof(TQSOData));
         record->TableName.Assign(o.table.value_or("Log"));
