@@ -23,7 +23,7 @@ using namespace morvel::host;
 
 // The lines the script holds, as the splitter must give them: a UTF-8 byte
 // order mark first dropped, LF ending a line and a CR right before it not
-// the line's, an unterminated last line kept.
+// the line's, an unterminated last line kept (without a CR at its end).
 std::vector<std::string> ExpectedLines(std::string_view script) {
     if (script.substr(0, 3) == "\xEF\xBB\xBF") {
         script.remove_prefix(3);
@@ -32,6 +32,9 @@ std::vector<std::string> ExpectedLines(std::string_view script) {
     for (;;) {
         const std::size_t lf = script.find('\n');
         if (lf == std::string_view::npos) {
+            if (!script.empty() && script.back() == '\r') {
+                script.remove_suffix(1); // a CR LF cut short by the end
+            }
             if (!script.empty()) {
                 lines.emplace_back(script);
             }
@@ -91,11 +94,15 @@ void CheckLine(const ScriptSyntax& syntax, const std::string& line) {
     }
     FUZZ_CHECK(command->band >= 0 && command->band <= kBandButtons);
     FUZZ_CHECK(command->statement.find('\0') == std::string::npos);
-    // A line reads the same every time.
-    const std::optional<Command> again = syntax.ParseLine(line);
-    FUZZ_CHECK(again && again->verb == command->verb &&
-               again->contact.CallSign == command->contact.CallSign &&
-               again->statement == command->statement && again->band == command->band);
+    // A line reads the same every time, and indented by blanks and TABs (as
+    // copied from an indented text) or without its indentation.
+    for (const std::string& same : {line, " \t  " + line, std::string(WithoutIndentation(line))}) {
+        const std::optional<Command> again = syntax.ParseLine(same);
+        FUZZ_CHECK(again && again->verb == command->verb &&
+                   again->contact.CallSign == command->contact.CallSign &&
+                   again->contact.Continent == command->contact.Continent &&
+                   again->statement == command->statement && again->band == command->band);
+    }
 }
 
 } // namespace

@@ -137,7 +137,9 @@ def check_texts(package, version, dom_file):
 
 
 def example_script(package):
-    """The lines INSTALL.txt asks the reader to save as check.txt."""
+    """The lines INSTALL.txt asks the reader to save as check.txt, as they stand
+    there (indented), saved as Notepad saves UTF-8: a byte order mark first and
+    CR LF line ends."""
     lines = read(package, 'INSTALL.txt').decode('utf-8').splitlines()
     start = next((i for i, line in enumerate(lines) if 'Save these lines as check.txt' in line),
                  None)
@@ -154,9 +156,9 @@ def example_script(package):
     while i < len(lines) and lines[i].strip():
         if not lines[i].startswith('       '):
             fail(f'INSTALL.txt: example script line {lines[i]!r} is not indented')
-        script.append(lines[i][7:])
+        script.append(lines[i])
         i += 1
-    return ''.join(line + '\n' for line in script)
+    return '\ufeff' + ''.join(line + '\r\n' for line in script)
 
 
 # ---- PE files ------------------------------------------------------------
@@ -368,7 +370,7 @@ def main():
     check_texts(package, version, dom_file)
     check_programs(package, version)
     check_debug_info(package, debug_file, source_dir, objdump, nm, addr2line)
-    with open(script_out, 'w', newline='\n') as f:
+    with open(script_out, 'w', newline='', encoding='utf-8') as f:
         f.write(example_script(package))
     for message in failures:
         print(f'package: {message}', file=sys.stderr)

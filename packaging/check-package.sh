@@ -176,13 +176,19 @@ if ! diff -u "$expected" "$tmp/actual"; then
 fi
 [ "$status" -eq 0 ]
 
-# No log: nothing has loaded the driver manager when the plug-in is loaded.
+# No log: nothing has loaded the driver manager when the plug-in is loaded. A
+# station outside UA1, UA2 and UA9 has no oblast code: the empty answer is
+# explained on standard error, with both of its causes.
 status=0
-(cd "$app" && printf 'info\n' | xvfb-run -a -s "-screen 0 1920x1080x24" \
+(cd "$app" && printf 'info\ngrab\tDL1XX\t14\tCW\t599 001\tDL\tDL\n' |
+    xvfb-run -a -s "-screen 0 1920x1080x24" \
     wine morvel-host.exe) 2>"$tmp/stderr" | tr -d '\r' > "$tmp/actual" || status=$?
 wineserver -w
 check_planted "morvel-host.exe without a log"
-if [ "$status" -ne 0 ] || ! grep -q '^info	Morvel Russia	' "$tmp/actual"; then
+if [ "$status" -ne 0 ] || ! grep -q '^info	Morvel Russia	' "$tmp/actual" ||
+    ! grep -qx 'grab	' "$tmp/actual" ||
+    ! grep -q 'no oblast file Plugins.Russiaobl.dom beside this program.*DXCC prefix is not UA1, UA2 or UA9' \
+        "$tmp/stderr"; then
     echo "morvel-host.exe from the package without a log (status $status) printed:" >&2
     cat "$tmp/actual" "$tmp/stderr" >&2
     exit 1

@@ -69,13 +69,35 @@ TEST(HostScript, FieldsAreSplitAtEveryTabBeforeDecoding) {
 }
 
 TEST(HostScript, BlankAndCommentLinesAreSkipped) {
-    for (const char* line : {"", " ", "\t", " \t ", "#", "# info", "#info\tx"}) {
+    for (const char* line :
+         {"", " ", "\t", " \t ", "#", "# info", "#info\tx", " #info", "       # a note"}) {
         EXPECT_TRUE(IsSkippedLine(line)) << '"' << line << '"';
         EXPECT_FALSE(ParseLine(line).has_value()) << '"' << line << '"';
     }
-    for (const char* line : {"info", " #info", "x"}) {
+    for (const char* line : {"info", "x", "x #info"}) {
         EXPECT_FALSE(IsSkippedLine(line)) << line;
     }
+}
+
+// Lines copied from an indented text (INSTALL.txt's example) read as without
+// their indentation of blanks and TABs; only the verb's own TAB separates.
+TEST(HostScript, IndentedLinesReadAsWithoutTheirIndentation) {
+    for (const char* indent : {"       ", "\t", " \t  \t"}) {
+        const auto run = ParseLine(std::string(indent) + "run");
+        ASSERT_TRUE(run.has_value()) << '"' << indent << '"';
+        EXPECT_EQ(run->verb->name, "run");
+        const auto grab = ParseLine(std::string(indent) + "grab\tRA3AA\t14\tCW\t\tUA1\tUA3A");
+        ASSERT_TRUE(grab.has_value());
+        EXPECT_EQ(grab->verb->name, "grab");
+        EXPECT_EQ(grab->contact.CallSign, "RA3AA");
+        EXPECT_EQ(grab->contact.QSOReportRecived, "");
+        EXPECT_EQ(grab->contact.MainPrefix, "UA3A");
+        const auto sql = ParseLine(std::string(indent) + "sql\t  select 1");
+        ASSERT_TRUE(sql.has_value());
+        EXPECT_EQ(sql->statement, "  select 1");
+    }
+    EXPECT_EQ(WithoutIndentation(" \t x \t"), "x \t");
+    EXPECT_EQ(WithoutIndentation(" \t"), "");
 }
 
 TEST(HostScript, ContactCommandsTakeTheSevenFieldsInOrder) {
@@ -210,6 +232,13 @@ TEST(HostScript, LineSplitterKeepsEveryLineWhateverTheChunks) {
     ended.Feed("a\nb\n", lines);
     EXPECT_EQ(lines, (std::vector<std::string>{"a", "b"}));
     EXPECT_FALSE(ended.Finish().has_value());
+
+    // The last line's CR LF cut short by the end of the file: the CR goes too.
+    LineSplitter cut;
+    lines.clear();
+    cut.Feed("info\r\nrelease\r", lines);
+    EXPECT_EQ(lines, std::vector<std::string>{"info"});
+    EXPECT_EQ(cut.Finish(), std::optional<std::string>("release"));
 }
 
 // What Notepad saves: UTF-8 with a byte order mark, read as without it, and

@@ -54,6 +54,17 @@ std::string GrabCommand(Host& host, const Command& command, std::size_t) {
     std::memset(&code, 0xFF, sizeof code);
     host.Dll().GrabNumber(*host.MakeRecord(command.contact), code);
     host.Pump().Settle();
+    if (code.View().empty()) {
+        // Said once a run, on standard error: the answer line stays as it is.
+        static bool explained = false;
+        if (!explained) {
+            explained = true;
+            host.Note("grab gave no oblast code. Either there is no oblast file "
+                      "Plugins\\Russiaobl.dom beside this program (the plug-in reads it from "
+                      "the folder of the program that loads it), or the station's DXCC prefix "
+                      "is not UA1, UA2 or UA9, or the file has no line for its main prefix");
+        }
+    }
     return "grab\t" + HexEscape(code.View()) + "\n";
 }
 

@@ -28,10 +28,12 @@ constexpr std::string_view kUsageOptions =
     "Without a database the records carry the connection 0, and only \"log\" and\n"
     "\"sql\" cannot work.\n"
     "\n"
-    "Script: one command a line, fields separated by TAB; blank lines and lines\n"
-    "starting with '#' are skipped; in fields \\t, \\\\ and \\xHH are decoded. A contact\n"
-    "is the fields CallSign DigiBand QSOMode QSOReportRecived DXCCPrefix MainPrefix\n"
-    "Continent (missing trailing fields are empty).\n"
+    "Script: one command a line, fields separated by TAB; blanks and TABs before the\n"
+    "command are ignored; blank lines and lines starting with '#' are skipped; in\n"
+    "fields \\t, \\\\ and \\xHH are decoded. Lines may end in LF or CR LF; a UTF-8\n"
+    "byte order mark is dropped; UTF-16 text (Notepad's \"Unicode\") is refused. A\n"
+    "contact is the fields CallSign DigiBand QSOMode QSOReportRecived DXCCPrefix\n"
+    "MainPrefix Continent (missing trailing fields are empty).\n"
     "\n";
 
 constexpr std::string_view kUsageExit =
@@ -206,6 +208,9 @@ const VerbSyntax* ScriptSyntax::Find(std::string_view name) const {
 }
 
 std::optional<Command> ScriptSyntax::ParseLine(std::string_view line, int depth) const {
+    // Lines copied from an indented text (INSTALL.txt's example) keep their
+    // indentation: blanks and TABs before the verb are not the line's.
+    line = WithoutIndentation(line);
     if (IsSkippedLine(line)) {
         return std::nullopt;
     }
@@ -373,6 +378,10 @@ std::optional<std::string> LineSplitter::Finish() {
         return std::nullopt;
     }
     CheckStart(true);
+    // A last line without LF may still end in the CR of a CR LF.
+    if (!m_pending.empty() && m_pending.back() == '\r') {
+        m_pending.pop_back();
+    }
     if (m_pending.size() > kMaxLineBytes) {
         FailTooLong();
     }
@@ -429,7 +438,13 @@ std::string DecodeField(std::string_view field) {
     return out;
 }
 
+std::string_view WithoutIndentation(std::string_view line) {
+    const std::size_t verb = line.find_first_not_of(" \t");
+    return verb == std::string_view::npos ? std::string_view() : line.substr(verb);
+}
+
 bool IsSkippedLine(std::string_view line) {
+    line = WithoutIndentation(line);
     if (!line.empty() && line.front() == '#') {
         return true;
     }

@@ -48,7 +48,8 @@ struct Options {
 Options ParseOptions(const std::vector<std::string>& args);
 
 // Cuts a byte stream into script lines as it arrives: LF ends a line and a CR
-// right before it is dropped, so files with either line ending read the same.
+// right before it is dropped (or at the end of a last line without LF), so
+// files with either line ending read the same.
 // A UTF-8 byte order mark at the start (Notepad writes one) is dropped.
 class LineSplitter {
 public:
@@ -84,7 +85,11 @@ std::vector<std::string_view> SplitFields(std::string_view line);
 // or a lone backslash at the end.
 std::string DecodeField(std::string_view field);
 
-// Blank lines (nothing but spaces and TABs) and comment lines ('#' first).
+// The line from its first byte that is neither a blank nor a TAB.
+std::string_view WithoutIndentation(std::string_view line);
+
+// Blank lines (nothing but spaces and TABs) and comment lines ('#' first
+// after any blanks and TABs).
 bool IsSkippedLine(std::string_view line);
 
 // A contact as a script line gives it, in the script's field order.
