@@ -116,7 +116,16 @@ def check_texts(package, version, dom_file):
                    'Plugins\\Russiaobl.dom', 'morvel-host.exe --sqlite', 'GUIDE.txt',
                    'SysWOW64\\odbcad32.exe',
                    # the section the programs name when the SQLite3 driver is missing
-                   'A 32-bit ODBC driver for morvel-host and morvel-score\r\n---'):
+                   'A 32-bit ODBC driver for morvel-host and morvel-score\r\n---',
+                   # the sums checked with Windows' own tool, and every registry
+                   # key the plug-in writes, under the logging program's name and
+                   # under morvel-host's
+                   'certutil -hashfile MorvelRussia.dll SHA256',
+                   'HKCU\\Software\\<name of the logging program>\\TfmMainForm" /f',
+                   'HKCU\\Software\\<name of the logging program>\\TfmDomList" /f',
+                   'HKCU\\Software\\<name of the logging program>\\TfmMultCheck" /f',
+                   'HKCU\\Software\\<name of the logging program>\\MorvelRussia" /f',
+                   'reg delete "HKCU\\Software\\morvel-host" /f'):
         if needed not in install:
             fail(f'INSTALL.txt: says nothing of {needed!r}')
     guide = read(package, 'GUIDE.txt').decode('utf-8')
@@ -124,7 +133,7 @@ def check_texts(package, version, dom_file):
         fail('GUIDE.txt: the version is not filled in')
     for needed in ('The multiplier check', 'Troubleshooting', 'how to reset them',
                    'Several operating positions', 'When the plug-in crashes',
-                   'Posting your score'):
+                   'Posting your score', 'to enlarge the'):
         if needed not in guide:
             fail(f'GUIDE.txt: says nothing of {needed!r}')
     licence = read(package, 'LICENSE.txt').decode('utf-8')

@@ -133,6 +133,19 @@ if [ "$status" -ne 0 ] || [ "$score_output" != "$statistics" ]; then
     echo "$statistics" >&2
     exit 1
 fi
+# Windows' "/?" asks either program for its help, --version for its version.
+for program in morvel-host morvel-score; do
+    help=$(cd "$app" && env -u DISPLAY wine "$program.exe" "/?" | tr -d '\r') || status=$?
+    shown=$(cd "$app" && env -u DISPLAY wine "$program.exe" --version | tr -d '\r') ||
+        status=$?
+    wineserver -w
+    if [ "$status" -ne 0 ] || [[ $help != "Usage: $program"* ]] ||
+        [ "$shown" != "$program $version" ]; then
+        echo "$program.exe /? and --version (status $status) printed:" >&2
+        echo "$help" "$shown" >&2
+        exit 1
+    fi
+done
 # --check looks the codes up in the oblast file beside the program (MA and CB
 # are in it) and names the duplicate by its position and ID (its time is NULL).
 checked="$statistics

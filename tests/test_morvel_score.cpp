@@ -100,7 +100,7 @@ std::string ExpectedOutput(const std::string& file, const std::string& table = "
 }
 
 TEST(MorvelScore, HelpAndVersionSucceed) {
-    for (const char* option : {"--help", "-h"}) {
+    for (const char* option : {"--help", "-h", "/?"}) {
         const Outcome help = Score({"--table", "Log", option, "--bogus"});
         EXPECT_EQ(help.status, 0) << option;
         EXPECT_EQ(help.out.rfind("Usage: morvel-score", 0), 0u) << help.out;

@@ -339,7 +339,12 @@ TEST(HostScript, OptionsHaveDefaultsAndTakeEveryOption) {
         EXPECT_EQ(ParseOptions({"--wait", given, "--sqlite", "a.db"}).waitSeconds, seconds);
     }
     EXPECT_EQ(ParseOptions({"-"}).script, "-");
-    EXPECT_TRUE(ParseOptions({"--help"}).help);
+    // Windows' own way to ask for help, and the version.
+    for (const char* help : {"--help", "-h", "/?"}) {
+        EXPECT_TRUE(ParseOptions({"--table", "Log", help}).help) << help;
+    }
+    EXPECT_FALSE(defaults.version);
+    EXPECT_TRUE(ParseOptions({"--version"}).version);
     EXPECT_EQ(ParseOptions({"--table", std::string(255, 'T')}).table.size(), 255u);
 }
 

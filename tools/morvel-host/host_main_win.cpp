@@ -190,6 +190,10 @@ int Program::Run(const std::vector<std::string>& args) {
         std::fputs(Usage().c_str(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
+    if (options.version) {
+        std::printf("%s %s\n", m_program.name, MORVEL_VERSION);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
     std::unique_ptr<ScriptReader> reader;
     try {
         reader = std::make_unique<ScriptReader>(options.script);

@@ -24,6 +24,8 @@ constexpr std::string_view kUsageOptions =
     "  --table NAME           the log table (default: Log)\n"
     "  --caption-prefix TEXT  the caption prefix in every record (default: empty)\n"
     "  SCRIPT                 the command script (default, or \"-\": standard input)\n"
+    "  --help, /?             this text\n"
+    "  --version              the program's version\n"
     "\n"
     "Without a database the records carry the connection 0, and only \"log\" and\n"
     "\"sql\" cannot work.\n"
@@ -249,6 +251,15 @@ std::string ScriptSyntax::Usage(std::string_view program) const {
         usage += table->notes;
     }
     usage += kUsageExit;
+    // The plug-in names its registry key after the program that loads it.
+    usage += "\nIts lines on standard output end in LF, on Windows too (its messages on\n"
+             "standard error in CR LF there). The plug-in keeps its windows' places and\n"
+             "choices while this program hosts it under\n"
+             "HKEY_CURRENT_USER\\Software\\" +
+             std::string(program) +
+             "; nothing else writes there. To remove\n"
+             "them: reg delete HKCU\\Software\\" +
+             std::string(program) + " /f\n";
     return usage;
 }
 
@@ -258,8 +269,12 @@ Options ParseOptions(const std::vector<std::string>& args) {
     bool waitGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
+        if (arg == "--help" || arg == "-h" || arg == "/?") {
             options.help = true;
+            continue;
+        }
+        if (arg == "--version") {
+            options.version = true;
             continue;
         }
         if (arg == "--wait") {

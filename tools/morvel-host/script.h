@@ -37,8 +37,9 @@ struct Options {
     int waitSeconds = odbc::kDefaultLockWaitSeconds;
     std::string table = "Log";
     std::string captionPrefix;
-    std::string script; // empty or "-": standard input
-    bool help = false;
+    std::string script;   // empty or "-": standard input
+    bool help = false;    // --help, -h or /?
+    bool version = false; // --version
 };
 
 // The arguments after the program name. Throws ScriptError on an unknown

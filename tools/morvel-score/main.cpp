@@ -42,16 +42,17 @@ constexpr const char* kHelp =
     "Usage: morvel-score (--sqlite FILE [--wait SECONDS] | --odbc \"CONNECTION STRING\")\n"
     "                    [--table NAME]\n"
     "                    [--check [--oblast FILE]]\n"
-    "       morvel-score --help | --version\n"
+    "       morvel-score --help | /? | --version\n"
     "\n"
     "Reads the contest log table (default: Log) with\n"
     "  Select * from NAME order by CallSign\n"
     "counts every contact as the MorvelRussia plug-in does (duplicates, one point a\n"
     "contact, oblast and DXCC multipliers per band) and prints the statistics text the\n"
-    "plug-in's window shows, lines ended by LF (on Windows too). The log's text in\n"
-    "what it prints (a band, a call) keeps to its field and line: a TAB, CR and LF\n"
-    "are written as \\t, \\r and \\n, any other control byte as \\xHH and a backslash\n"
-    "as \\\\; bytes from 0x80 up (the code page's letters) as they are.\n"
+    "plug-in's window shows, its lines ended by LF, on Windows too (where the\n"
+    "window's text and this program's messages on standard error end in CR LF).\n"
+    "The log's text in what it prints (a band, a call) keeps to its field and line:\n"
+    "a TAB, CR and LF are written as \\t, \\r and \\n, any other control byte as \\xHH\n"
+    "and a backslash as \\\\; bytes from 0x80 up (the code page's letters) as they are.\n"
     "\n"
     "  --sqlite FILE   an SQLite log file, through the SQLite3 ODBC driver (installed\n"
     "                  as \"SQLite3 ODBC Driver\" or \"SQLite3\")\n"
@@ -98,7 +99,7 @@ constexpr const char* kHelp =
     "                  the categories (those shown are the defaults), by the values\n"
     "                  of a Cabrillo 3.0 header\n"
     "  --operators CALL,CALL  the operators' calls\n"
-    "  --help          this text\n"
+    "  --help, /?      this text\n"
     "  --version       the program's version\n"
     "\n"
     "Exit status 0 on success; 1 on a failure (the log or the oblast file cannot be\n"
@@ -137,7 +138,7 @@ Options ReadOptions(int argc, char** argv) {
     };
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
+        if (arg == "--help" || arg == "-h" || arg == "/?") {
             o.help = true;
             return o;
         }
