@@ -192,6 +192,7 @@ def raw_server(behaviour):
     listener.listen(8)
     listener.settimeout(1)
     held = []
+    first_bytes = []
     stop = threading.Event()
 
     def serve():
@@ -201,7 +202,11 @@ def raw_server(behaviour):
             except OSError:
                 continue
             if behaviour == "close":
-                connection.recv(100)
+                connection.settimeout(5)
+                try:
+                    first_bytes.append(connection.recv(100))
+                except OSError:
+                    pass
                 connection.close()
             else:
                 held.append(connection)
@@ -209,14 +214,14 @@ def raw_server(behaviour):
             connection.close()
         listener.close()
     threading.Thread(target=serve, daemon=True).start()
-    return listener.getsockname()[1], stop
+    return listener.getsockname()[1], stop, first_bytes
 
 
 def post_rounds(programs, log, label):
     served, handler = http_server(200)
     refusing, _ = http_server(500)
-    silent_port, silent_stop = raw_server("silent")
-    closing_port, closing_stop = raw_server("close")
+    silent_port, silent_stop, _ = raw_server("silent")
+    closing_port, closing_stop, first_bytes = raw_server("close")
     try:
         url = "http://127.0.0.1:%d/scores?x=1" % served.server_address[1]
         done = programs.score("--sqlite", log, "--post", url, "--once", "--call", "UA3AAA")
@@ -248,6 +253,16 @@ def post_rounds(programs, log, label):
             check(done.returncode == 1 and re.search(r"  not sent: .+\n$", out),
                   label + ": a server that %s: %r %r" % (what, out, done.stderr))
             check(time.monotonic() - started < 30, label + ": the timeout holds")
+
+        # An https:// address speaks TLS: what reaches the server first is a
+        # TLS handshake record, never the document in clear.
+        first_bytes.clear()
+        done = programs.score("--sqlite", log, "--post", "https://127.0.0.1:%d/" % closing_port,
+                              "--once", "--timeout", "5", "--call", "UA3AAA", timeout=60)
+        check(done.returncode == 1 and "not sent: " in done.stdout.decode(errors="replace"),
+              label + ": https to a server that closes: %r" % done.stdout)
+        check(first_bytes and first_bytes[0][:1] == b"\x16",
+              label + ": https begins with a TLS handshake: %r" % first_bytes[:1])
 
         # The logger in the middle of a write: the round is skipped, saying so.
         holder = sqlite3.connect(log, isolation_level=None)
@@ -299,6 +314,32 @@ def every_stops_on_ctrl_c(programs, log, label, served, handler):
         check(rest.decode() == "Stopped after 1 round.\n", label + ": %r" % rest)
         check(len(handler.received) == 1, label + ": one round sent")
     finally:
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+
+    # Ctrl+C while the server keeps the round waiting: the round ends at once,
+    # says it was stopped, and so does the program. Natively only: under Wine
+    # a Ctrl+C while WinINet waits for the answer does not end the round yet.
+    if programs.prefix:
+        return
+    port, stop, _ = raw_server("silent")
+    process = subprocess.Popen(programs.prefix + [programs.score_exe, "--sqlite", log, "--post",
+                                                  "http://127.0.0.1:%d/" % port, "--timeout",
+                                                  "300", "--call", "UA3AAA"],
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                               stdin=subprocess.DEVNULL)
+    try:
+        time.sleep(5)  # the log read, the request sent and waiting
+        started = time.monotonic()
+        process.send_signal(signal.SIGINT)
+        out, err = process.communicate(timeout=60)
+        check(time.monotonic() - started < 30, label + ": Ctrl+C ends a round at once")
+        check(process.returncode == 0 and re.fullmatch(
+            r"\S+ \S+ UTC  score \d+  not sent: stopped\nStopped after 1 round\.\n",
+            out.decode(errors="replace")), label + ": stopped in a round: %r %r" % (out, err))
+    finally:
+        stop.set()
         if process.poll() is None:
             process.kill()
             process.wait()
