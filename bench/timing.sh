@@ -59,3 +59,26 @@ need_builds() {
         fi
     done
 }
+
+# A folder of its own for runs of the test host (HOST_EXE) with a DLL on a
+# small log (log.db): sets work, removed at exit; and a copy of the Wine
+# runner's ready prefix for these runs alone, with one Wine server for all
+# their processes, ended at exit.
+#   test_host_work NAME HOST_EXE DLL
+test_host_work() {
+    work=$(mktemp -d "${TMPDIR:-/tmp}/morvel-$1.XXXXXX")
+    trap 'rm -rf "$work"' EXIT
+    cp "$2" "$work/"
+    cp "$3" "$work/MorvelRussia.dll"
+    sqlite3 "$work/log.db" <<'SQL'
+CREATE TABLE Log (CallSign TEXT, DigiBand TEXT, QSOMode TEXT, QSOReportRecived TEXT,
+                  DXCCPrefix TEXT, MainPrefix TEXT, Continent TEXT);
+INSERT INTO Log VALUES ('UA3AAA', '14', 'CW', '599 MA', 'UA1', 'UA3A', 'EU'),
+                       ('DL1XX', '7', 'CW', '599 001', 'DL', 'DL', 'EU');
+SQL
+    export WINEPREFIX="$work/prefix"
+    scripts/wine-run --copy-prefix "$WINEPREFIX"
+    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    wineserver -p
+    trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+}

@@ -22,24 +22,7 @@ win32=${MORVEL_WIN32_BUILD:-build/win32}
 dll=${2:-$win32/plugin/MorvelRussia.dll}
 need_builds "$win32/tests/host/morvel-test-host.exe" "$dll"
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/morvel-race.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-cp "$win32/tests/host/morvel-test-host.exe" "$work/"
-cp "$dll" "$work/MorvelRussia.dll"
-sqlite3 "$work/log.db" <<'SQL'
-CREATE TABLE Log (CallSign TEXT, DigiBand TEXT, QSOMode TEXT, QSOReportRecived TEXT,
-                  DXCCPrefix TEXT, MainPrefix TEXT, Continent TEXT);
-INSERT INTO Log VALUES ('UA3AAA', '14', 'CW', '599 MA', 'UA1', 'UA3A', 'EU'),
-                       ('DL1XX', '7', 'CW', '599 001', 'DL', 'DL', 'EU');
-SQL
-
-# A copy of the Wine runner's ready prefix for this run alone, with one Wine
-# server for all its processes.
-export WINEPREFIX="$work/prefix"
-scripts/wine-run --copy-prefix "$WINEPREFIX"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wineserver -p
-trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+test_host_work race "$win32/tests/host/morvel-test-host.exe" "$dll"
 
 passed=0
 crashed=()
