@@ -149,8 +149,9 @@ def summary_matches_statistics(programs, log, label, outside):
     kept = [v for band, v in rows.items() if band in METRES]
     points = sum(v[1] for v in kept)
     mults = sum(v[2] + v[3] for v in kept)
-    labelled = "Without the %d QSOs on bands outside the nine" % sum(
-        v[0] for band, v in rows.items() if band not in METRES)
+    left_out = sum(v[0] for band, v in rows.items() if band not in METRES)
+    labelled = "Without the %d %s on bands outside the nine" % (
+        left_out, "QSO" if left_out == 1 else "QSOs")
     if outside:
         check(labelled in text, label + ": the score without the bands outside the nine")
         check(text.endswith("=%d\n" % (points * mults)), label + ": score without them")

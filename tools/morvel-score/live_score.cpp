@@ -363,7 +363,8 @@ std::string SubmissionSummary(const Station& station, const std::vector<TStatist
     if (!outsideBands.empty()) {
         const ScoreTotals kept = Totals(inside);
         text += "\nWithout the " + std::to_string(outsideQsos) +
-                " QSOs on bands outside the nine (" + outsideBands + "):\n";
+                (outsideQsos == 1 ? " QSO" : " QSOs") + " on bands outside the nine (" +
+                outsideBands + "):\n";
         text += "Total" + TableRow("", {kept.qsos, Add32(dupes, -outsideDupes), kept.points,
                                         kept.obl, kept.dxcc})
                               .substr(4);
