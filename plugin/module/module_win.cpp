@@ -15,6 +15,7 @@ bool g_processExiting = false;
 // The host program's file, noted once when the module is attached: asking
 // the loader later would wait for its lock, which another thread may hold.
 std::string g_hostProgramPath;
+bool g_hostProgramNoted = false;
 
 } // namespace
 
@@ -81,12 +82,16 @@ std::string ModuleFilePath(HMODULE module) {
 void NoteHostProgram() {
     try {
         g_hostProgramPath = ModuleFilePath(nullptr);
+        g_hostProgramNoted = true;
     } catch (...) {
-        g_hostProgramPath.clear(); // no memory: the name is empty
+        g_hostProgramPath.clear(); // no memory: asked again when wanted
     }
 }
 
 std::string HostProgramPath() {
+    if (!g_hostProgramNoted) {
+        NoteHostProgram(); // a program that links this code without the DLL's DllMain
+    }
     return g_hostProgramPath;
 }
 

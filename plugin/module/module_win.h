@@ -39,7 +39,8 @@ void ProcessMessages();
 std::string ModuleFilePath(HMODULE module);
 
 // The running process's program file (the host's, not this module's), as
-// NoteHostProgram found it when the module was attached.
+// NoteHostProgram found it when the module was attached (or, in a program
+// without the module's DllMain, the first time it is asked).
 std::string HostProgramPath();
 void NoteHostProgram();
 
