@@ -30,7 +30,8 @@ remove_prefix() {
 }
 
 demo=out/demo
-# A prefix an earlier run left behind (an interrupted one) goes first.
+# Prefixes an earlier run left behind (an interrupted one) go first.
+remove_prefix "$(pwd)/$demo/prefix-96"
 remove_prefix "$(pwd)/$demo/prefix-144"
 rm -rf "$demo"
 mkdir -p "$demo/app/Plugins"
@@ -58,20 +59,29 @@ build/native/tools/morvel-loggen --host-script "$demo/contacts.txt" --contacts 3
 } > "$demo/script.txt"
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# One session at 96 pixels per inch in the Wine runner's ready prefix, and the
-# same at 144 (150 %) in a copy of it: the screen's pixels per inch are the
-# prefix's.
-prefix144="$(pwd)/$demo/prefix-144" # Wine takes an absolute path only
-scripts/wine-run --copy-prefix "$prefix144"
+# One session at 96 pixels per inch and the same at 144 (150 %), each in a
+# copy of the Wine runner's ready prefix of its own: the screen's pixels per
+# inch are the prefix's, and no other program's Wine session or settings left
+# by earlier runs meet the demonstration's.
+prefix96="$(pwd)/$demo/prefix-96" # Wine takes an absolute path only
+prefix144="$(pwd)/$demo/prefix-144"
+for prefix in "$prefix96" "$prefix144"; do
+    scripts/wine-run --copy-prefix "$prefix"
+    # The windows open where they first open, whatever ran in the ready prefix.
+    WINEPREFIX="$prefix" wine reg delete 'HKCU\Software\morvel-test-host' /f >/dev/null 2>&1 || true
+done
 WINEPREFIX="$prefix144" wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels \
     /t REG_DWORD /d 144 /f >/dev/null 2>&1
+# A Wine server started without a display cannot make windows later: the
+# sessions get servers of their own.
+WINEPREFIX="$prefix96" wineserver -w
 WINEPREFIX="$prefix144" wineserver -w
 # Each session logs its 300 contacts into a copy of the same log of 1,500.
 cp "$demo/log.db" "$demo/log-144dpi.db"
 for dpi in 96 144; do
     if [ "$dpi" = 96 ]; then
         log=../log.db
-        prefix=$(scripts/wine-run --prefix-path)
+        prefix="$prefix96"
         output="$demo/host-output.txt"
         picture=screenshot
     else
@@ -97,6 +107,7 @@ with Image.open(sys.argv[1]) as picture:
     picture.save(sys.argv[2])
 PY
 done
+remove_prefix "$prefix96"
 remove_prefix "$prefix144"
 
 # The suggestions for the 300 contacts: the grab lines before the multipliers
