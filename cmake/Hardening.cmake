@@ -6,7 +6,7 @@
 # (NO_SEH: C++ exceptions unwind by DWARF-2 tables, and no code in the image,
 # the runtime's start-up included, puts a handler on the thread's SEH chain;
 # the programs' unhandled-exception filters are no such handler), and the
-# stack protector's run-time support of runtime/ instead of libssp's.
+# stack protector's run-time support of module/runtime/ instead of libssp's.
 # Programs also: terminal-server aware (TSAWARE), and resources made from
 # tools/program.rc.in: an application manifest (resource 1, made from
 # tools/program.manifest.in): run with the rights of whoever starts them, made

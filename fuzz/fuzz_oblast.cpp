@@ -10,7 +10,7 @@
 #include "contract/records.h"
 #include "contract/text.h"
 #include "oblast/oblast.h"
-#include "ui/domlist_logic.h"
+#include "ui/multipliers_layout.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -9,7 +9,7 @@
 #include "check.h"
 
 #include "contract/text.h"
-#include "ui/domlist_logic.h"
+#include "ui/multipliers_layout.h"
 #include "ui/placement.h"
 
 #include <algorithm>

@@ -2,14 +2,14 @@
 // as thin as a main: it guards the host's floating-point state, lets no
 // exception out, and hands the work to the main window.
 #include "contract/contract.h"
-#include "plugin/module/boundary_win.h"
-#include "plugin/module/cxx_runtime_win.h"
-#include "plugin/module/entry_win.h"
-#include "plugin/module/module_win.h"
+#include "module/boundary_win.h"
+#include "module/cxx_runtime_win.h"
+#include "module/entry_win.h"
+#include "module/module_win.h"
 #include "plugin/unload_win.h"
 #include "ui/MainForm_win.h"
-#include "ui/domlist_win.h"
-#include "ui/multcheck_win.h"
+#include "ui/multipliers_win.h"
+#include "ui/multiplier_check_win.h"
 #include "ui/plugin_state_win.h"
 #include "ui/win/look_win.h"
 

@@ -1,7 +1,7 @@
 #include "plugin/unload_win.h"
 
-#include "plugin/module/entry_win.h"
-#include "plugin/module/module_win.h"
+#include "module/entry_win.h"
+#include "module/module_win.h"
 #include "ui/control_ids.h"
 #include "ui/plugin_state_win.h"
 #include "ui/win/look_win.h"

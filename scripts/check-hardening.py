@@ -14,7 +14,7 @@ rights of whoever starts it (asInvoker), names Windows Vista, 7, 8, 8.1 and
 10/11 as supported, and declares neither DPI awareness nor a dependency on
 Common Controls 6. A DLL's manifest (resource 2) must be the bytes of
 --dll-manifest. The stack protector's run-time support must be the project's
-(runtime/), not GCC's libssp, and unless --stripped the image must show the
+(module/runtime/), not GCC's libssp, and unless --stripped the image must show the
 protector at work: its symbols (objdump -t) define the canary __stack_chk_guard
 and __stack_chk_fail, and its code (objdump -d) calls __stack_chk_fail, as
 every protected function does.
@@ -120,7 +120,7 @@ def check_stack_protector_runtime(image, name, fail):
     # libssp's failure routine prints this before it executes an illegal
     # instruction, an exception that a handler of the host can catch.
     if b"stack smashing detected" in image.data:
-        fail(f"{name}: holds libssp's stack protector run-time support instead of runtime/'s")
+        fail(f"{name}: holds libssp's stack protector run-time support instead of module/runtime/'s")
 
 
 def check_stack_protector(objdump, path, name, fail):

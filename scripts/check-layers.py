@@ -17,11 +17,10 @@ import sys
 
 # Bottom first; directories on one line are peers and include nothing of each other.
 LAYERS = [
-    ["contract", "runtime"],
+    ["contract", "module/runtime"],
     ["scoring", "oblast"],
-    ["db"],
+    ["db", "module"],
     ["session"],
-    ["plugin/module"],
     ["ui/win"],
     ["ui"],
     ["plugin"],

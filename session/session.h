@@ -17,7 +17,7 @@
 #include "db/log_query.h"
 #include "scoring/keys.h"
 #include "scoring/scoring.h"
-#include "session/multcheck.h"
+#include "session/multiplier_check.h"
 #include "session/port.h"
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "plugin/module/module_win.h"
+#include "module/module_win.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
 // The stack protector's run-time support as the release's images link it
-// (runtime/stack_protector_win.cpp), compiled with the release's flags: runs
+// (module/runtime/stack_protector_win.cpp), compiled with the release's flags: runs
 // itself as child processes that overrun a buffer on the stack and through a
 // fortified memcpy, and checks that each ends at once with
 // STATUS_STACK_BUFFER_OVERRUN, without any exception handler of its own

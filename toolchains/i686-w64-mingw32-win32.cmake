@@ -16,7 +16,7 @@ string(APPEND CMAKE_CXX_FLAGS_INIT " -gdwarf-4")
 # is taken, and the string and memory functions of the mingw-w64 headers
 # checked against the size of a destination the compiler knows
 # (_FORTIFY_SOURCE=2: at compile time where it can, else at run time). What
-# the checks call comes from runtime/ in the images the release ships
+# the checks call comes from module/runtime/ in the images the release ships
 # (cmake/Hardening.cmake), from GCC's static libssp in the test programs.
 string(APPEND CMAKE_C_FLAGS_INIT " -fstack-protector-strong -D_FORTIFY_SOURCE=2")
 string(APPEND CMAKE_CXX_FLAGS_INIT " -fstack-protector-strong -D_FORTIFY_SOURCE=2")

@@ -1,7 +1,7 @@
 #include "ui/form_storage_win.h"
 
 #include "contract/text.h"
-#include "plugin/module/module_win.h"
+#include "module/module_win.h"
 #include "ui/win/handles.h"
 #include "ui/win/look_win.h"
 

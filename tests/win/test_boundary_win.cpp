@@ -1,4 +1,4 @@
-#include "plugin/module/boundary_win.h"
+#include "module/boundary_win.h"
 
 #include "fpu_state.h"
 

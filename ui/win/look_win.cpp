@@ -1,6 +1,6 @@
 #include "ui/win/look_win.h"
 
-#include "plugin/module/module_win.h"
+#include "module/module_win.h"
 #include "ui/win/handles.h"
 
 #include <commctrl.h>

@@ -1,8 +1,8 @@
 #include "ui/win/subclass_win.h"
 
-#include "plugin/module/boundary_win.h"
-#include "plugin/module/entry_win.h"
-#include "plugin/module/module_win.h"
+#include "module/boundary_win.h"
+#include "module/entry_win.h"
+#include "module/module_win.h"
 
 extern "C" LRESULT CALLBACK MorvelSubclassProc(HWND hwnd, UINT message, WPARAM wParam,
                                                LPARAM lParam, UINT_PTR id, DWORD_PTR handler);

@@ -1,9 +1,9 @@
 #include "ui/win/window_base.h"
 
 #include "contract/text.h"
-#include "plugin/module/boundary_win.h"
-#include "plugin/module/entry_win.h"
-#include "plugin/module/module_win.h"
+#include "module/boundary_win.h"
+#include "module/entry_win.h"
+#include "module/module_win.h"
 
 #include <algorithm>
 #include <exception>

@@ -1,6 +1,6 @@
-#include "plugin/module/entry_win.h"
+#include "module/entry_win.h"
 
-#include "plugin/module/module_win.h"
+#include "module/module_win.h"
 
 #include <commctrl.h>
 

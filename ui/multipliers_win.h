@@ -3,7 +3,7 @@
 #pragma once
 
 #include "session/session.h"
-#include "ui/domlist_logic.h"
+#include "ui/multipliers_layout.h"
 #include "ui/form_storage_win.h"
 #include "ui/form_win.h"
 #include "ui/win/handles.h"

@@ -1,6 +1,6 @@
-#include "plugin/module/cxx_runtime_win.h"
+#include "module/cxx_runtime_win.h"
 
-#include "plugin/module/module_win.h"
+#include "module/module_win.h"
 
 #include <windows.h>
 

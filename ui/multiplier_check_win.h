@@ -5,7 +5,7 @@
 // the main and the multipliers windows; at most one is open.
 #pragma once
 
-#include "session/multcheck.h"
+#include "session/multiplier_check.h"
 #include "session/session.h"
 #include "ui/form_storage_win.h"
 #include "ui/form_win.h"

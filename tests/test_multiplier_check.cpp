@@ -1,7 +1,7 @@
-#include "session/multcheck.h"
+#include "session/multiplier_check.h"
 #include "support.h"
 #include "ui/main_layout.h"
-#include "ui/multcheck_logic.h"
+#include "ui/multiplier_check_layout.h"
 
 #include <gtest/gtest.h>
 

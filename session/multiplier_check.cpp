@@ -1,4 +1,4 @@
-#include "session/multcheck.h"
+#include "session/multiplier_check.h"
 
 #include "contract/text.h"
 #include "oblast/oblast.h"

@@ -1,4 +1,4 @@
-#include "ui/multcheck_logic.h"
+#include "ui/multiplier_check_layout.h"
 
 #include "ui/main_layout.h"
 

@@ -1,8 +1,8 @@
-#include "ui/domlist_win.h"
+#include "ui/multipliers_win.h"
 
 #include "contract/text.h"
 #include "oblast/oblast.h"
-#include "plugin/module/module_win.h"
+#include "module/module_win.h"
 #include "ui/control_ids.h"
 #include "ui/main_layout.h"
 #include "ui/win/params_win.h"

@@ -1,4 +1,4 @@
-#include "ui/domlist_logic.h"
+#include "ui/multipliers_layout.h"
 
 #include "contract/text.h"
 

@@ -3,8 +3,8 @@
 // no C++ exception gets out.
 #pragma once
 
-#include "plugin/module/entry_win.h"
-#include "plugin/module/module_win.h"
+#include "module/entry_win.h"
+#include "module/module_win.h"
 
 #include <cstdint>
 #include <type_traits>

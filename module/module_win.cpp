@@ -1,8 +1,8 @@
-#include "plugin/module/module_win.h"
+#include "module/module_win.h"
 
 #include "contract/text.h"
 #include "oblast/oblast.h"
-#include "plugin/module/entry_win.h"
+#include "module/entry_win.h"
 
 namespace morvel {
 

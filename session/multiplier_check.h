@@ -1,7 +1,7 @@
 // The multiplier check: which oblast multipliers are still needed on which
 // band, the score at a glance, and what the station being typed would bring.
 // Pure functions of the session's scoring state; the window
-// (ui/multcheck_win.*) only draws them.
+// (ui/multiplier_check_win.*) only draws them.
 #pragma once
 
 #include "contract/records.h"

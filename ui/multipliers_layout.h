@@ -1,6 +1,6 @@
 // The multipliers window's logic: the list of oblast codes,
 // the band buttons' layout and the highlight of worked codes. Pure and
-// portable; the window itself is domlist_win.cpp.
+// portable; the window itself is multipliers_win.cpp.
 #pragma once
 
 #include "scoring/scoring.h"
