@@ -1,8 +1,8 @@
 // The test host's commands: one function a verb of kTestVerbs (verbs.h), in a
-// file a family, and the session that pairs each verb with its function and
-// keeps what the commands share between them (session_win.cpp). A new command
-// is its syntax in verbs.*, its function in its family's file, and a line here
-// and in the session's table.
+// file a family, each declared here from the verb list (verb_list.h), and the
+// session that pairs each verb with its function by the same list and keeps
+// what the commands share between them (session_win.cpp). A new command is
+// its entry in verb_list.h and its function in its family's file.
 #pragma once
 
 #include "tests/host/event_windows_win.h"
@@ -103,89 +103,28 @@ private:
 using TestCommandFunction = std::string (*)(Host& host, TestSession& session,
                                             const Command& command, std::size_t number);
 
-// The script's own flow (commands_script_win.cpp).
-std::string PostCommand(Host& host, TestSession& session, const Command& command,
-                        std::size_t number);
-std::string SleepCommand(Host& host, TestSession& session, const Command& command,
-                         std::size_t number);
-std::string QuitCommand(Host& host, TestSession& session, const Command& command,
-                        std::size_t number);
-std::string ExitCommand(Host& host, TestSession& session, const Command& command,
-                        std::size_t number);
-
-// Windows and their state (commands_windows_win.cpp).
-std::string CloseWindowCommand(Host& host, TestSession& session, const Command& command,
-                               std::size_t number);
-std::string MultCloseCommand(Host& host, TestSession& session, const Command& command,
-                             std::size_t number);
-std::string BandNowCommand(Host& host, TestSession& session, const Command& command,
-                           std::size_t number);
-std::string WindowsCommand(Host& host, TestSession& session, const Command& command,
-                           std::size_t number);
-std::string StateCommand(Host& host, TestSession& session, const Command& command,
-                         std::size_t number);
-std::string MoveCommand(Host& host, TestSession& session, const Command& command,
-                        std::size_t number);
-std::string HoverCommand(Host& host, TestSession& session, const Command& command,
-                         std::size_t number);
-std::string RepaintCommand(Host& host, TestSession& session, const Command& command,
-                           std::size_t number);
-std::string PostMessageCommand(Host& host, TestSession& session, const Command& command,
-                               std::size_t number);
+// Each verb's command, as verb_list.h names it, in its family's file: the
+// script's own flow in commands_script_win.cpp; windows and their state in
+// commands_windows_win.cpp; the multiplier check and the system menus in
+// commands_check_win.cpp; resources, files and screenshots in
+// commands_resources_win.cpp; addmany and stress in commands_stress_win.cpp;
+// the module, unload, load and the connection in commands_module_win.cpp.
+#define MORVEL_VERB(name, command, reader, input, usage)                                           \
+    std::string command(Host&, TestSession&, const Command&, std::size_t);
+#include "tests/host/verb_list.h"
+#undef MORVEL_VERB
 
 // The items the plug-in adds to its windows' system menus.
 inline constexpr UINT kMenuMultiplierCheck = 0x1010;
 inline constexpr UINT kMenuAlwaysOnTop = 0x1020;
 inline constexpr UINT kMenuRecalcEvery5Minutes = 0x1030;
 
-// The multiplier check and the system menus (commands_check_win.cpp); the
-// visible multiplier check window of this thread, or nullptr.
+// The visible multiplier check window of this thread, or nullptr
+// (commands_check_win.cpp).
 HWND FindCheckWindow();
-std::string SystemMenuCommand(Host& host, TestSession& session, const Command& command,
-                              std::size_t number);
-std::string CheckCommand(Host& host, TestSession& session, const Command& command,
-                         std::size_t number);
-std::string CheckViewCommand(Host& host, TestSession& session, const Command& command,
-                             std::size_t number);
 
-// Resources, files and screenshots (commands_resources_win.cpp).
-std::string ResourcesCommand(Host& host, TestSession& session, const Command& command,
-                             std::size_t number);
-std::string ScreenshotCommand(Host& host, TestSession& session, const Command& command,
-                              std::size_t number);
-std::string HoldCommand(Host& host, TestSession& session, const Command& command,
-                        std::size_t number);
-std::string UnholdCommand(Host& host, TestSession& session, const Command& command,
-                          std::size_t number);
-
-// Generated contacts: addmany and stress (commands_stress_win.cpp).
-std::string AddManyCommand(Host& host, TestSession& session, const Command& command,
-                           std::size_t number);
-std::string StressCommand(Host& host, TestSession& session, const Command& command,
-                          std::size_t number);
-
-// The module: unload, load and the connection (commands_module_win.cpp).
-std::string UnloadCommand(Host& host, TestSession& session, const Command& command,
-                          std::size_t number);
-std::string LoadCommand(Host& host, TestSession& session, const Command& command,
-                        std::size_t number);
-std::string LoadedCommand(Host& host, TestSession& session, const Command& command,
-                          std::size_t number);
-std::string ClassesCommand(Host& host, TestSession& session, const Command& command,
-                           std::size_t number);
-std::string ReconnectCommand(Host& host, TestSession& session, const Command& command,
-                             std::size_t number);
-std::string LibraryCommand(Host& host, TestSession& session, const Command& command,
-                           std::size_t number);
-std::string RaceCommand(Host& host, TestSession& session, const Command& command,
-                        std::size_t number);
-std::string LockedCommand(Host& host, TestSession& session, const Command& command,
-                          std::size_t number);
-std::string LockLoaderCommand(Host& host, TestSession& session, const Command& command,
-                              std::size_t number);
-std::string UnlockLoaderCommand(Host& host, TestSession& session, const Command& command,
-                                std::size_t number);
-// Lets the thread of a lockloader without its unlockloader end.
+// Lets the thread of a lockloader without its unlockloader end
+// (commands_module_win.cpp).
 void EndLoaderLock(TestSession& session);
 
 } // namespace morvel::host

@@ -8,42 +8,12 @@ namespace morvel::host {
 
 namespace {
 
-constexpr std::array<VerbCommand<TestCommandFunction>, kTestVerbs.size()> kCommandOfVerb = {{
-    {"closewindow", &CloseWindowCommand},
-    {"multclose", &MultCloseCommand},
-    {"sleep", &SleepCommand},
-    {"quit", &QuitCommand},
-    {"bandnow", &BandNowCommand},
-    {"post", &PostCommand},
-    {"hold", &HoldCommand},
-    {"unhold", &UnholdCommand},
-    {"screenshot", &ScreenshotCommand},
-    {"stress", &StressCommand},
-    {"addmany", &AddManyCommand},
-    {"resources", &ResourcesCommand},
-    {"unload", &UnloadCommand},
-    {"load", &LoadCommand},
-    {"loaded", &LoadedCommand},
-    {"windows", &WindowsCommand},
-    {"state", &StateCommand},
-    {"reconnect", &ReconnectCommand},
-    {"move", &MoveCommand},
-    {"exit", &ExitCommand},
-    {"hover", &HoverCommand},
-    {"repaint", &RepaintCommand},
-    {"classes", &ClassesCommand},
-    {"library", &LibraryCommand},
-    {"race", &RaceCommand},
-    {"sysmenu", &SystemMenuCommand},
-    {"check", &CheckCommand},
-    {"checkview", &CheckViewCommand},
-    {"locked", &LockedCommand},
-    {"postmsg", &PostMessageCommand},
-    {"lockloader", &LockLoaderCommand},
-    {"unlockloader", &UnlockLoaderCommand},
-}};
-static_assert(InVerbOrder(kCommandOfVerb, kTestVerbs),
-              "kCommandOfVerb has a command for every verb of kTestVerbs, in its order");
+// In kTestVerbs' order: both are made from the one list.
+constexpr auto kCommandOfVerb = std::to_array<TestCommandFunction>({
+#define MORVEL_VERB(name, command, reader, input, usage) &command,
+#include "tests/host/verb_list.h"
+#undef MORVEL_VERB
+});
 
 std::unique_ptr<CommandSet> MakeTestSession(Host& host) {
     return std::make_unique<TestSession>(host);
@@ -59,7 +29,7 @@ TestSession::TestSession(Host& host)
 
 std::string TestSession::Perform(const Command& command, std::size_t number) {
     const auto index = static_cast<std::size_t>(command.verb - kTestVerbs.data());
-    return kCommandOfVerb[index].perform(m_host, *this, command, number);
+    return kCommandOfVerb[index](m_host, *this, command, number);
 }
 
 std::string TestSession::Finish() {

@@ -108,24 +108,11 @@ std::size_t ReadQueuedLine(const VerbContext& verb, std::vector<std::string>& fi
 
 // The test host's own verbs, in the order its --help lists them after
 // morvel-host's; what each does is in session_win.cpp.
-inline constexpr std::array<VerbSyntax, 32> kTestVerbs = {{
-    {"closewindow", &ReadNothing},  {"multclose", &ReadNothing},
-    {"sleep", &ReadMilliseconds},   {"quit", &ReadNothing},
-    {"bandnow", &ReadNothing},      {"post", &ReadQueuedLine, true},
-    {"hold", &ReadHeldFile},        {"unhold", &ReadNothing},
-    {"screenshot", &ReadPath},      {"stress", &ReadSeedAndTime},
-    {"addmany", &ReadCountAndSeed}, {"resources", &ReadResourcesMode},
-    {"unload", &ReadThread},        {"load", &ReadCaptionPrefix},
-    {"loaded", &ReadNothing},       {"windows", &ReadNothing},
-    {"state", &ReadNothing},        {"reconnect", &ReadNothing},
-    {"move", &ReadPosition},        {"exit", &ReadNothing},
-    {"hover", &ReadNothing},        {"repaint", &ReadNothing},
-    {"classes", &ReadNothing},      {"library", &ReadLibrary},
-    {"race", &ReadMilliseconds},    {"sysmenu", &ReadSystemMenu},
-    {"check", &ReadNothing},        {"checkview", &ReadCheckView},
-    {"locked", &ReadNothing},       {"postmsg", &ReadPostedMessage},
-    {"lockloader", &ReadNothing},   {"unlockloader", &ReadNothing},
-}};
+inline constexpr auto kTestVerbs = std::to_array<VerbSyntax>({
+#define MORVEL_VERB(name, command, reader, input, usage) {name, &reader, VerbInput::input, usage},
+#include "tests/host/verb_list.h"
+#undef MORVEL_VERB
+});
 
 extern const VerbTable kTestVerbTable;
 

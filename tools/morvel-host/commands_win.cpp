@@ -1,30 +1,18 @@
 #include "tools/morvel-host/commands_win.h"
 
+#include <array>
 #include <memory>
 
 namespace morvel::host {
 
 namespace {
 
-constexpr std::array<VerbCommand<CommandFunction>, kHostVerbs.size()> kCommandOfVerb = {{
-    {"info", &InfoCommand},
-    {"run", &RunCommand},
-    {"score", &ScoreCommand},
-    {"add", &AddCommand},
-    {"grab", &GrabCommand},
-    {"log", &LogCommand},
-    {"stats", &StatsCommand},
-    {"recalc", &RecalcCommand},
-    {"release", &ReleaseCommand},
-    {"sql", &SqlCommand},
-    {"caption", &CaptionCommand},
-    {"close", &CloseCommand},
-    {"mult", &MultCommand},
-    {"band", &BandCommand},
-    {"oblasts", &OblastsCommand},
-}};
-static_assert(InVerbOrder(kCommandOfVerb, kHostVerbs),
-              "kCommandOfVerb has a command for every verb of kHostVerbs, in its order");
+// In kHostVerbs' order: both are made from the one list.
+constexpr auto kCommandOfVerb = std::to_array<CommandFunction>({
+#define MORVEL_VERB(name, command, reader, input, usage) &command,
+#include "tools/morvel-host/verb_list.h"
+#undef MORVEL_VERB
+});
 
 // The commands keep nothing between them: all they need is the host's.
 class HostCommandSet final : public CommandSet {
@@ -33,7 +21,7 @@ public:
 
     std::string Perform(const Command& command, std::size_t number) override {
         const auto index = static_cast<std::size_t>(command.verb - kHostVerbs.data());
-        return kCommandOfVerb[index].perform(m_host, command, number);
+        return kCommandOfVerb[index](m_host, command, number);
     }
 
 private:

@@ -43,25 +43,6 @@ constexpr std::string_view kUsageExit =
     "plug-in cannot be opened (or the log stays locked by another program); 2 for bad\n"
     "arguments.\n";
 
-constexpr std::string_view kHostUsage =
-    "  info                  _GetInfo             info NAME WORD1 TAG WORD2\n"
-    "  run [CONTACT]         _Run                 run 1 (a window came back) or run 0\n"
-    "  score CONTACT         _GetScore            score RESULT\n"
-    "  add CONTACT           _AddQSO              add RESULT\n"
-    "  grab CONTACT          _GrabNumber          grab CODE (bytes as \\xHH where needed)\n"
-    "  log CONTACT           INSERT, then _AddQSO log RESULT (log error MESSAGE)\n"
-    "  stats                 the statistics text  stats N, then its N lines\n"
-    "  recalc [nowait]       \"Recalc Statistic\"   recalc; with nowait no message is\n"
-    "                                             handled before the next command\n"
-    "  release               _Release             release\n"
-    "  sql STATEMENT         on the connection    sql ok, or sql error MESSAGE\n"
-    "  caption               the window caption   caption TEXT\n"
-    "  close                 the close box        close 1 (now minimised) or close 0\n"
-    "  mult                  \"Multipliers\"        mult 1 (its window is there) or mult 0\n"
-    "  band N                band button N (1-9)  band N\n"
-    "  oblasts               the multipliers list oblasts N, then N lines CODE DRAWN\n"
-    "                                             (1: drawn highlighted, else 0)\n";
-
 constexpr std::string_view kHostNotes =
     "A message box shown meanwhile is answered with OK and printed first as msgbox\n"
     "CAPTION TEXT. A bad line prints error WHAT and the script goes on.\n";
@@ -189,7 +170,7 @@ std::size_t ReadNoWait(const VerbContext& verb, std::vector<std::string>& fields
     return 1;
 }
 
-const VerbTable kHostVerbTable{kHostVerbs, kHostUsage, kHostNotes};
+const VerbTable kHostVerbTable{kHostVerbs, kHostNotes};
 
 bool VerbTable::Holds(const VerbSyntax* verb) const {
     return std::any_of(verbs.begin(), verbs.end(),
@@ -225,7 +206,7 @@ std::optional<Command> ScriptSyntax::ParseLine(std::string_view line, int depth)
     Command command;
     command.verb = verb;
     const VerbContext context{verb->name, *this, depth};
-    if (verb->takesLine) {
+    if (verb->input == VerbInput::Line) {
         std::vector<std::string> rest{std::string(
             line.size() > raw[0].size() ? line.substr(raw[0].size() + 1) : std::string_view())};
         verb->read(context, rest, command);
@@ -244,7 +225,9 @@ std::string ScriptSyntax::Usage(std::string_view program) const {
                         "[--table NAME] [--caption-prefix TEXT] [SCRIPT]\n";
     usage += kUsageOptions;
     for (const VerbTable* table : m_tables) {
-        usage += table->usage;
+        for (const VerbSyntax& verb : table->verbs) {
+            usage += verb.usage;
+        }
     }
     usage += "\n";
     for (const VerbTable* table : m_tables) {

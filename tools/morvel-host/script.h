@@ -134,14 +134,21 @@ struct VerbContext {
 using FieldReader = std::size_t (*)(const VerbContext& verb, std::vector<std::string>& fields,
                                     Command& command);
 
-// A script verb as the script gives it. The commands of a program pair each
-// verb of its tables with what it does (commands_win.cpp).
+// How a verb takes the rest of its line.
+enum class VerbInput {
+    Fields, // TAB-separated fields, each decoded
+    Line,   // the rest of the line after the verb's TAB, as it stands (escapes
+            // undecoded): its one field, a script line of its own
+};
+
+// A script verb as the script gives it, one entry of a verb list
+// (verb_list.h). The commands of a program pair each verb of its tables with
+// what it does (commands_win.cpp), by the same list.
 struct VerbSyntax {
     std::string_view name;
     FieldReader read;
-    // The rest of the line after the verb's TAB is its one field, as it
-    // stands (escapes undecoded): a script line of its own.
-    bool takesLine = false;
+    VerbInput input = VerbInput::Fields;
+    std::string_view usage; // its lines in --help's list of commands
 };
 
 // A command as a script line gives it: the verb, and what its reader took
@@ -156,11 +163,10 @@ struct Command {
     std::any more;
 };
 
-// A table of verbs, with what --help says of them.
+// A table of verbs, with what --help says after the list of commands.
 struct VerbTable {
     std::span<const VerbSyntax> verbs;
-    std::string_view usage; // their lines in the list of commands
-    std::string_view notes; // after the list; may be empty
+    std::string_view notes; // may be empty
 
     bool Holds(const VerbSyntax* verb) const;
 };
@@ -182,23 +188,11 @@ std::size_t ReadNoWait(const VerbContext& verb, std::vector<std::string>& fields
 
 // morvel-host's verbs, in the order its --help lists them; what each does is
 // in commands_win.cpp.
-inline constexpr std::array<VerbSyntax, 15> kHostVerbs = {{
-    {"info", &ReadNothing},
-    {"run", &ReadContact},
-    {"score", &ReadContact},
-    {"add", &ReadContact},
-    {"grab", &ReadContact},
-    {"log", &ReadContact},
-    {"stats", &ReadNothing},
-    {"recalc", &ReadNoWait},
-    {"release", &ReadNothing},
-    {"sql", &ReadStatement},
-    {"caption", &ReadNothing},
-    {"close", &ReadNothing},
-    {"mult", &ReadNothing},
-    {"band", &ReadBand},
-    {"oblasts", &ReadNothing},
-}};
+inline constexpr auto kHostVerbs = std::to_array<VerbSyntax>({
+#define MORVEL_VERB(name, command, reader, input, usage) {name, &reader, VerbInput::input, usage},
+#include "tools/morvel-host/verb_list.h"
+#undef MORVEL_VERB
+});
 
 extern const VerbTable kHostVerbTable;
 
