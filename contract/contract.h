@@ -21,9 +21,9 @@
 #include <cstdint>
 
 #if defined(__i386__)
-#define MORVEL_REGISTER __attribute__((regparm(3)))
+#define MORVEL_HOST_CALL __attribute__((regparm(3)))
 #else
-#define MORVEL_REGISTER
+#define MORVEL_HOST_CALL
 #endif
 
 namespace morvel {
@@ -34,21 +34,21 @@ inline constexpr std::int32_t kNotRunning = 0;
 inline constexpr std::int32_t kOnePoint = 1;
 
 // Pointer types for a host that loads the module with GetProcAddress.
-typedef MORVEL_REGISTER void (*GrabNumberProc)(const TQSOData* data, ShortString* number);
-typedef MORVEL_REGISTER void (*ReleaseProc)();
-typedef MORVEL_REGISTER std::int32_t (*GetScoreProc)(const TQSOData* data);
-typedef MORVEL_REGISTER std::int32_t (*AddQSOProc)(const TQSOData* data);
+typedef MORVEL_HOST_CALL void (*GrabNumberProc)(const TQSOData* data, ShortString* number);
+typedef MORVEL_HOST_CALL void (*ReleaseProc)();
+typedef MORVEL_HOST_CALL std::int32_t (*GetScoreProc)(const TQSOData* data);
+typedef MORVEL_HOST_CALL std::int32_t (*AddQSOProc)(const TQSOData* data);
 // The result is the main window's HWND (0 when no window could be made).
-typedef MORVEL_REGISTER std::uintptr_t (*RunProc)(std::int32_t ignored, const TQSOData* data);
-typedef MORVEL_REGISTER void (*GetInfoProc)(TPluginInfo* info);
+typedef MORVEL_HOST_CALL std::uintptr_t (*RunProc)(std::int32_t ignored, const TQSOData* data);
+typedef MORVEL_HOST_CALL void (*GetInfoProc)(TPluginInfo* info);
 
 } // namespace morvel
 
 extern "C" {
-MORVEL_REGISTER void MorvelGrabNumber(const morvel::TQSOData* data, morvel::ShortString* number);
-MORVEL_REGISTER void MorvelRelease();
-MORVEL_REGISTER std::int32_t MorvelGetScore(const morvel::TQSOData* data);
-MORVEL_REGISTER std::int32_t MorvelAddQSO(const morvel::TQSOData* data);
-MORVEL_REGISTER std::uintptr_t MorvelRun(std::int32_t ignored, const morvel::TQSOData* data);
-MORVEL_REGISTER void MorvelGetInfo(morvel::TPluginInfo* info);
+MORVEL_HOST_CALL void MorvelGrabNumber(const morvel::TQSOData* data, morvel::ShortString* number);
+MORVEL_HOST_CALL void MorvelRelease();
+MORVEL_HOST_CALL std::int32_t MorvelGetScore(const morvel::TQSOData* data);
+MORVEL_HOST_CALL std::int32_t MorvelAddQSO(const morvel::TQSOData* data);
+MORVEL_HOST_CALL std::uintptr_t MorvelRun(std::int32_t ignored, const morvel::TQSOData* data);
+MORVEL_HOST_CALL void MorvelGetInfo(morvel::TPluginInfo* info);
 }

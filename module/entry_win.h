@@ -119,13 +119,13 @@ struct ArgumentBytes<R(A...) noexcept> {
 // Defines the entry stub `entry`, an export in the host's register convention
 // (its arguments in EAX, EDX and ECX, none on the stack), around `body`, which
 // must be of the contract's type `Proc` (contract/contract.h).
-#define MORVEL_REGISTER_ENTRY(entry, body, Proc)                                                   \
+#define MORVEL_HOST_ENTRY(entry, body, Proc)                                                       \
     static_assert(std::is_convertible_v<decltype(&body), Proc>, #body " is no " #Proc);            \
     MORVEL_ENTRY_STUB("_" #entry, "_" #body, 0, 0)
 
 // The same for an export whose result is a window handle: when the module
 // goes as it returns, the window went with it, and the result is 0.
-#define MORVEL_REGISTER_WINDOW_ENTRY(entry, body, Proc)                                            \
+#define MORVEL_HOST_WINDOW_ENTRY(entry, body, Proc)                                                \
     static_assert(std::is_convertible_v<decltype(&body), Proc>, #body " is no " #Proc);            \
     MORVEL_ENTRY_STUB("_" #entry, "_" #body, 0, 2)
 

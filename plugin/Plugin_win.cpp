@@ -8,8 +8,8 @@
 #include "module/module_win.h"
 #include "plugin/unload_win.h"
 #include "ui/MainForm_win.h"
-#include "ui/multipliers_win.h"
 #include "ui/multiplier_check_win.h"
+#include "ui/multipliers_win.h"
 #include "ui/plugin_state_win.h"
 #include "ui/win/look_win.h"
 
@@ -50,12 +50,12 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     return TRUE;
 }
 
-MORVEL_REGISTER void MorvelGetInfoBody(TPluginInfo* info) noexcept {
+MORVEL_HOST_CALL void MorvelGetInfoBody(TPluginInfo* info) noexcept {
     EnterBody(false, NothingToDo<void>, [&] { FillPluginInfo(*info); });
 }
 
-MORVEL_REGISTER std::uintptr_t MorvelRunBody(std::int32_t /*ignored*/,
-                                             const TQSOData* data) noexcept {
+MORVEL_HOST_CALL std::uintptr_t MorvelRunBody(std::int32_t /*ignored*/,
+                                              const TQSOData* data) noexcept {
     // Making and showing the windows activates others and pumps messages.
     return EnterBody(true, NothingToDo<std::uintptr_t>, [&]() -> std::uintptr_t {
         SavedAppHandle = ApplicationHandle;
@@ -75,14 +75,14 @@ MORVEL_REGISTER std::uintptr_t MorvelRunBody(std::int32_t /*ignored*/,
     });
 }
 
-MORVEL_REGISTER std::int32_t MorvelAddQSOBody(const TQSOData* data) noexcept {
+MORVEL_HOST_CALL std::int32_t MorvelAddQSOBody(const TQSOData* data) noexcept {
     return EnterBody(false, NothingToDo<std::int32_t>, [&]() -> std::int32_t {
         CopyRecord(WorkingRecord, data);
         return MainWindow != nullptr ? MainWindow->Session().AddQSO(WorkingRecord) : kNotRunning;
     });
 }
 
-MORVEL_REGISTER std::int32_t MorvelGetScoreBody(const TQSOData* data) noexcept {
+MORVEL_HOST_CALL std::int32_t MorvelGetScoreBody(const TQSOData* data) noexcept {
     return EnterBody(false, NothingToDo<std::int32_t>, [&]() -> std::int32_t {
         CopyRecord(WorkingRecord, data);
         if (MainWindow == nullptr) {
@@ -94,7 +94,7 @@ MORVEL_REGISTER std::int32_t MorvelGetScoreBody(const TQSOData* data) noexcept {
     });
 }
 
-MORVEL_REGISTER void MorvelGrabNumberBody(const TQSOData* data, ShortString* number) noexcept {
+MORVEL_HOST_CALL void MorvelGrabNumberBody(const TQSOData* data, ShortString* number) noexcept {
     EnterBody(false, NothingToDo<void>, [&] {
         std::string code;
         try {
@@ -110,7 +110,7 @@ MORVEL_REGISTER void MorvelGrabNumberBody(const TQSOData* data, ShortString* num
     });
 }
 
-MORVEL_REGISTER void MorvelReleaseBody() noexcept {
+MORVEL_HOST_CALL void MorvelReleaseBody() noexcept {
     EnterBody(false, NothingToDo<void>, [] {
         ApplicationHandle = SavedAppHandle;
         if (TfmMainForm* form = MainWindow) {
@@ -124,9 +124,9 @@ MORVEL_REGISTER void MorvelReleaseBody() noexcept {
 
 // The exports themselves: the host's register convention passes every
 // argument in a register, so the stubs take no stack bytes.
-MORVEL_REGISTER_ENTRY(MorvelGrabNumber, MorvelGrabNumberBody, GrabNumberProc);
-MORVEL_REGISTER_ENTRY(MorvelRelease, MorvelReleaseBody, ReleaseProc);
-MORVEL_REGISTER_ENTRY(MorvelGetScore, MorvelGetScoreBody, GetScoreProc);
-MORVEL_REGISTER_ENTRY(MorvelAddQSO, MorvelAddQSOBody, AddQSOProc);
-MORVEL_REGISTER_WINDOW_ENTRY(MorvelRun, MorvelRunBody, RunProc);
-MORVEL_REGISTER_ENTRY(MorvelGetInfo, MorvelGetInfoBody, GetInfoProc);
+MORVEL_HOST_ENTRY(MorvelGrabNumber, MorvelGrabNumberBody, GrabNumberProc);
+MORVEL_HOST_ENTRY(MorvelRelease, MorvelReleaseBody, ReleaseProc);
+MORVEL_HOST_ENTRY(MorvelGetScore, MorvelGetScoreBody, GetScoreProc);
+MORVEL_HOST_ENTRY(MorvelAddQSO, MorvelAddQSOBody, AddQSOProc);
+MORVEL_HOST_WINDOW_ENTRY(MorvelRun, MorvelRunBody, RunProc);
+MORVEL_HOST_ENTRY(MorvelGetInfo, MorvelGetInfoBody, GetInfoProc);

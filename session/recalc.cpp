@@ -106,7 +106,7 @@ void RecalcStatisticExecute(Recalc& r) {
     SetEnabled(r, true);
 }
 
-void ExecuteRecalcStatistic(Recalc& r) {
+void RecalcStatisticIfEnabled(Recalc& r) {
     if (r.enabled) {
         RecalcStatisticExecute(r);
     }

@@ -48,6 +48,6 @@ void RecalcStatisticExecute(Recalc& r);
 
 // The action as the show handler and the button run it: ignored while it is
 // disabled (a recalculation is running).
-void ExecuteRecalcStatistic(Recalc& r);
+void RecalcStatisticIfEnabled(Recalc& r);
 
 } // namespace morvel

@@ -639,7 +639,7 @@ TEST_F(OdbcRecalc, HostEventsRunOnlyWhileNoCursorIsOpen) {
             enabledThen.push_back(enabled);
             test->Insert({"HOST" + std::to_string(messageRounds), "21", "CW"});
             if (messageRounds == 2) {
-                ExecuteRecalcStatistic(*recalc); // ignored: one is running
+                RecalcStatisticIfEnabled(*recalc); // ignored: one is running
             }
         }
     } host;
@@ -647,7 +647,7 @@ TEST_F(OdbcRecalc, HostEventsRunOnlyWhileNoCursorIsOpen) {
     Recalc r{scoring, *record, query, host, host.enabled};
     host.recalc = &r;
 
-    ASSERT_NO_THROW(ExecuteRecalcStatistic(r));
+    ASSERT_NO_THROW(RecalcStatisticIfEnabled(r));
     EXPECT_EQ(host.cursorOpen, std::vector<bool>(host.cursorOpen.size(), false));
     ASSERT_EQ(host.messageRounds, 2);
     EXPECT_EQ(host.enabledThen, (std::vector<bool>{true, false}));

@@ -62,7 +62,7 @@ protected:
 };
 
 TEST_F(RecalcTest, StepsRunInOrderAndTheCursorIsClosedBeforeMessages) {
-    ExecuteRecalcStatistic(recalc);
+    RecalcStatisticIfEnabled(recalc);
     EXPECT_EQ(events, (Events{"messages", "disable", "text cleared", "open", "close",
                               "messages (disabled)", "text", "enable"}));
     EXPECT_EQ(query.openedSql, "Select * from Log order by CallSign");
@@ -74,7 +74,7 @@ TEST_F(RecalcTest, StepsRunInOrderAndTheCursorIsClosedBeforeMessages) {
 }
 
 TEST_F(RecalcTest, BandIsPutBackAndTheRestKeepsTheLastRow) {
-    ExecuteRecalcStatistic(recalc);
+    RecalcStatisticIfEnabled(recalc);
     EXPECT_EQ(record->DigiBand.View(), "7");
     EXPECT_EQ(record->CallSign.View(), "UA9AAA");
     EXPECT_EQ(record->QSOMode.View(), "SSB");
@@ -85,7 +85,7 @@ TEST_F(RecalcTest, BandIsPutBackAndTheRestKeepsTheLastRow) {
 
 TEST_F(RecalcTest, IgnoredWhileTheActionIsDisabled) {
     window.enabled = false;
-    ExecuteRecalcStatistic(recalc);
+    RecalcStatisticIfEnabled(recalc);
     EXPECT_TRUE(events.empty());
     EXPECT_EQ(window.text, "old text");
 }
@@ -97,10 +97,10 @@ TEST_F(RecalcTest, RequestDuringTheRecalculationIsIgnored) {
     window.onMessages = [&] {
         window.onMessages = [&] {
             ++nested;
-            ExecuteRecalcStatistic(recalc);
+            RecalcStatisticIfEnabled(recalc);
         };
     };
-    ExecuteRecalcStatistic(recalc);
+    RecalcStatisticIfEnabled(recalc);
     EXPECT_EQ(nested, 1);
     EXPECT_EQ(std::count(events.begin(), events.end(), "open"), 1);
     EXPECT_TRUE(window.enabled);
@@ -109,8 +109,8 @@ TEST_F(RecalcTest, RequestDuringTheRecalculationIsIgnored) {
 TEST_F(RecalcTest, WaitingClickRunsACompleteRecalculationFirst) {
     // The first pump comes before the action is disabled, so a click waiting
     // there runs a whole recalculation inside the first one.
-    window.onMessages = [&] { ExecuteRecalcStatistic(recalc); };
-    ExecuteRecalcStatistic(recalc);
+    window.onMessages = [&] { RecalcStatisticIfEnabled(recalc); };
+    RecalcStatisticIfEnabled(recalc);
     EXPECT_EQ(std::count(events.begin(), events.end(), "open"), 2);
     EXPECT_EQ(scoring.StatList().size(), 1u);
     EXPECT_EQ(scoring.StatList()[0].QSOs, 2);
@@ -118,18 +118,18 @@ TEST_F(RecalcTest, WaitingClickRunsACompleteRecalculationFirst) {
 }
 
 TEST_F(RecalcTest, StateIsRebuiltNotAddedTo) {
-    ExecuteRecalcStatistic(recalc);
+    RecalcStatisticIfEnabled(recalc);
     const std::string first = window.text;
-    ExecuteRecalcStatistic(recalc);
+    RecalcStatisticIfEnabled(recalc);
     EXPECT_EQ(window.text, first);
     EXPECT_EQ(scoring.QSOList().Size(), 2u);
 }
 
 TEST_F(RecalcTest, FailureMidwayLeavesThePartlyRebuiltState) {
-    ExecuteRecalcStatistic(recalc);
+    RecalcStatisticIfEnabled(recalc);
     events.clear();
     query.failAtRow = 3;
-    EXPECT_THROW(ExecuteRecalcStatistic(recalc), Error);
+    EXPECT_THROW(RecalcStatisticIfEnabled(recalc), Error);
     EXPECT_EQ(events, (Events{"messages", "disable", "text cleared", "open", "close", "enable"}));
     EXPECT_TRUE(window.enabled);
     EXPECT_EQ(window.text, "");
@@ -142,7 +142,7 @@ TEST_F(RecalcTest, FailureMidwayLeavesThePartlyRebuiltState) {
 TEST_F(RecalcTest, FailureToOpenCarriesTheDriversText) {
     query.failOpen = 1;
     try {
-        ExecuteRecalcStatistic(recalc);
+        RecalcStatisticIfEnabled(recalc);
         FAIL() << "no failure";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "no such table: Nope");
@@ -172,7 +172,7 @@ TEST_F(RecalcTest, MissingColumnFailsOnTheFirstRowNamingTheFirstInReadingOrder) 
 TEST_F(RecalcTest, EmptyResultLooksUpNoColumn) {
     query.columns = {"CallSign"};
     query.rows.clear();
-    ExecuteRecalcStatistic(recalc);
+    RecalcStatisticIfEnabled(recalc);
     EXPECT_EQ(window.text, "Band\t  QSOs\tPoints\t   OBL\t  DXCC\t\r\n"
                            "Total\t     0\t     0\t     0\t     0\r\n"
                            " Score: 0*(0+0)=0");
@@ -187,7 +187,7 @@ TEST_F(RecalcTest, TableNameIsInsertedVerbatimButNeverWithASecondStatement) {
     record->TableName.Assign("Log; DELETE FROM Log");
     events.clear();
     try {
-        ExecuteRecalcStatistic(recalc);
+        RecalcStatisticIfEnabled(recalc);
         FAIL() << "no failure";
     } catch (const Error& e) {
         EXPECT_EQ(std::string(e.what()).rfind("LogQuery: ", 0), 0u);

@@ -238,8 +238,8 @@ __attribute__((used)) std::uint32_t FaultReturnMask() {
     }
 }
 
-MORVEL_REGISTER __attribute__((used)) void ForwardGrabNumber(const TQSOData* data,
-                                                             ShortString* number) {
+MORVEL_HOST_CALL __attribute__((used)) void ForwardGrabNumber(const TQSOData* data,
+                                                              ShortString* number) {
     TheReal().grabNumber(data, number);
     if (TheReal().fault == Fault::ShortStringLength) {
         const std::size_t length = number->bytes[0];
@@ -249,34 +249,34 @@ MORVEL_REGISTER __attribute__((used)) void ForwardGrabNumber(const TQSOData* dat
     LeaveFpuFault();
 }
 
-MORVEL_REGISTER __attribute__((used)) void ForwardRelease() {
+MORVEL_HOST_CALL __attribute__((used)) void ForwardRelease() {
     TheReal().release();
     LeaveFpuFault();
 }
 
-MORVEL_REGISTER __attribute__((used)) std::int32_t ForwardGetScore(const TQSOData* data) {
+MORVEL_HOST_CALL __attribute__((used)) std::int32_t ForwardGetScore(const TQSOData* data) {
     const std::int32_t result = Answer(TheReal().getScore(data));
     TouchRecord(data);
     LeaveFpuFault();
     return result;
 }
 
-MORVEL_REGISTER __attribute__((used)) std::int32_t ForwardAddQSO(const TQSOData* data) {
+MORVEL_HOST_CALL __attribute__((used)) std::int32_t ForwardAddQSO(const TQSOData* data) {
     const std::int32_t result = Answer(TheReal().addQSO(data));
     TouchRecord(data);
     LeaveFpuFault();
     return result;
 }
 
-MORVEL_REGISTER __attribute__((used)) std::uintptr_t ForwardRun(std::int32_t ignored,
-                                                                const TQSOData* data) {
+MORVEL_HOST_CALL __attribute__((used)) std::uintptr_t ForwardRun(std::int32_t ignored,
+                                                                 const TQSOData* data) {
     const std::uintptr_t window = TheReal().run(ignored, data);
     TouchRecord(data);
     LeaveFpuFault();
     return window;
 }
 
-MORVEL_REGISTER __attribute__((used)) void ForwardGetInfo(TPluginInfo* info) {
+MORVEL_HOST_CALL __attribute__((used)) void ForwardGetInfo(TPluginInfo* info) {
     TheReal().getInfo(info);
     LeaveFpuFault();
 }

@@ -341,7 +341,7 @@ Scored Recalculate(const Options& o, std::optional<LogCheck>& check) {
                 check->Row(row, counted);
             }
         };
-        ExecuteRecalcStatistic(recalc);
+        RecalcStatisticIfEnabled(recalc);
         scored.statList = scoring.StatList();
     } catch (const std::exception& e) {
         if (odbc::IsLockedByAnother(e.what())) {

@@ -161,14 +161,14 @@ HMENU Id(int id) {
 
 extern "C" {
 
-MORVEL_REGISTER void StubGetInfo(TPluginInfo* info) {
+MORVEL_HOST_CALL void StubGetInfo(TPluginInfo* info) {
     info->ContestName.Assign("Stub Contest");
     info->InfoWord1.set(1);
     info->PluginTag.Assign("stub_tag");
     info->InfoWord2.set(2);
 }
 
-MORVEL_REGISTER std::uintptr_t StubRun(std::int32_t, const TQSOData* data) {
+MORVEL_HOST_CALL std::uintptr_t StubRun(std::int32_t, const TQSOData* data) {
     ProcessMessages();
     if (g_main != nullptr) {
         return reinterpret_cast<std::uintptr_t>(g_main);
@@ -201,7 +201,7 @@ MORVEL_REGISTER std::uintptr_t StubRun(std::int32_t, const TQSOData* data) {
     return reinterpret_cast<std::uintptr_t>(g_main);
 }
 
-MORVEL_REGISTER std::int32_t StubGetScore(const TQSOData* data) {
+MORVEL_HOST_CALL std::int32_t StubGetScore(const TQSOData* data) {
     if (data->CallSign.View() == "CRASH") {
         RaiseException(EXCEPTION_ACCESS_VIOLATION, EXCEPTION_NONCONTINUABLE, 0, nullptr);
     }
@@ -211,18 +211,18 @@ MORVEL_REGISTER std::int32_t StubGetScore(const TQSOData* data) {
     return static_cast<std::int32_t>(data->CallSign.Length());
 }
 
-MORVEL_REGISTER std::int32_t StubAddQSO(const TQSOData*) {
+MORVEL_HOST_CALL std::int32_t StubAddQSO(const TQSOData*) {
     return g_adds++ % 2 == 0 ? 1 : -1;
 }
 
-MORVEL_REGISTER void StubGrabNumber(const TQSOData* data, ShortString* number) {
+MORVEL_HOST_CALL void StubGrabNumber(const TQSOData* data, ShortString* number) {
     number->Assign(data->MainPrefix.Str() + " \xC0\\");
     if (data->CallSign.View() == "QUIT") {
         PostQuitMessage(0);
     }
 }
 
-MORVEL_REGISTER void StubRelease() {
+MORVEL_HOST_CALL void StubRelease() {
     if (g_main != nullptr) {
         DestroyWindow(g_main);
     }
