@@ -1,4 +1,5 @@
 // The log query: what the recalculation needs from the host's log database.
+// Portable; the ODBC one is odbc_query.h.
 #pragma once
 
 #include <optional>

@@ -1,4 +1,7 @@
-// The log query on the host's ODBC connection.
+// The log query on the host's ODBC connection: a statement of its own, its
+// first row read column by column and the rows after it from bound buffers (one
+// driver call a row); a column the driver will not bind is read with
+// SQLGetData. Every call goes through the function table of odbc_api.h.
 #pragma once
 
 #include "db/log_query.h"

@@ -1,6 +1,7 @@
 // What every entry from the host (an export, a window procedure, a hook) does
 // on the way in and out: the host's floating-point state is kept exactly, and
-// no C++ exception gets out.
+// no C++ exception gets out. EnterBody is the opening every entry's body
+// shares.
 #pragma once
 
 #include "module/entry_win.h"

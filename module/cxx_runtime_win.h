@@ -10,10 +10,12 @@
 // of its own in that case.
 //
 // Thread primitives: the runtime's once flags, mutexes and thread keys are
-// the module's own (runtime_win.cpp). Mutexes hold no kernel object, and
-// every thread key the runtime allocates is freed when the module unloads, so
-// that loading and unloading the module any number of times leaves no TLS
-// index and no handle behind.
+// the module's own (cxx_runtime_win.cpp). Mutexes hold no kernel object, and
+// the per-thread exception state and every thread key the runtime allocates
+// are freed when the module unloads, so that loading and unloading the module
+// any number of times leaves no TLS index and no handle behind.
+//
+// Compiled into the DLL itself (plugin/CMakeLists.txt), not into a library.
 #pragma once
 
 namespace morvel::runtime {

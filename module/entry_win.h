@@ -2,8 +2,12 @@
 // while its code hands the thread to others.
 //
 // Every function that code outside the module calls (the exports, the window
-// procedures, the subclass procedure) is an entry stub made by MORVEL_ENTRY
-// around a body. The stubs count the module's entries on the stack.
+// procedures, the subclass procedure) is an entry stub, a few lines of
+// assembly made by MORVEL_STDCALL_ENTRY (window and subclass procedures: the
+// compiler checks the stack bytes against the body's arguments),
+// MORVEL_HOST_ENTRY or MORVEL_HOST_WINDOW_ENTRY (the exports: the body must
+// be of the contract's type) around a noexcept body. The stubs count the
+// module's entries on the stack.
 //
 // Code that hands the thread to others (a message pump, a message box, the
 // default handling of a message that runs a modal loop or activates another

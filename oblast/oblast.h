@@ -1,5 +1,10 @@
-// The oblast file ("Plugins\Russiaobl.dom" beside the host program) and the
-// suggestion of an oblast code from a Russian station's main prefix.
+// The oblast file ("Plugins\Russiaobl.dom" beside the host program): its
+// lines, the codes the multipliers window lists of them, and the suggestion of
+// an oblast code from a Russian station's main prefix (GrabObl); the file's
+// path and its loading behind a file-system seam (FileSystem; the Windows one
+// is oblast_win.h), at most 1 MB read even from a file that grows meanwhile
+// (ReadWhole); and a path read into a buffer that grows until it fits
+// (GrowingPath), which the module's run time uses too. Portable.
 #pragma once
 
 #include "contract/records.h"

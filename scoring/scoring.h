@@ -1,5 +1,5 @@
-// Contact scoring: the duplicate test, per-band statistics and the two
-// multiplier sets, as one piece of state owned by the main window.
+// Contact scoring, CountQSO: the duplicate test, band statistics, the two worked
+// lists and the duplicates met; the session keeps it while the main window lives.
 #pragma once
 
 #include "contract/records.h"

@@ -1,5 +1,8 @@
 // A window's persistent settings in the registry: HKCU "Software\<host program
-// name>\<window class>", every value a text.
+// name>\<window class>", every value a text (FormStorage), and the plug-in's
+// own choices made in the windows' system menus (Choice). Settings are written
+// when they change (a band chosen or followed, a placement changed outside a
+// drag), only the values that changed, and in full at a close or destruction.
 #pragma once
 
 #include "ui/placement.h"

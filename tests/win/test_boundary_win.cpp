@@ -1,3 +1,7 @@
+// The boundary every entry of the DLL opens with (module/boundary_win.h),
+// under a host's unmasked floating-point state: FpuGuard masks inside, clears
+// the flags raised and restores the state exactly; Boundary turns an exception
+// into the fallback.
 #include "module/boundary_win.h"
 
 #include "fpu_state.h"

@@ -1,4 +1,6 @@
-// Owners of the Windows handles the plug-in's windows hold.
+// Owners of the Windows handles the plug-in's windows hold: GDI objects,
+// memory DCs and registry keys (UniqueHandle), a window's DC, an object
+// selected into a DC.
 #pragma once
 
 #include "contract/unique_handle.h"

@@ -1,6 +1,8 @@
 // The look and the pixels per inch of the plug-in's windows: the activation
-// context of the plug-in's manifest (Common Controls 6) and per-monitor DPI
-// awareness, each for the windows made while its scope lives.
+// context of the plug-in's manifest (Common Controls 6, the library pinned for
+// the rest of the process) and the DPI awareness scopes: per-monitor for the
+// windows made while the scope lives, a window's own for reading and writing
+// its settings.
 #pragma once
 
 #include <windows.h>

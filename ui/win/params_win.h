@@ -2,7 +2,8 @@
 // can be read. Any program on the desktop can post the plug-in's windows any
 // message with any parameters, and a message posted, or sent from another
 // thread or process, with a pointer that is not marshalled brings an address
-// that means nothing here (often null).
+// that means nothing here (often null). Also whether the message being
+// handled came from another thread (FromThisThread).
 #pragma once
 
 #include <windows.h>

@@ -1,5 +1,6 @@
 // Procedures placed before a control's own (SetWindowSubclass), all of them
-// reached through one entry of the module.
+// reached through one entry of the module: one subclass procedure, which hands
+// each message to the handler object it was placed with.
 #pragma once
 
 #include <windows.h>

@@ -1,6 +1,8 @@
 // A window object behind a window handle: the object pointer travels in
 // lpCreateParams to WM_NCCREATE and lives in GWLP_USERDATA; one window
-// procedure per class only dispatches to HandleMessage.
+// procedure per class only dispatches to HandleMessage. Also the
+// registration of the module's window classes (undone at unload), the
+// system's cursors and icon the windows show, and child panels.
 #pragma once
 
 #include <windows.h>
