@@ -1,4 +1,6 @@
-# Shell functions the whole-process timing scripts share (sourced, not run).
+# Shell functions the whole-process timing scripts share (sourced, not run),
+# and the folder and Wine prefix of the test host's runs (test_host_work) of
+# unload-race.sh and loader-lock.sh.
 
 # Wall-clock and CPU seconds (user and system, the process and its children)
 # of one whole process, its output thrown away: "WALL CPU".

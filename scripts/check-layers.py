@@ -3,8 +3,9 @@
 
 Each source file belongs to the deepest directory of LAYERS that holds it; it
 may include its own directory's headers and those of lower layers, never one of
-the same layer or higher. The host contract stays portable: no file in
-contract/ includes <windows.h>.
+the same layer or higher. The host contract and the session stay portable: no
+file in contract/ or session/ includes <windows.h>. scripts/test.sh runs this
+before the builds.
 
     python3 scripts/check-layers.py [ROOT]
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what building and testing need on Debian 12. Idempotent: when every
+# Installs what building and testing need on Debian 12: the apt packages and
+# the Free Pascal cross compiler (build-fpc-win32.sh). Idempotent: when every
 # package is already there, it changes nothing and asks no package server.
 set -euo pipefail
 

@@ -1,5 +1,6 @@
 """A PE32 file's headers, sections and resources, read with struct alone, for
-the checks of the release's images."""
+the checks of the release's images (check-hardening.py here and
+packaging/check-package.py)."""
 
 import pathlib
 import struct
