@@ -166,6 +166,9 @@ TEST(HostScript, BadLinesAreErrorsThatNameTheProblem) {
         {"band\t 3", "band \" 3\" is not"},
         {"band\tx", "band \"x\" is not"},
         {"band\t3\t4", "band takes 1 field, but field 3 is \"4\""},
+        // A block's lines are the block reader's, never a command's.
+        {"repeat\t3", "repeat stands on a line of the script of its own"},
+        {"  end", "end stands on a line of the script of its own"},
         // The test host's verbs are not morvel-host's.
         {"sleep\t5", "unknown command \"sleep\""},
         {"post\tinfo", "unknown command \"post\""},
@@ -210,6 +213,138 @@ TEST(HostScript, WindowCommandsParse) {
 
     EXPECT_FALSE(ParseLine("recalc")->noWait);
     EXPECT_TRUE(ParseLine("recalc\tnowait")->noWait);
+}
+
+// What the script's lines give to run, in order: each line's number, then
+// its text or "refused: " and the message.
+std::vector<std::string> Blocks(const std::vector<std::string>& script) {
+    RepeatBlocks blocks;
+    std::vector<std::string> out;
+    const auto drain = [&] {
+        for (ScriptLine line; blocks.Next(line);) {
+            out.push_back(std::to_string(line.number) + " " +
+                          (line.error.empty() ? line.text : "refused: " + line.error));
+        }
+    };
+    std::size_t number = 0;
+    for (const std::string& line : script) {
+        blocks.Take(line, ++number);
+        drain();
+    }
+    blocks.Finish();
+    drain();
+    return out;
+}
+
+TEST(HostScript, RepeatRunsItsBlockWithTheRoundPutIn) {
+    const std::vector<std::string> script = {
+        "# the unload race", // outside a block, skipped lines still pass
+        "repeat\t3",
+        "  run",
+        "",
+        "\t# dropped in a block",
+        "race\t{i}\tx{i}{i}",
+        "  end\t",
+        "info",
+        "repeat\t2\t19",
+        "addmany\t5000\t{i}",
+        "\\x65nd", // escapes decode in the block's marks, as in verbs
+        "band\t{i}",
+        "\\x72epeat\t1",
+        "sql\tSELECT '\\x7Bi}', '{j}', '{I}', '{i'",
+        "end",
+    };
+    const std::vector<std::string> expected = {
+        "1 # the unload race",
+        "3   run",
+        "6 race\t0\tx00",
+        "3   run",
+        "6 race\t1\tx11",
+        "3   run",
+        "6 race\t2\tx22",
+        "8 info", // numbered as written, after the block
+        "10 addmany\t5000\t19",
+        "10 addmany\t5000\t20",
+        "12 band\t{i}", // outside a block {i} stays
+        "14 sql\tSELECT '\\x7Bi}', '{j}', '{I}', '{i'",
+    };
+    EXPECT_EQ(Blocks(script), expected);
+
+    // The largest count and first round; an empty block runs nothing.
+    const auto last =
+        Blocks({"repeat\t100000\t1000000000", "info\t{i}", "end", "repeat\t5", "# nothing", "end"});
+    ASSERT_EQ(last.size(), 100000u);
+    EXPECT_EQ(last.front(), "2 info\t1000000000");
+    EXPECT_EQ(last.back(), "2 info\t1000099999");
+}
+
+TEST(HostScript, BadRepeatBlocksAreRefusedWithTheirLineAndSkippedWhole) {
+    struct Case {
+        std::vector<std::string> script;
+        std::vector<std::string> gives;
+    };
+    const std::string never = "; its block does not run";
+    const std::string longLine(LineSplitter::kMaxLineBytes, 'x');
+    std::vector<std::string> manyLines = {"repeat\t2"};
+    manyLines.insert(manyLines.end(), RepeatBlocks::kMaxBlockLines + 1, "info");
+    manyLines.insert(manyLines.end(), {"end", "stats"});
+    std::vector<std::string> manyBytes = {"repeat\t2"};
+    manyBytes.insert(manyBytes.end(), 16, "sql\t" + longLine.substr(4));
+    manyBytes.insert(manyBytes.end(), {"info", "end", "stats"});
+    const std::string tooLong = "refused: the repeat block (the block of line 1) holds more "
+                                "than 10000 lines or 16777216 bytes; it does not run";
+    const Case cases[] = {
+        {{"end", "info"}, {"1 refused: end without a repeat before it", "2 info"}},
+        {{"info", "repeat\t2", "run"},
+         {"1 info", "2 refused: repeat without an end before the script ends" + never}},
+        {{"repeat", "info", "end", "stats"},
+         {"1 refused: repeat needs a count, 1-100000" + never, "4 stats"}},
+        {{"repeat\t", "end"}, {"1 refused: repeat needs a count, 1-100000" + never}},
+        {{"repeat\t0", "end"},
+         {"1 refused: repeat count \"0\" is not a whole number 1-100000" + never}},
+        {{"repeat\t-1", "end"}, {"1 refused: repeat count \"-1\" is not a whole number"}},
+        {{"repeat\tx", "end"}, {"1 refused: repeat count \"x\" is not a whole number"}},
+        {{"repeat\t1.5", "end"}, {"1 refused: repeat count \"1.5\" is not a whole number"}},
+        {{"repeat\t 2", "end"}, {"1 refused: repeat count \" 2\" is not a whole number"}},
+        {{"repeat\t100001", "end"},
+         {"1 refused: repeat count \"100001\" is not a whole number 1-100000" + never}},
+        {{"repeat\t99999999999999999999999", "end"},
+         {"1 refused: repeat count \"99999999999999999999999\" is not a whole number"}},
+        {{"repeat\t2\t-1", "end"},
+         {"1 refused: repeat: the first round's number \"-1\" is not a whole number "
+          "0-1000000000" +
+          never}},
+        {{"repeat\t2\t1000000001", "end"},
+         {"1 refused: repeat: the first round's number \"1000000001\" is not"}},
+        {{"repeat\t2\t0\tx", "info", "end"},
+         {"1 refused: repeat takes 2 fields, but field 4 is \"x\"" + never}},
+        {{R"(repeat	2\q)", "end"}, {"1 refused: repeat, field 2: unknown escape \"\\q\""}},
+        // A refused block is skipped up to its own end, past those inside it.
+        {{"repeat\t2", "info", "repeat\t3", "stats", "end", "run", "end", "release"},
+         {"3 refused: repeat inside a repeat block (the block of line 1): blocks do not nest; "
+          "that block does not run",
+          "8 release"}},
+        {{"repeat\t0", "repeat\t2", "end", "info", "end", "end", "stats"},
+         {"1 refused: repeat count \"0\" is not a whole number 1-100000" + never,
+          "6 refused: end without a repeat before it", "7 stats"}},
+        {{"repeat\t2", "info", "end\tnow", "stats"},
+         {"3 refused: end takes no fields, but field 2 is \"now\" (the block of line 1)" + never,
+          "4 stats"}},
+        {{"repeat\t2", "repeat\t2"},
+         {"2 refused: repeat inside a repeat block (the block of line 1): blocks do not nest; "
+          "that block does not run",
+          "1 refused: repeat without an end before the script ends" + never}},
+        {manyLines, {"10002 " + tooLong, "10004 stats"}},
+        {manyBytes, {"18 " + tooLong, "20 stats"}},
+    };
+    for (const Case& c : cases) {
+        const std::vector<std::string> gives = Blocks(c.script);
+        EXPECT_EQ(gives.size(), c.gives.size()) << c.script.front();
+        for (std::size_t i = 0; i < std::min(gives.size(), c.gives.size()); ++i) {
+            EXPECT_TRUE(gives[i].starts_with(c.gives[i]))
+                << c.script.front() << ": " << gives[i] << "\nnot " << c.gives[i];
+        }
+    }
 }
 
 TEST(HostScript, LineSplitterKeepsEveryLineWhateverTheChunks) {

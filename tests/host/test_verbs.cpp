@@ -162,6 +162,8 @@ TEST(TestHostVerbs, BadPostAndFileCommandsAreRefused) {
         {"post\tpost", "post: the queued line: post needs a command to queue"},
         {"post\tpost\tband\t0", "post: the queued line: band \"0\" is not"},
         {"post\tstress\t1", "post: the queued line: stress needs a time"},
+        {"post\trepeat\t3", "post: the queued line: repeat stands on a line of the script"},
+        {"post\tend", "post: the queued line: end stands on a line of the script"},
         {tooDeep, "posts nest more than 32 deep"},
         {farTooDeep, "posts nest more than 32 deep"},
         {"hold", "hold needs a file"},
@@ -260,6 +262,8 @@ TEST(TestHostVerbs, HelpListsTheVerbsOfItsTablesOnly) {
             }
         }
         EXPECT_EQ(listed, verbs) << tables.size() << " table(s)";
+        // The lines of repeated blocks are read before any verb's.
+        EXPECT_FALSE(verbs.contains("repeat") || verbs.contains("end"));
     }
 }
 

@@ -43,6 +43,49 @@ LONG WINAPI ReportCrash(EXCEPTION_POINTERS* exception) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
+// The script's lines as they are to run: as read, numbered, with the rounds
+// of the repeated blocks (RepeatBlocks).
+class ScriptLines {
+public:
+    explicit ScriptLines(ScriptReader& reader) : m_reader(reader) {}
+
+    enum class State { Line, Waiting, End };
+
+    // The next line to run or to refuse; Waiting while the reader waits for
+    // input; End once every line has been given, or when reading failed. A
+    // block's lines are read up to its end before the first of them is given.
+    State Next(ScriptLine& line) {
+        for (;;) {
+            if (m_blocks.Next(line)) {
+                return State::Line;
+            }
+            if (m_ended) {
+                return State::End;
+            }
+            const ScriptReader::State state = m_reader.Next(m_read);
+            if (state == ScriptReader::State::Waiting) {
+                return State::Waiting;
+            }
+            if (state == ScriptReader::State::End) {
+                if (!m_reader.Failure().empty()) {
+                    return State::End;
+                }
+                m_blocks.Finish();
+                m_ended = true;
+                continue;
+            }
+            m_blocks.Take(std::move(m_read), ++m_number);
+        }
+    }
+
+private:
+    ScriptReader& m_reader;
+    RepeatBlocks m_blocks;
+    std::string m_read;
+    std::size_t m_number = 0;
+    bool m_ended = false;
+};
+
 class Program {
 public:
     explicit Program(const HostProgram& program) : m_program(program) {}
@@ -119,8 +162,8 @@ std::unique_ptr<odbc::Connection> Program::OpenDatabase(const Options& options,
 // Reads and runs the script's lines until it ends, handling messages between
 // them; the exit status.
 int Program::RunScript(ScriptReader& reader, Host& host, MessagePump& pump) const {
-    std::string line;
-    std::size_t number = 0;
+    ScriptLines lines(reader);
+    ScriptLine line;
     const KeepInQueue betweenCommands(pump, host.KeptBetweenCommands());
     for (;;) {
         if (!host.TakeMessagesHeld()) {
@@ -130,8 +173,8 @@ int Program::RunScript(ScriptReader& reader, Host& host, MessagePump& pump) cons
         if (host.Ended()) {
             break;
         }
-        const ScriptReader::State state = reader.Next(line);
-        if (state == ScriptReader::State::End) {
+        const ScriptLines::State state = lines.Next(line);
+        if (state == ScriptLines::State::End) {
             const std::string failure = reader.Failure();
             if (!failure.empty()) {
                 host.Finish();
@@ -139,11 +182,15 @@ int Program::RunScript(ScriptReader& reader, Host& host, MessagePump& pump) cons
             }
             break;
         }
-        if (state == ScriptReader::State::Waiting) {
+        if (state == ScriptLines::State::Waiting) {
             pump.Wait(reader.Ready());
             continue;
         }
-        host.Execute(line, ++number);
+        if (!line.error.empty()) {
+            host.Print(ErrorLine(line.number, line.error));
+        } else {
+            host.Execute(line.text, line.number);
+        }
         if (host.Ended()) {
             break;
         }

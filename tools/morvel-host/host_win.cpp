@@ -1,6 +1,5 @@
 #include "tools/morvel-host/host_win.h"
 
-#include "contract/text.h"
 #include "tools/morvel-host/multipliers_win.h"
 
 #include <cstdio>
@@ -86,7 +85,7 @@ std::string Host::Outcome(std::string_view line, std::size_t number) {
         }
         out = Perform(*command, number);
     } catch (const std::exception& e) {
-        out = "error\tline " + std::to_string(number) + ": " + OneLine(e.what()) + "\n";
+        out = ErrorLine(number, e.what());
     }
     return m_watch.TakeLines() + out;
 }

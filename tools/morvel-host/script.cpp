@@ -36,6 +36,10 @@ constexpr std::string_view kUsageOptions =
     "byte order mark is dropped; UTF-16 text (Notepad's \"Unicode\") is refused. A\n"
     "contact is the fields CallSign DigiBand QSOMode QSOReportRecived DXCCPrefix\n"
     "MainPrefix Continent (missing trailing fields are empty).\n"
+    "\n"
+    "The lines between repeat COUNT [FIRST] and end run COUNT times (1-100000); {i}\n"
+    "in them stands for FIRST (default 0) in the first round, then one more each\n"
+    "round, and is put in before the fields are decoded. Blocks do not nest.\n"
     "\n";
 
 constexpr std::string_view kUsageExit =
@@ -96,7 +100,198 @@ void CheckNoMoreFields(std::string_view verb, const std::vector<std::string>& fi
     }
 }
 
+// What marks a line of a repeated block, or none.
+enum class BlockMark { None, Repeat, End };
+
+// Whether the line is a repeat or an end line: its verb, decoded, names one.
+// Its raw fields then.
+BlockMark MarkOf(std::string_view line, std::vector<std::string_view>& raw) {
+    line = WithoutIndentation(line);
+    if (IsSkippedLine(line)) {
+        return BlockMark::None;
+    }
+    raw = SplitFields(line);
+    std::string name;
+    try {
+        name = DecodeField(raw[0]);
+    } catch (const ScriptError&) {
+        return BlockMark::None; // refused as the bad line it is when it runs
+    }
+    return name == "repeat" ? BlockMark::Repeat : name == "end" ? BlockMark::End : BlockMark::None;
+}
+
+// A whole number from 0 to max in decimal digits, or nothing.
+std::optional<std::uint64_t> WholeNumber(std::string_view text, std::uint64_t max) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    std::uint64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+        if (value > max) {
+            return std::nullopt;
+        }
+    }
+    return value;
+}
+
+// The line with every {i} replaced by the round's number.
+std::string WithRound(std::string_view line, std::uint64_t round) {
+    constexpr std::string_view kCounter = "{i}";
+    const std::string value = std::to_string(round);
+    std::string out;
+    for (;;) {
+        const std::size_t at = line.find(kCounter);
+        out.append(line.substr(0, at));
+        if (at == std::string_view::npos) {
+            return out;
+        }
+        out += value;
+        line.remove_prefix(at + kCounter.size());
+    }
+}
+
 } // namespace
+
+std::string ErrorLine(std::size_t number, std::string_view what) {
+    return "error\tline " + std::to_string(number) + ": " + OneLine(what) + "\n";
+}
+
+void RepeatBlocks::Refuse(std::size_t number, std::string what) {
+    m_ready.push_back(ScriptLine{{}, number, std::move(what)});
+}
+
+void RepeatBlocks::Take(std::string line, std::size_t number) {
+    if (m_running || !m_ready.empty()) {
+        throw std::logic_error("RepeatBlocks::Take before Next gave back every line");
+    }
+    if (m_open) {
+        TakeIntoBlock(std::move(line), number);
+        return;
+    }
+    std::vector<std::string_view> raw;
+    const BlockMark mark = MarkOf(line, raw);
+    if (mark == BlockMark::None) {
+        m_ready.push_back(ScriptLine{std::move(line), number, {}});
+        return;
+    }
+    if (mark == BlockMark::End) {
+        Refuse(number, "end without a repeat before it");
+        return;
+    }
+    Block& block = m_open.emplace();
+    block.number = number;
+    const std::string count = "1-" + std::to_string(kMaxCount);
+    try {
+        std::vector<std::string> fields = DecodedFields("repeat", raw);
+        const std::string given = Field(fields, 0);
+        if (given.empty()) {
+            throw ScriptError("repeat needs a count, " + count);
+        }
+        const std::optional<std::uint64_t> times = WholeNumber(given, kMaxCount);
+        if (!times || *times == 0) {
+            throw ScriptError("repeat count " + Quoted(given) + " is not a whole number " + count);
+        }
+        block.count = *times;
+        const std::string first = Field(fields, 1);
+        if (!first.empty()) {
+            const std::optional<std::uint64_t> start = WholeNumber(first, kMaxFirst);
+            if (!start) {
+                throw ScriptError("repeat: the first round's number " + Quoted(first) +
+                                  " is not a whole number 0-" + std::to_string(kMaxFirst));
+            }
+            block.first = *start;
+        }
+        CheckNoMoreFields("repeat", fields, 2);
+    } catch (const ScriptError& e) {
+        block.refused = true;
+        Refuse(number, std::string(e.what()) + "; its block does not run");
+    }
+}
+
+void RepeatBlocks::TakeIntoBlock(std::string line, std::size_t number) {
+    Block& block = *m_open;
+    const std::string of = " (the block of line " + std::to_string(block.number) + ")";
+    std::vector<std::string_view> raw;
+    const BlockMark mark = MarkOf(line, raw);
+    if (block.refused) {
+        // Skipped up to its own end, past those of the repeats inside it.
+        if (mark == BlockMark::Repeat) {
+            ++block.nested;
+        } else if (mark == BlockMark::End && block.nested-- == 0) {
+            m_open.reset();
+        }
+        return;
+    }
+    if (mark == BlockMark::Repeat) {
+        block.refused = true;
+        block.nested = 1;
+        Refuse(number, "repeat inside a repeat block" + of +
+                           ": blocks do not nest; that block "
+                           "does not run");
+        return;
+    }
+    if (mark == BlockMark::End) {
+        try {
+            CheckNoMoreFields("end", DecodedFields("end", raw), 0);
+        } catch (const ScriptError& e) {
+            Refuse(number, std::string(e.what()) + of + "; its block does not run");
+            m_open.reset();
+            return;
+        }
+        if (!block.lines.empty()) {
+            m_running = std::move(block);
+            m_round = 0;
+            m_at = 0;
+        }
+        m_open.reset();
+        return;
+    }
+    if (IsSkippedLine(line)) {
+        return;
+    }
+    if (block.lines.size() >= kMaxBlockLines || line.size() > kMaxBlockBytes - block.bytes) {
+        block.refused = true;
+        block.lines = {};
+        Refuse(number, "the repeat block" + of + " holds more than " +
+                           std::to_string(kMaxBlockLines) + " lines or " +
+                           std::to_string(kMaxBlockBytes) + " bytes; it does not run");
+        return;
+    }
+    block.bytes += line.size();
+    block.lines.push_back(ScriptLine{std::move(line), number, {}});
+}
+
+void RepeatBlocks::Finish() {
+    if (m_open) {
+        Refuse(m_open->number, "repeat without an end before the script ends; its block does "
+                               "not run");
+        m_open.reset();
+    }
+}
+
+bool RepeatBlocks::Next(ScriptLine& line) {
+    if (m_running) {
+        const ScriptLine& written = m_running->lines[m_at];
+        line = ScriptLine{WithRound(written.text, m_running->first + m_round), written.number, {}};
+        if (++m_at == m_running->lines.size()) {
+            m_at = 0;
+            if (++m_round == m_running->count) {
+                m_running.reset();
+            }
+        }
+        return true;
+    }
+    if (m_ready.empty()) {
+        return false;
+    }
+    line = std::move(m_ready.front());
+    m_ready.pop_front();
+    return true;
+}
 
 std::string Quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
@@ -200,6 +395,10 @@ std::optional<Command> ScriptSyntax::ParseLine(std::string_view line, int depth)
     const std::vector<std::string_view> raw = SplitFields(line);
     const std::string name = DecodeField(raw[0]);
     const VerbSyntax* verb = Find(name);
+    if (verb == nullptr && (name == "repeat" || name == "end")) {
+        throw ScriptError(name + " stands on a line of the script of its own (repeat COUNT, the "
+                                 "lines, end)");
+    }
     if (verb == nullptr) {
         throw ScriptError("unknown command " + Quoted(name));
     }

@@ -13,6 +13,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -218,6 +219,80 @@ private:
     const VerbSyntax* Find(std::string_view name) const;
 
     std::vector<const VerbTable*> m_tables;
+};
+
+// A line to run, and the number of the script line it was written on; or,
+// when error is not empty, that line refused with the message.
+struct ScriptLine {
+    std::string text;
+    std::size_t number = 0;
+    std::string error;
+};
+
+// What a refused line prints: error, the line's number and the message, made
+// one line (the host's output for every bad line).
+std::string ErrorLine(std::size_t number, std::string_view what);
+
+// The script's repeated blocks:
+//
+//   repeat<TAB>COUNT[<TAB>FIRST]
+//   ...lines...
+//   end
+//
+// runs the lines between repeat and end COUNT times (1 to kMaxCount), each
+// round all of them in order. In the block's lines {i} stands for the round:
+// FIRST (0 when not given; at most kMaxFirst) in the first, one more in each
+// round after it; {i} is put in before the fields are split and decoded, so a
+// literal {i} in a block is written {i}. Every round's lines keep the
+// numbers they have in the script, in their error lines too. Blank and
+// comment lines in a block are dropped. Blocks do not nest. repeat and end,
+// indented or not, stand on script lines of their own: ParseLine refuses
+// them (in a queued line, for one).
+//
+// A bad repeat line (a missing count, a count that is not a whole number from
+// 1 to kMaxCount, a bad FIRST, more fields), a repeat inside a block and a
+// block of more than kMaxBlockLines lines or kMaxBlockBytes bytes are refused
+// with their line's number, and the block they are in is skipped whole, up to
+// its end; so is a block whose end has fields. An end without a repeat is
+// refused alone; a block still open when the script ends is refused under
+// its repeat line's number.
+class RepeatBlocks {
+public:
+    static constexpr std::uint64_t kMaxCount = 100'000;
+    static constexpr std::uint64_t kMaxFirst = 1'000'000'000;
+    static constexpr std::size_t kMaxBlockLines = 10'000;
+    static constexpr std::size_t kMaxBlockBytes = 16 * LineSplitter::kMaxLineBytes;
+
+    // Takes the script's line number `number`, the next one after those taken
+    // before. Call it only once Next has given back every line: a block's
+    // rounds come first (std::logic_error otherwise).
+    void Take(std::string line, std::size_t number);
+    // At the end of the script: refuses a block that has no end.
+    void Finish();
+    // The next line to run or to refuse, in order; false when there is none
+    // until more lines are taken.
+    bool Next(ScriptLine& line);
+
+private:
+    struct Block {
+        std::size_t number = 0; // of its repeat line
+        std::uint64_t count = 0;
+        std::uint64_t first = 0;
+        std::vector<ScriptLine> lines;
+        std::size_t bytes = 0;
+        bool refused = false;
+        int nested = 0; // in a refused block: repeats met whose end is to come
+    };
+
+    void Refuse(std::size_t number, std::string what);
+    void TakeIntoBlock(std::string line, std::size_t number);
+
+    std::optional<Block> m_open; // from its repeat line until its end
+    // The block whose rounds are being given back, if any, and where.
+    std::optional<Block> m_running;
+    std::uint64_t m_round = 0;
+    std::size_t m_at = 0;
+    std::deque<ScriptLine> m_ready; // lines outside blocks and refusals, in order
 };
 
 // For the readers.
