@@ -1,5 +1,7 @@
 // morvel-loggen: writes a realistic "Morvel Russia" contest log into an SQLite
-// file or any ODBC data source, in the shape a logger keeps it.
+// file or any ODBC data source, in the shape a logger keeps it, or
+// (--host-script) a morvel-host script that asks for each contact's oblast
+// suggestion and logs it.
 #include "tools/loggen/contacts.h"
 
 #include "tools/morvel-loggen/writers.h"
