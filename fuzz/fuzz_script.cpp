@@ -1,6 +1,7 @@
 // morvel-host's script reader from arbitrary bytes: the input cut into lines
 // as it arrives in chunks, each line read as a command of morvel-host's, each
-// line's fields decoded.
+// line's fields decoded, and the lines given to run as the repeated blocks
+// make them.
 //
 // The first byte gives the size of the chunks (1 to 256 bytes); the rest is
 // the script as a file or a pipe gives it.
@@ -105,6 +106,62 @@ void CheckLine(const ScriptSyntax& syntax, const std::string& line) {
     }
 }
 
+// The name a line's verb decodes to, or empty.
+std::string VerbName(const std::string& line) {
+    try {
+        return DecodeField(SplitFields(WithoutIndentation(line))[0]);
+    } catch (const ScriptError&) {
+        return {};
+    }
+}
+
+// The lines given to run: each numbered as one of the script's, a refusal
+// with a message and no text, no repeat or end line among them; a script
+// without either gives its lines back as they are. The rounds are read up to
+// a bound, as a block may repeat 100000 times.
+void CheckBlocks(const ScriptSyntax& syntax, const std::vector<std::string>& lines) {
+    constexpr std::size_t kMaxGiven = 2000;
+    RepeatBlocks blocks;
+    std::vector<ScriptLine> given;
+    const auto take = [&] {
+        for (ScriptLine line; given.size() < kMaxGiven && blocks.Next(line);) {
+            given.push_back(std::move(line));
+        }
+        return given.size() < kMaxGiven;
+    };
+    bool marked = false;
+    bool whole = true;
+    for (std::size_t i = 0; i < lines.size() && whole; ++i) {
+        const std::string name = VerbName(lines[i]);
+        marked = marked || name == "repeat" || name == "end";
+        blocks.Take(lines[i], i + 1);
+        whole = take();
+    }
+    if (whole) {
+        blocks.Finish();
+        whole = take();
+    }
+    for (const ScriptLine& line : given) {
+        FUZZ_CHECK(line.number >= 1 && line.number <= lines.size());
+        if (!line.error.empty()) {
+            FUZZ_CHECK(line.text.empty() && marked);
+            continue;
+        }
+        const std::string name = VerbName(line.text);
+        FUZZ_CHECK(name != "repeat" && name != "end");
+        try {
+            syntax.ParseLine(line.text);
+        } catch (const ScriptError&) {
+        }
+    }
+    if (!marked && whole) {
+        FUZZ_CHECK(given.size() == lines.size());
+        for (std::size_t i = 0; i < given.size(); ++i) {
+            FUZZ_CHECK(given[i].number == i + 1 && given[i].text == lines[i]);
+        }
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -145,5 +202,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& line : lines) {
         CheckLine(syntax, line);
     }
+    CheckBlocks(syntax, lines);
     return 0;
 }

@@ -182,7 +182,8 @@ void RepeatBlocks::Take(std::string line, std::size_t number) {
         Refuse(number, "end without a repeat before it");
         return;
     }
-    Block& block = m_open.emplace();
+    m_open = Block{};
+    Block& block = *m_open;
     block.number = number;
     const std::string count = "1-" + std::to_string(kMaxCount);
     try {
