@@ -27,7 +27,7 @@ namespace {
 
 using namespace morvel;
 
-class NoWindow final : public RecalcPort {
+class NoWindow final : public RecalcCaller {
 public:
     void ProcessMessages() override {}
     void SetRecalcEnabled(bool) override {}

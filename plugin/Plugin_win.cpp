@@ -1,16 +1,13 @@
 // The six exports of MorvelRussia.dll. Each one is an entry stub around a body
 // as thin as a main: it guards the host's floating-point state, lets no
-// exception out, and hands the work to the main window.
+// exception out, and hands the work to the session.
 #include "contract/contract.h"
 #include "module/boundary_win.h"
 #include "module/cxx_runtime_win.h"
 #include "module/entry_win.h"
 #include "module/module_win.h"
+#include "plugin/root_win.h"
 #include "plugin/unload_win.h"
-#include "ui/MainForm_win.h"
-#include "ui/multiplier_check_win.h"
-#include "ui/multipliers_win.h"
-#include "ui/plugin_state_win.h"
 #include "ui/win/look_win.h"
 
 #include <exception>
@@ -59,38 +56,22 @@ MORVEL_HOST_CALL std::uintptr_t MorvelRunBody(std::int32_t /*ignored*/,
     // Making and showing the windows activates others and pumps messages.
     return EnterBody(true, NothingToDo<std::uintptr_t>, [&]() -> std::uintptr_t {
         SavedAppHandle = ApplicationHandle;
-        if (MainWindow == nullptr) {
-            try {
-                MainWindow = TfmMainForm::Create(
-                    data, ViewOpeners{&TfmDomList::btnOBL1Click, &TfmMultCheck::Open});
-            } catch (const std::exception& e) {
-                // The host is no C++ program: the failure is shown, not thrown.
-                ShowFailure(e.what());
-                return 0;
-            }
-        }
-        MainWindow->ShowForm();
-        // A _Release that arrived while the window recalculated has ended it.
-        return MainWindow != nullptr ? reinterpret_cast<std::uintptr_t>(MainWindow->Handle()) : 0;
+        const MainView* main = Root().Run(data);
+        return main != nullptr ? main->WindowHandle() : 0;
     });
 }
 
 MORVEL_HOST_CALL std::int32_t MorvelAddQSOBody(const TQSOData* data) noexcept {
     return EnterBody(false, NothingToDo<std::int32_t>, [&]() -> std::int32_t {
         CopyRecord(WorkingRecord, data);
-        return MainWindow != nullptr ? MainWindow->Session().AddQSO(WorkingRecord) : kNotRunning;
+        return Root().AddQSO(WorkingRecord);
     });
 }
 
 MORVEL_HOST_CALL std::int32_t MorvelGetScoreBody(const TQSOData* data) noexcept {
     return EnterBody(false, NothingToDo<std::int32_t>, [&]() -> std::int32_t {
         CopyRecord(WorkingRecord, data);
-        if (MainWindow == nullptr) {
-            return kNotRunning;
-        }
-        // The station being typed, for the multiplier check.
-        MainWindow->Session().StationTyped(WorkingRecord);
-        return MainWindow->Session().GetScore(WorkingRecord);
+        return Root().GetScore(WorkingRecord);
     });
 }
 
@@ -99,10 +80,7 @@ MORVEL_HOST_CALL void MorvelGrabNumberBody(const TQSOData* data, ShortString* nu
         std::string code;
         try {
             CopyRecord(WorkingRecord, data);
-            if (MainWindow != nullptr) {
-                MainWindow->Session().StationTyped(WorkingRecord);
-                code = MainWindow->Session().GrabOblast(WorkingRecord);
-            }
+            code = Root().GrabOblast(WorkingRecord);
         } catch (...) {
             code.clear();
         }
@@ -113,10 +91,7 @@ MORVEL_HOST_CALL void MorvelGrabNumberBody(const TQSOData* data, ShortString* nu
 MORVEL_HOST_CALL void MorvelReleaseBody() noexcept {
     EnterBody(false, NothingToDo<void>, [] {
         ApplicationHandle = SavedAppHandle;
-        if (TfmMainForm* form = MainWindow) {
-            ForgetMainWindow(form);
-            form->ScheduleRelease();
-        }
+        Root().Release();
     });
 }
 

@@ -2,8 +2,8 @@
 
 #include "module/entry_win.h"
 #include "module/module_win.h"
+#include "plugin/root_win.h"
 #include "ui/control_ids.h"
-#include "ui/plugin_state_win.h"
 #include "ui/win/look_win.h"
 #include "ui/win/window_base.h"
 
@@ -96,7 +96,9 @@ void UnloadModule() {
         }
     }
     win::UnregisterWindowClasses();
-    ForgetMainWindow(nullptr);
+    if (ownThread) {
+        FreeRoot();
+    }
     win::ReleaseActivationContext();
 }
 

@@ -98,9 +98,6 @@ int TScoring::CountQSO(const TQSOData& rec, bool add) {
         }
     }
 
-    if (m_bandFollower) {
-        m_bandFollower(rec);
-    }
     return kOnePoint;
 }
 

@@ -79,17 +79,11 @@ public:
     bool AddQSOToList(const TQSOData& rec);
 
     // kDuplicate (nothing changes) or kOnePoint. With add, the contact
-    // joins the register, the statistics and the worked lists, and the band
-    // follower (the multipliers window) is told about it.
+    // joins the register, the statistics and the worked lists.
     int CountQSO(const TQSOData& rec, bool add);
 
     // Empties the register, the statistics and both worked lists.
     void Clear();
-
-    // Called after every counted contact with the record that was counted.
-    void SetBandFollower(std::function<void(const TQSOData&)> follower) {
-        m_bandFollower = std::move(follower);
-    }
 
     const TQSOList& QSOList() const { return m_qsoList; }
     // The contacts CountQSO met as duplicates when adding, since the last Clear.
@@ -110,7 +104,6 @@ private:
     WorkedList m_oblWorked;
     WorkedList m_dxccWorked;
     std::int32_t m_duplicates = 0;
-    std::function<void(const TQSOData&)> m_bandFollower;
 };
 
 } // namespace morvel

@@ -4,7 +4,7 @@
 #include "contract/records.h"
 #include "db/log_query.h"
 #include "scoring/scoring.h"
-#include "session/port.h"
+#include "session/views.h"
 
 #include <array>
 #include <cstdint>
@@ -22,7 +22,7 @@ struct Recalc {
     TScoring& scoring;
     TQSOData& workingRecord;
     LogQuery& query;
-    RecalcPort& port;
+    RecalcCaller& port;
     // The action's enabled state (the port shows it on the button).
     bool& enabled;
     // When set, called after every row is counted, in reading order, with the

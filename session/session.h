@@ -1,24 +1,28 @@
-// The plug-in's session: everything the main window owns that is not a
-// window. The scoring state (the contact register, the band statistics and
-// the worked lists), the oblast file's lines, the log query on the host's
-// connection, the stored value CurrentBand, and the rules for what may happen
-// while code runs that hands the thread to others: a recalculation pumps
-// messages, and the host's events (the exports among them, a release or a
-// close) run in the middle of it.
+// The plug-in's session: the root that the six exports call. It owns the
+// whole lifecycle - run, show, recalculation, close, release - as one state,
+// and makes and ends its views (the main window, the multipliers window and
+// the multiplier check) through the platform.
 //
-// Portable. The windows reach the platform (the message pump, the message
-// box, the statistics text, the settings store, their own deferred actions)
-// through one port, SessionPort; the multipliers window is a BandView of the
-// session. The functions take the contact as a parameter: the module's
-// WorkingRecord.
+// While the main window lives, the session holds the scoring state (the
+// contact register, the band statistics, the worked lists), the oblast
+// file's lines, the log query on the host's connection, the stored value
+// CurrentBand and the station being typed; it drops them with the main
+// window.
+//
+// Code that hands the thread to others (a recalculation pumps messages, the
+// show recalculates) makes the session busy: the host's events run in the
+// middle of it, and a release, a close or a settings write that comes
+// meanwhile is kept pending until the outermost such code has returned.
+//
+// Portable: the platform and the views are the interfaces of views.h.
 #pragma once
 
+#include "contract/contract.h"
 #include "contract/records.h"
-#include "db/log_query.h"
 #include "scoring/keys.h"
 #include "scoring/scoring.h"
 #include "session/multiplier_check.h"
-#include "session/port.h"
+#include "session/views.h"
 
 #include <cstdint>
 #include <functional>
@@ -28,180 +32,140 @@
 
 namespace morvel {
 
-// A multipliers window, as the session sees it.
-class BandView {
-public:
-    virtual ~BandView() = default;
-
-    // Closed by the operator and waiting for its destruction: not the open one.
-    virtual bool Closed() const = 0;
-    // Band n is the selected one: a band 1-9 is shown selected, any other n
-    // leaves the selection as it is; the list is drawn again.
-    virtual void ShowBand(int n) = 0;
-    // The session ends (the main window is destroyed): the view goes with it,
-    // now.
-    virtual void SessionEnded() = 0;
-};
-
-// A window that shows the whole scoring state: the multiplier check.
-class CheckView {
-public:
-    virtual ~CheckView() = default;
-
-    // A contact the exports counted (the result as _AddQSO answers it).
-    virtual void ContactCounted(const TQSOData& rec, std::int32_t result) = 0;
-    // The state was rebuilt by a recalculation, or dropped.
-    virtual void StateChanged() = 0;
-    // The station being typed, or the band chosen in the multipliers window,
-    // changed.
-    virtual void StationChanged() = 0;
-    // The session ends: the view goes with it, now.
-    virtual void SessionEnded() = 0;
-};
-
-class Session;
-
-// How the windows open the views of a session: the plug-in, which knows them
-// all, gives them to the main window's session, so that no window includes
-// another.
-struct ViewOpeners {
-    void (*multipliers)(Session& session) = nullptr; // btnOBL1Click
-    void (*check)(Session& session) = nullptr;       // the multiplier check
-};
-
 class Session {
 public:
-    // domLines: the oblast file's lines, read from domFilePath (none when
-    // there was no file); query: the log query on the host's connection.
-    Session(SessionPort& port, const KeyEquality& keys, std::unique_ptr<LogQuery> query,
-            std::vector<std::string> domLines, std::string domFilePath);
-    // Ends every view, a closed one still waiting for its destruction too.
+    // workingRecord: the module's copy of the last contact received, which
+    // the exports fill and every recalculation reads its rows through.
+    Session(Platform& platform, const KeyEquality& keys, TQSOData& workingRecord);
+    // Ends every view.
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // Marks code that may hand the thread to others (a recalculation, the
-    // show): a release, a close or a settings write that comes meanwhile
-    // takes effect once the outermost such code has returned, through the
-    // port, in that order: settings, close, release.
-    class Busy {
-    public:
-        explicit Busy(Session& session);
-        ~Busy();
-        Busy(const Busy&) = delete;
-        Busy& operator=(const Busy&) = delete;
-
-    private:
-        Session& m_session;
+    // Where the session is.
+    enum class Phase {
+        Stopped, // no main window: the exports answer 0
+        Showing, // the main window's first show recalculates
+        Running,
+        Ending, // released or closed: the main window waits for its destruction
     };
-    bool IsBusy() const { return m_busy > 0; }
+    Phase CurrentPhase() const { return m_phase; }
+    bool Running() const { return m_phase == Phase::Showing || m_phase == Phase::Running; }
 
-    // The exports, on the contact given: 0 or nothing without scoring state.
+    // What waits for the outermost busy code to return, in this order.
+    enum Pending : unsigned {
+        kWriteSettings = 1, // a band stored meanwhile
+        kClose = 2,         // the close message came
+        kRelease = 4,       // the release message came
+        kMinimise = 8,      // the close button came during the first show
+    };
+
+    // _Run: makes the main window for data unless one runs (then data is not
+    // used), and shows it. The main window, or nothing when it could not be
+    // made (the failure is shown) or a release or close ended it meanwhile.
+    MainView* Run(const TQSOData* data);
+    // _Release: from now on the exports answer 0 and the views find no state;
+    // the main window goes once the current message has been handled.
+    void Release();
+
+    // The exports, on the working record: 0 or nothing while not running.
     // AddQSO counts (the statistics text follows, and an open multipliers
-    // window the contact's band); GetScore only asks.
+    // window the contact's band); GetScore only asks; both and GrabOblast
+    // note the station being typed first.
     std::int32_t AddQSO(const TQSOData& rec);
-    std::int32_t GetScore(const TQSOData& rec) const;
-    std::string GrabOblast(const TQSOData& rec) const;
+    std::int32_t GetScore(const TQSOData& rec);
+    std::string GrabOblast(const TQSOData& rec);
 
-    // The action "Recalc Statistic", from the show and the button: a busy
-    // recalculation of the whole log, the rows passing through rec (the
-    // working record). Ignored while one runs; a failure is shown through the
-    // port.
-    void RecalcStatistic(TQSOData& rec);
+    // The main window's events.
+    // The show: an already visible window is brought up; a hidden one reads
+    // its stored placement and recalculates from the log first.
+    void Show();
+    // "Recalc Statistic": a busy recalculation of the whole log; ignored while
+    // one runs; a failure is shown.
+    void RecalcStatistic();
+    // The timer's: a recalculation unless one runs or the window is hidden.
+    void AutoRecalc();
+    // The title bar's close button minimises; a hidden window is first shown.
+    void CloseButton();
+    // The close and the release messages: they wait while busy.
+    void CloseArrived();
+    void ReleaseArrived();
+    // The main window is being destroyed: the views go with it, and the state.
+    void MainEnded(const MainView& main);
+
+    // btnOBL1Click: the multipliers window, unless one is open.
+    void OpenMultipliers();
+    // The multiplier check, or the open one brought up.
+    void OpenCheck();
+    // A view being destroyed: the session forgets it.
+    void Forget(const BandView& view);
+    void Forget(const CheckView& view);
+    // The open multipliers window, or nothing.
+    BandView* DomWindow() const;
+
+    // A band chosen or followed: the open multipliers window shows it, and it
+    // is stored as CurrentBand and written, now or once the busy code has
+    // returned. Nothing is stored unless running.
+    void SelectBand(int n);
+    // The stored value CurrentBand as text, "0" until one is stored: the main
+    // window's settings read it in and write it out.
+    std::string& CurrentBand() { return m_currentBand; }
+
+    bool IsBusy() const { return m_busy > 0; }
     bool RecalcEnabled() const { return m_recalcEnabled; }
 
-    // The main window going from hidden to shown. BeginShow is false while a
-    // first show runs already (a _Run that came during its recalculation).
-    // EndShow: whether the window is to be shown now (no release or close
-    // came meanwhile) and then minimised (its close button came meanwhile).
-    bool BeginShow();
-    struct ShowOutcome {
-        bool show = false;
-        bool minimise = false;
-    };
-    ShowOutcome EndShow();
-    // The close button during the first show: false when none runs.
-    bool MinimiseAfterShow();
-
-    // _Release: from now on the views find no state to read and a band is
-    // not stored.
-    void MarkReleased() { m_released = true; }
-    bool Released() const { return m_released; }
-    // The release and the close messages: true when they take effect now,
-    // false when busy (they are posted again once it has returned).
-    bool ReleaseNow();
-    bool CloseNow();
-    // The close: closes the query and drops the scoring state.
-    void DropState();
-
-    // The stored value CurrentBand as text, "0" until one is stored: the main
-    // window's settings store reads it in and writes it out.
-    std::string& CurrentBand() { return m_currentBand; }
-    // A band chosen or followed: the open view shows it, and it is stored as
-    // CurrentBand and written, now or once the busy code has returned.
-    // Nothing is stored once released or without scoring state.
-    void SelectBand(int n);
-    // The views read the session from AttachView until DetachView (at their
-    // destruction); the open one is the one not closed.
-    void AttachView(BandView& view);
-    void DetachView(const BandView& view);
-    BandView* OpenView() const;
-
-    void SetOpeners(const ViewOpeners& openers) { m_openers = openers; }
-    const ViewOpeners& Openers() const { return m_openers; }
-
-    // The check views read the session from AttachCheck until DetachCheck.
-    void AttachCheck(CheckView& view);
-    void DetachCheck(const CheckView& view);
-    const std::vector<CheckView*>& CheckViews() const { return m_checks; }
-
-    // The station being typed: the record of the last _GetScore or
-    // _GrabNumber (a copy); nothing until one came.
-    void StationTyped(const TQSOData& rec);
-    const TQSOData* TypedRecord() const { return m_typed.get(); }
-
-    // The rate of the contacts the exports counted since the session began,
-    // timed by the clock (a seam for the tests; the steady clock by default,
-    // which begins the rate anew).
+    // The rate of the contacts the exports counted since the main window was
+    // made, timed by the clock (a seam for the tests; the steady clock by
+    // default, which begins the rate anew).
     using Clock = std::function<RateMeter::Clock::time_point()>;
     void SetClock(Clock clock);
     std::string RateText();
 
-    // What the views read: nothing once released or without scoring state.
+    // What the views read: nothing unless running.
     const std::vector<std::string>* DomLines() const;
     const WorkedList* OblWorked() const;
     const TScoring* Scoring() const;
+    // The station being typed: the record of the last _GetScore or
+    // _GrabNumber; nothing until one came.
+    const TQSOData* TypedRecord() const { return m_typed.get(); }
     // Where the oblast file was looked for.
     const std::string& DomFilePath() const { return m_domFilePath; }
-    // The statistics as counted (for the text): nothing without state.
+    // The statistics as counted, for the statistics text: nothing without
+    // state (after the close).
     const std::vector<TStatistic>* StatList() const;
+    const TQSOData& WorkingRecord() const { return m_working; }
 
 private:
     struct State;
+    class Busy;
+    class Recalculation;
 
-    void StateChanged();
-    // SelectBand with the open view already looked up (or none).
+    void MakeMain(const TQSOData* data);
+    void StationTyped(const TQSOData& rec);
     void Select(BandView* view, int n);
+    void StateChanged();
+    void DropState();
     void LeaveBusy();
+    bool Take(Pending action);
 
-    SessionPort& m_port;
+    Platform& m_platform;
+    const KeyEquality& m_keys;
+    TQSOData& m_working;
+    Phase m_phase = Phase::Stopped;
+    unsigned m_pending = 0;
+    int m_busy = 0;
+    bool m_recalcEnabled = true;
+    MainView* m_main = nullptr;
     std::unique_ptr<State> m_state;
+    // A state dropped while busy code still reads it: freed once it returns.
+    std::unique_ptr<State> m_leftState;
+    std::vector<BandView*> m_bandViews;
+    std::vector<CheckView*> m_checkViews;
     std::string m_currentBand = "0";
-    std::vector<BandView*> m_views;
-    std::vector<CheckView*> m_checks;
-    ViewOpeners m_openers;
+    std::string m_domFilePath;
     std::unique_ptr<TQSOData> m_typed;
     Clock m_clock = &RateMeter::Clock::now;
     RateMeter m_rate{m_clock()};
-    std::string m_domFilePath;
-    int m_busy = 0;
-    bool m_recalcEnabled = true;
-    bool m_showing = false;
-    bool m_minimiseAfterShow = false;
-    bool m_released = false;
-    bool m_releasePending = false;
-    bool m_closePending = false;
-    bool m_settingsPending = false;
 };
 
 } // namespace morvel

@@ -113,7 +113,7 @@ private:
 };
 
 // The main window as far as the recalculation sees it.
-class FakeWindow : public RecalcPort {
+class FakeWindow : public RecalcCaller {
 public:
     std::string text = "(untouched)";
     bool enabled = true;

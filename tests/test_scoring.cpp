@@ -39,24 +39,18 @@ TEST_F(CountQSOTest, KnownKeysMatchWithoutRegardToCase) {
 
 TEST_F(CountQSOTest, DuplicateChangesNothing) {
     Count({"UA3AAA", "14", "CW", "599 MA", "DL"});
-    int follows = 0;
-    scoring.SetBandFollower([&follows](const TQSOData&) { ++follows; });
     EXPECT_EQ(Count({"UA3AAA", "14", "CW", "599 SP", "F"}), -1);
     EXPECT_EQ(scoring.StatList()[0], (TStatistic{"14", 1, 1, 1, 1}));
     EXPECT_EQ(scoring.OblWorked().Size(), 1u);
     EXPECT_EQ(scoring.DxccWorked().Size(), 1u);
     EXPECT_EQ(scoring.QSOList().Size(), 1u);
-    EXPECT_EQ(follows, 0);
 }
 
 TEST_F(CountQSOTest, WithoutAddOnlyAnswers) {
-    int follows = 0;
-    scoring.SetBandFollower([&follows](const TQSOData&) { ++follows; });
     EXPECT_EQ(Count({"UA3AAA", "14", "CW", "599 MA", "DL"}, false), 1);
     EXPECT_TRUE(scoring.QSOList().Empty());
     EXPECT_TRUE(scoring.StatList().empty());
     EXPECT_EQ(scoring.OblWorked().Size(), 0u);
-    EXPECT_EQ(follows, 0);
 
     Count({"UA3AAA", "14", "CW", "599 MA", "DL"});
     EXPECT_EQ(Count({"UA3AAA", "14", "CW"}, false), -1);
@@ -101,15 +95,6 @@ TEST_F(CountQSOTest, EmptyPrefixCountsOncePerBand) {
     EXPECT_EQ(scoring.DxccWorked().Keys(), (Keys{"14||", "7||"}));
     EXPECT_EQ(scoring.StatList()[0].DXCC, 1);
     EXPECT_EQ(scoring.StatList()[0].OBL, 0);
-}
-
-TEST_F(CountQSOTest, BandFollowerSeesEveryCountedContact) {
-    std::vector<std::string> seen;
-    scoring.SetBandFollower([&seen](const TQSOData& rec) { seen.push_back(rec.DigiBand.Str()); });
-    Count({"A1", "14", "CW"});
-    Count({"A1", "14", "CW"});
-    Count({"A1", "50", "CW"});
-    EXPECT_EQ(seen, (std::vector<std::string>{"14", "50"}));
 }
 
 TEST_F(CountQSOTest, ClearEmptiesEverything) {

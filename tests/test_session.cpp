@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,229 +20,408 @@ using test::Contact;
 using test::Events;
 using test::FakeQuery;
 
-// The platform as the session sees it: logs what the session asks of it, and
-// plays one host event at one of its pumps (1: before the recalculation's
-// read, 2: after it; a nested recalculation counts on).
-class Port final : public SessionPort {
-public:
-    Events log;
-    std::map<int, std::function<void()>> atPump;
-    std::string text;
-    const Session* session = nullptr;
+struct Harness;
 
+// The main window as the session drives it: it logs what it is asked, and its
+// posted messages wait in the harness's queue like a window's.
+class FakeMain final : public MainView {
+public:
+    FakeMain(Harness& harness) : m_h(harness) {}
+
+    bool visible = false;
+    bool alive = true;
+    std::string text;
+
+    std::uintptr_t WindowHandle() const override { return 0x1234; }
+    bool Visible() const override { return visible; }
+    void BringToTop() override;
+    bool RestorePlacement() override { return false; }
+    void Show(bool, bool minimise) override;
+    void Minimise() override;
+    void SetStatisticText(const std::string& value) override { text = value; }
+    void StatisticChanged() override {}
+    void SetRecalcEnabled(bool) override {}
+    void WriteSettings() override;
+    void Close() override;
+    void PostClose() override;
+    void PostRelease() override;
+    void End() override;
+
+private:
+    Harness& m_h;
+};
+
+class FakeBands final : public BandView {
+public:
+    FakeBands(Harness& harness) : m_h(harness) {}
+    bool closed = false;
+    bool Closed() const override { return closed; }
+    void ShowBand(int n) override;
+    void End() override;
+
+private:
+    Harness& m_h;
+};
+
+class FakeCheck final : public CheckView {
+public:
+    FakeCheck(Harness& harness) : m_h(harness) {}
+    bool Closed() const override { return false; }
+    void BringUp() override;
+    void ContactCounted(const TQSOData&, std::int32_t) override {}
+    void StateChanged() override {}
+    void StationChanged() override {}
+    void End() override;
+
+private:
+    Harness& m_h;
+};
+
+// The platform: its pump plays the host's events set for that pump (1: before
+// the first show's read of the log, 2: after it; a nested recalculation counts
+// on), then hands out the posted messages.
+struct Harness final : public Platform {
+    Events log;
+    std::map<int, std::vector<std::string>> atPump;
+    std::deque<std::pair<const FakeMain*, std::string>> posted;
+    std::vector<std::unique_ptr<FakeMain>> mains;
+    std::vector<std::unique_ptr<FakeBands>> bands;
+    std::vector<std::unique_ptr<FakeCheck>> checks;
+    FakeQuery* query = nullptr;
+    int failOpen = 0;
+    bool failCompose = false;
+    int pumps = 0;
+    TQSOData working{};
+    std::unique_ptr<TQSOData> record = test::Record({"LAST", "7", "CW"});
+    Session session{*this, CLibraryKeyEquality(), working};
+
+    // Platform
     void ProcessMessages() override {
         log.push_back("pump");
-        const auto event = atPump.find(++m_pumps);
-        if (event != atPump.end()) {
-            const std::function<void()> play = event->second;
-            play();
+        const auto events = atPump.find(++pumps);
+        if (events != atPump.end()) {
+            for (const std::string& event : events->second) {
+                Event(event);
+            }
         }
+        Deliver();
     }
     void ShowFailure(std::string_view message) override {
         log.push_back("failure " + std::string(message));
     }
-    void SetStatisticText(const std::string& value) override { text = value; }
-    void StatisticChanged() override {}
-    void SetRecalcEnabled(bool) override {}
-    void WriteSettings() override {
-        log.push_back("write " + const_cast<Session*>(session)->CurrentBand());
-    }
-    void PostClose() override { log.push_back("post close"); }
-    void PostRelease() override { log.push_back("post release"); }
-
-private:
-    int m_pumps = 0;
-};
-
-class View final : public BandView {
-public:
-    Events* log = nullptr;
-    bool closed = false;
-    bool Closed() const override { return closed; }
-    void ShowBand(int n) override { log->push_back("view " + std::to_string(n)); }
-    void SessionEnded() override { log->push_back("view ends"); }
-};
-
-// The main window's show as it drives the session, the host's events as they
-// reach it, and what each one did, in the port's log.
-struct Harness {
-    Port port;
-    FakeQuery* query = nullptr;
-    View view;
-    std::unique_ptr<Session> session;
-    std::unique_ptr<TQSOData> record = test::Record({"LAST", "7", "CW"});
-
-    Harness() {
-        auto rows = std::make_unique<FakeQuery>();
-        query = rows.get();
-        query->rows = {Contact("UA3AAA", "14", "CW", "599 MA", "UA1"),
-                       Contact("DL1XX", "7", "CW", "599 001", "DL")};
-        session = std::make_unique<Session>(port, CLibraryKeyEquality(), std::move(rows),
-                                            std::vector<std::string>{"UA3A=MA"}, "Russiaobl.dom");
-        port.session = session.get();
-        view.log = &port.log;
-    }
-
-    void Show() {
-        const Session::Busy busy(*session);
-        if (!session->BeginShow()) {
-            port.log.push_back("show ignored");
-            return;
+    SessionParts Compose(const TQSOData&) override {
+        if (failCompose) {
+            throw Error("Cannot open Russiaobl.dom");
         }
-        session->RecalcStatistic(*record);
-        const Session::ShowOutcome outcome = session->EndShow();
-        port.log.push_back(!outcome.show      ? "not shown"
-                           : outcome.minimise ? "shown minimised"
-                                              : "shown");
+        auto rows = std::make_unique<FakeQuery>();
+        rows->rows = {Contact("UA3AAA", "14", "CW", "599 MA", "UA1"),
+                      Contact("DL1XX", "7", "CW", "599 001", "DL")};
+        rows->failOpen = failOpen;
+        query = rows.get();
+        SessionParts parts;
+        parts.query = std::move(rows);
+        parts.domLines = {"UA3A=MA"};
+        parts.domFilePath = "Russiaobl.dom";
+        return parts;
+    }
+    MainView& MakeMainWindow(Session&) override {
+        log.push_back("made");
+        return *mains.emplace_back(std::make_unique<FakeMain>(*this));
+    }
+    BandView& MakeMultipliersWindow(Session&) override {
+        return *bands.emplace_back(std::make_unique<FakeBands>(*this));
+    }
+    CheckView& MakeCheckWindow(Session&) override {
+        return *checks.emplace_back(std::make_unique<FakeCheck>(*this));
     }
 
-    // The host's events, as the windows hand them on.
+    // _Run, and what it answered.
+    void Run() {
+        MainView* main = session.Run(record.get());
+        log.push_back(main != nullptr ? "answer window" : "answer 0");
+    }
+
+    // The posted messages, as the thread's message loop hands them out; one
+    // to a window that is gone is dropped.
+    void Deliver() {
+        while (!posted.empty()) {
+            const auto [main, message] = posted.front();
+            posted.pop_front();
+            if (!main->alive) {
+                continue;
+            }
+            if (message == "release") {
+                session.ReleaseArrived();
+            } else {
+                session.CloseArrived();
+            }
+        }
+    }
+
+    // The host's events.
     void Event(const std::string& event) {
-        if (event == "release") { // the posted release message
-            port.log.push_back(session->ReleaseNow() ? "destroyed" : "release waits");
-        } else if (event == "close") { // WM_CLOSE
-            port.log.push_back(session->CloseNow() ? "closed" : "close waits");
+        if (event == "release") { // _Release
+            session.Release();
+        } else if (event == "close") { // a close request from outside: WM_CLOSE
+            posted.emplace_back(mains.back().get(), "close");
+        } else if (event == "destroy") { // the window destroyed from outside
+            mains.back()->End();
         } else if (event == "run") {
-            Show();
+            Run();
         } else if (event == "contact") {
             const auto contact = test::Record({"UA9AAA", "21", "CW", "59 CB", "UA9"});
-            port.log.push_back("add " + std::to_string(session->AddQSO(*contact)));
+            log.push_back("add " + std::to_string(session.AddQSO(*contact)));
         } else if (event == "click") {
-            session->RecalcStatistic(*record);
+            session.RecalcStatistic();
         } else if (event == "band") {
-            session->SelectBand(3);
+            session.SelectBand(3);
         } else if (event == "close button") {
-            port.log.push_back(session->MinimiseAfterShow() ? "minimise later" : "minimise");
+            session.CloseButton();
         }
     }
 
     std::int32_t Contacts() const {
         std::int32_t total = 0;
-        for (const TStatistic& band : *session->StatList()) {
-            total += band.QSOs;
+        if (const std::vector<TStatistic>* stats = session.StatList()) {
+            for (const TStatistic& band : *stats) {
+                total += band.QSOs;
+            }
         }
         return total;
     }
 };
 
+void FakeMain::BringToTop() {
+    m_h.log.push_back("brought up");
+}
+void FakeMain::Show(bool, bool minimise) {
+    visible = true;
+    m_h.log.push_back(minimise ? "shown minimised" : "shown");
+}
+void FakeMain::Minimise() {
+    m_h.log.push_back("minimised");
+}
+void FakeMain::WriteSettings() {
+    m_h.log.push_back("write " + m_h.session.CurrentBand());
+}
+void FakeMain::Close() {
+    visible = false;
+    m_h.log.push_back("closed");
+}
+void FakeMain::PostClose() {
+    m_h.log.push_back("post close");
+    m_h.posted.emplace_back(this, "close");
+}
+void FakeMain::PostRelease() {
+    m_h.log.push_back("post release");
+    m_h.posted.emplace_back(this, "release");
+}
+void FakeMain::End() {
+    m_h.log.push_back("destroyed");
+    alive = false;
+    visible = false;
+    m_h.session.MainEnded(*this);
+}
+void FakeBands::ShowBand(int n) {
+    m_h.log.push_back("view " + std::to_string(n));
+}
+void FakeBands::End() {
+    m_h.log.push_back("view ends");
+    m_h.session.Forget(*this);
+}
+void FakeCheck::BringUp() {
+    m_h.log.push_back("check up");
+}
+void FakeCheck::End() {
+    m_h.log.push_back("check ends");
+    m_h.session.Forget(*this);
+}
+
 struct Interleaving {
     const char* rule;
-    const char* event;
+    std::vector<std::string> events;
     int pump;
-    Events log;
-    std::int32_t contacts; // counted once the show is over
+    Events log;            // of _Run, then of the message loop after it
+    std::int32_t contacts; // counted once _Run has returned
 };
 
-// One row a rule that a fault would break: the event arrives at the given pump
-// of the window's first show (its recalculation from the log).
+// One row a rule that a fault would break: the events arrive at the given pump
+// of the first show's recalculation, in _Run; then the thread's message loop
+// hands out what was posted.
 const Interleaving kInterleavings[] = {
-    {"a release waits for the recalculation, and the window is not shown",
-     "release",
+    {"a _Release waits for the recalculation; the window is not shown, then destroyed",
+     {"release"},
      2,
-     {"pump", "pump", "release waits", "not shown", "post release"},
+     {"made", "pump", "pump", "post release", "post release", "answer 0", "destroyed"},
      2},
-    {"a close waits for the recalculation, and the window is not shown",
-     "close",
+    {"a close waits for the recalculation; the window is not shown, then closed",
+     {"close"},
      1,
-     {"pump", "close waits", "pump", "not shown", "post close"},
+     {"made", "pump", "pump", "post close", "answer window", "closed", "post release", "destroyed"},
      2},
     {"a _Run during the first show does not show it twice",
-     "run",
+     {"run"},
      1,
-     {"pump", "show ignored", "pump", "shown"},
+     {"made", "pump", "answer window", "pump", "shown", "answer window"},
+     2},
+    {"a _Run after a _Release during the show makes no second window while the first one's "
+     "code runs",
+     {"release", "run"},
+     2,
+     {"made", "pump", "pump", "post release", "answer 0", "post release", "answer 0", "destroyed"},
      2},
     {"the close button during the first show minimises it once shown",
-     "close button",
+     {"close button"},
      2,
-     {"pump", "pump", "minimise later", "shown minimised"},
+     {"made", "pump", "pump", "shown minimised", "answer window"},
      2},
     {"a band stored during the recalculation is written once, after it",
-     "band",
+     {"band"},
      2,
-     {"pump", "pump", "shown", "write 3"},
+     {"made", "pump", "pump", "shown", "write 3", "answer window"},
      2},
-    {"a contact after the read counts", "contact", 2, {"pump", "pump", "add 1", "shown"}, 3},
+    {"a contact after the read counts",
+     {"contact"},
+     2,
+     {"made", "pump", "pump", "add 1", "shown", "answer window"},
+     3},
     {"a contact before the read is what the log says",
-     "contact",
+     {"contact"},
      1,
-     {"pump", "add 1", "pump", "shown"},
+     {"made", "pump", "add 1", "pump", "shown", "answer window"},
      2},
     {"a click before the read runs a whole recalculation first",
-     "click",
+     {"click"},
      1,
-     {"pump", "pump", "pump", "pump", "shown"},
+     {"made", "pump", "pump", "pump", "pump", "shown", "answer window"},
      2},
-    {"a click after the read is ignored: one runs", "click", 2, {"pump", "pump", "shown"}, 2},
+    {"a click after the read is ignored: one runs",
+     {"click"},
+     2,
+     {"made", "pump", "pump", "shown", "answer window"},
+     2},
+    {"a window destroyed from outside during the show: the recalculation ends on the state "
+     "it read, nothing is shown",
+     {"destroy"},
+     2,
+     {"made", "pump", "pump", "destroyed", "answer 0"},
+     0},
 };
 
-TEST(Session, InterleavingsAtTheRecalculationsPumps) {
+TEST(Session, InterleavingsAtTheFirstShowsPumps) {
     for (const Interleaving& row : kInterleavings) {
         Harness h;
-        h.port.atPump[row.pump] = [&h, &row] { h.Event(row.event); };
-        h.Show();
-        EXPECT_EQ(h.port.log, row.log) << row.rule;
+        h.atPump[row.pump] = row.events;
+        h.Run();
         EXPECT_EQ(h.Contacts(), row.contacts) << row.rule;
-        EXPECT_TRUE(h.session->RecalcEnabled()) << row.rule;
+        h.Deliver();
+        EXPECT_EQ(h.log, row.log) << row.rule;
+        EXPECT_TRUE(h.session.RecalcEnabled()) << row.rule;
+        EXPECT_FALSE(h.session.IsBusy()) << row.rule;
     }
 }
 
 TEST(Session, DeferredActionsWaitForTheOutermostBusyCodeAndKeepTheirOrder) {
     Harness h;
     // A click that recalculates inside the show, whose second pump brings a
-    // release, a close and a band: nothing happens until the show is over.
-    h.port.atPump[1] = [&h] { h.Event("click"); };
-    h.port.atPump[3] = [&h] {
-        h.Event("release");
-        h.Event("close");
-        h.Event("band");
-    };
-    h.Show();
-    EXPECT_EQ(h.port.log, (Events{"pump", "pump", "pump", "release waits", "close waits", "pump",
-                                  "not shown", "write 3", "post close", "post release"}));
-    // Posted again, they take effect now.
-    h.port.log.clear();
-    h.Event("release");
-    EXPECT_EQ(h.port.log, (Events{"destroyed"}));
+    // close, a release message and a band: nothing happens until the show
+    // is over, and the window is not shown.
+    h.atPump[1] = {"click"};
+    h.atPump[3] = {"close", "band"};
+    h.Run();
+    h.posted.emplace_back(h.mains.back().get(), "release");
+    h.Deliver();
+    EXPECT_EQ(h.log, (Events{"made", "pump", "pump", "pump", "pump", "write 3", "post close",
+                             "answer window", "closed", "post release", "destroyed"}));
+    EXPECT_EQ(h.session.CurrentPhase(), Session::Phase::Stopped);
+}
+
+TEST(Session, TheLifecycleOfTheExports) {
+    Harness h;
+    // Not running: neutral answers, no window.
+    EXPECT_EQ(h.session.AddQSO(*h.record), 0);
+    EXPECT_EQ(h.session.GetScore(*h.record), 0);
+    EXPECT_EQ(h.session.GrabOblast(*h.record), "");
+    h.session.Release();
+    // A file that cannot be read: shown, no window, and nothing runs.
+    h.failCompose = true;
+    h.Run();
+    EXPECT_EQ(h.log, (Events{"failure Cannot open Russiaobl.dom", "answer 0"}));
+    EXPECT_EQ(h.session.CurrentPhase(), Session::Phase::Stopped);
+    // A second _Run ignores its record and only brings the window up.
+    h.failCompose = false;
+    h.log.clear();
+    h.Run();
+    h.Run();
+    EXPECT_EQ(h.log, (Events{"made", "pump", "pump", "shown", "answer window", "brought up",
+                             "answer window"}));
+    EXPECT_EQ(h.session.GrabOblast(*test::Record({"UA3AAA", "14", "CW", "", "UA1", "UA3A"})), "MA");
+    // The close button minimises; a _Release and a _Run at once: the released
+    // window goes before the new one is made.
+    h.log.clear();
+    h.session.CloseButton();
+    h.session.Release();
+    EXPECT_EQ(h.session.AddQSO(*h.record), 0);
+    h.Run();
+    EXPECT_EQ(h.log, (Events{"minimised", "post release", "destroyed", "made", "pump", "pump",
+                             "shown", "answer window"}));
+    EXPECT_EQ(h.mains.size(), 2u);
+    h.Deliver(); // the first window's release message finds it gone
+    EXPECT_TRUE(h.mains.back()->alive);
 }
 
 TEST(Session, AfterTheReleaseOrTheCloseTheViewsFindNothingAndNothingIsStored) {
     Harness h;
-    h.session->AttachView(h.view);
-    h.session->SelectBand(5);
-    EXPECT_EQ(h.port.log, (Events{"view 5", "write 5"}));
-    h.session->MarkReleased();
-    h.port.log.clear();
-    h.session->SelectBand(6);
-    EXPECT_EQ(h.port.log, (Events{"view 6"})); // shown, never stored
-    EXPECT_EQ(h.session->CurrentBand(), "5");
-    EXPECT_EQ(h.session->DomLines(), nullptr);
-    EXPECT_EQ(h.session->OblWorked(), nullptr);
+    h.Run();
+    h.session.OpenMultipliers();
+    h.session.OpenMultipliers(); // the open one stays the only one
+    EXPECT_EQ(h.bands.size(), 1u);
+    h.log.clear();
+    h.session.SelectBand(5);
+    EXPECT_EQ(h.log, (Events{"view 5", "write 5"}));
+    h.session.Release();
+    h.log.clear();
+    h.session.SelectBand(6);
+    EXPECT_EQ(h.log, (Events{"view 6"})); // shown, never stored
+    EXPECT_EQ(h.session.CurrentBand(), "5");
+    EXPECT_EQ(h.session.DomLines(), nullptr);
+    EXPECT_EQ(h.session.OblWorked(), nullptr);
+    EXPECT_EQ(h.session.Scoring(), nullptr);
 
     Harness closed;
-    closed.session->DropState(); // the query, closed, goes with the state
-    EXPECT_EQ(closed.session->AddQSO(*closed.record), 0);
-    EXPECT_EQ(closed.session->GetScore(*closed.record), 0);
-    EXPECT_EQ(closed.session->GrabOblast(*closed.record), "");
-    closed.session->SelectBand(2);
-    EXPECT_EQ(closed.session->CurrentBand(), "0");
+    closed.Run();
+    closed.session.CloseArrived(); // the query, closed, goes with the state
+    EXPECT_EQ(closed.session.StatList(), nullptr);
+    EXPECT_EQ(closed.session.AddQSO(*closed.record), 0);
+    EXPECT_EQ(closed.session.GetScore(*closed.record), 0);
+    EXPECT_EQ(closed.session.GrabOblast(*closed.record), "");
+    closed.session.SelectBand(2);
+    EXPECT_EQ(closed.session.CurrentBand(), "0");
 }
 
-TEST(Session, ContactsMoveOnlyAnOpenViewAndEndingTheSessionEndsEveryView) {
+TEST(Session, ContactsMoveOnlyAnOpenViewAndTheMainWindowEndsEveryView) {
     Harness h;
+    h.Run();
+    h.log.clear();
     const auto onTwenty = test::Record({"UA9AAA", "21", "CW", "59 CB", "UA9"});
-    h.session->AddQSO(*onTwenty);
-    EXPECT_TRUE(h.port.log.empty()); // no view: no band stored
-    View closing;
-    closing.log = &h.port.log;
-    closing.closed = true;
-    h.session->AttachView(closing);
-    h.session->AttachView(h.view);
-    h.session->AddQSO(*test::Record({"UA9BBB", "21", "CW", "59 CB", "UA9"}));
-    h.session->AddQSO(*test::Record({"W1AW", "50", "CW", "599", "K"}));
-    EXPECT_EQ(h.port.log, (Events{"view 7", "write 7"}));
-    h.port.log.clear();
-    h.session.reset();
-    EXPECT_EQ(h.port.log, (Events{"view ends", "view ends"}));
+    h.session.AddQSO(*onTwenty);
+    EXPECT_TRUE(h.log.empty()); // no view: no band stored
+    h.session.OpenMultipliers();
+    h.bands.back()->closed = true; // closed, waiting for its destruction
+    h.session.OpenMultipliers();
+    h.session.OpenCheck();
+    h.session.OpenCheck();
+    EXPECT_EQ(h.bands.size(), 2u);
+    EXPECT_EQ(h.checks.size(), 1u);
+    h.session.AddQSO(*test::Record({"UA9BBB", "21", "CW", "59 CB", "UA9"}));
+    h.session.AddQSO(*test::Record({"UA9BBB", "21", "CW", "59 CB", "UA9"})); // a duplicate
+    h.session.AddQSO(*test::Record({"W1AW", "50", "CW", "599", "K"}));
+    EXPECT_EQ(h.log, (Events{"check up", "view 7", "write 7"}));
+    h.log.clear();
+    h.session.ReleaseArrived(); // the state goes with the main window
+    EXPECT_EQ(h.log, (Events{"destroyed", "view ends", "view ends", "check ends"}));
+    EXPECT_EQ(h.session.DomWindow(), nullptr);
+    EXPECT_EQ(h.session.StatList(), nullptr);
 }
 
 TEST(Session, TheRateHoldsTheExportsContactsAtTheClocksTimesAndNoneOfARecalculation) {
@@ -248,41 +429,42 @@ TEST(Session, TheRateHoldsTheExportsContactsAtTheClocksTimesAndNoneOfARecalculat
     Harness h;
     const RateMeter::Clock::time_point start{};
     RateMeter::Clock::time_point now = start;
-    h.session->SetClock([&now] { return now; });
-    h.Show(); // the log's two contacts, counted without a time
-    EXPECT_EQ(h.session->RateText(), "Rate 0/h (10 min), 0/h (60 min) over the 1 min since the "
-                                     "start   last hour: none");
+    h.session.SetClock([&now] { return now; });
+    h.Run(); // the log's two contacts, counted without a time
+    EXPECT_EQ(h.session.RateText(), "Rate 0/h (10 min), 0/h (60 min) over the 1 min since the "
+                                    "start   last hour: none");
     // Six contacts in the first 25 minutes and a duplicate at the last (a
     // contact logged all the same); a score asked for is no contact.
     for (int i = 0; i < 6; ++i) {
         now = start + std::chrono::minutes(5 * i);
-        h.session->AddQSO(*test::Record(
+        h.session.AddQSO(*test::Record(
             {i < 5 ? "UA3A" + std::to_string(i) : "DL0A", i < 4 ? "14" : "7", "CW", "599 MA"}));
     }
-    h.session->AddQSO(*test::Record({"UA3A0", "14", "CW", "599 MA"}));
-    h.session->GetScore(*test::Record({"UA3A9", "21", "CW", "599 MA"}));
+    h.session.AddQSO(*test::Record({"UA3A0", "14", "CW", "599 MA"}));
+    h.session.GetScore(*test::Record({"UA3A9", "21", "CW", "599 MA"}));
     now = start + 30min;
-    EXPECT_EQ(h.session->RateText(), "Rate 12/h (10 min), 14/h (60 min) over the 30 min since the "
-                                     "start   last hour: 7 2, 14 5");
+    EXPECT_EQ(h.session.RateText(), "Rate 12/h (10 min), 14/h (60 min) over the 30 min since the "
+                                    "start   last hour: 7 2, 14 5");
     // A recalculation counts the log again and adds no times.
     h.Event("click");
     EXPECT_EQ(h.Contacts(), 2);
-    EXPECT_EQ(h.session->RateText(), "Rate 12/h (10 min), 14/h (60 min) over the 30 min since the "
-                                     "start   last hour: 7 2, 14 5");
+    EXPECT_EQ(h.session.RateText(), "Rate 12/h (10 min), 14/h (60 min) over the 30 min since the "
+                                    "start   last hour: 7 2, 14 5");
     // A quiet hour: the rate falls with the clock alone.
     now = start + 50min;
-    EXPECT_EQ(h.session->RateText(), "Rate 0/h (10 min), 8/h (60 min) over the 50 min since the "
-                                     "start   last hour: 7 2, 14 5");
+    EXPECT_EQ(h.session.RateText(), "Rate 0/h (10 min), 8/h (60 min) over the 50 min since the "
+                                    "start   last hour: 7 2, 14 5");
     now = start + 90min;
-    EXPECT_EQ(h.session->RateText(), "Rate 0/h (10 min), 0/h (60 min)   last hour: none");
+    EXPECT_EQ(h.session.RateText(), "Rate 0/h (10 min), 0/h (60 min)   last hour: none");
 }
 
 TEST(Session, AFailedRecalculationIsShownAndTheActionStaysUsable) {
     Harness h;
-    h.query->failOpen = 1;
-    h.Show();
-    EXPECT_EQ(h.port.log, (Events{"pump", "failure no such table: Nope", "shown"}));
-    EXPECT_TRUE(h.session->RecalcEnabled());
+    h.failOpen = 1;
+    h.Run();
+    EXPECT_EQ(h.log,
+              (Events{"made", "pump", "failure no such table: Nope", "shown", "answer window"}));
+    EXPECT_TRUE(h.session.RecalcEnabled());
 }
 
 TEST(BandTable, NumbersAndFollowing) {

@@ -1,15 +1,10 @@
 #include "ui/MainForm_win.h"
 
 #include "contract/text.h"
-#include "db/odbc_query.h"
-#include "oblast/oblast.h"
-#include "oblast/oblast_win.h"
-#include "module/boundary_win.h"
 #include "module/module_win.h"
 #include "scoring/report.h"
 #include "ui/control_ids.h"
 #include "ui/main_layout.h"
-#include "ui/plugin_state_win.h"
 
 #include <commctrl.h>
 
@@ -43,48 +38,20 @@ HWND MakeControl(const char* className, const char* text, DWORD style, DWORD exS
 
 } // namespace
 
-TfmMainForm::TfmMainForm() = default;
+TfmMainForm::TfmMainForm(Session& session)
+    : TForm("TfmMainForm", true, ui::Choice::MainOnTop), m_session(session) {}
 
-TfmMainForm::~TfmMainForm() {
-    ForgetMainWindow(this);
-}
+TfmMainForm::~TfmMainForm() = default;
 
-TfmMainForm* TfmMainForm::Create(const TQSOData* data, const ViewOpeners& openers) {
-    auto* form = new TfmMainForm();
-    try {
-        form->Construct(data, openers);
-    } catch (...) {
-        if (form->Handle() != nullptr) {
-            DestroyWindow(form->Handle()); // deletes the object at WM_NCDESTROY
-        } else {
-            delete form;
-        }
-        throw;
-    }
-    return form;
-}
-
-void TfmMainForm::Construct(const TQSOData* data, const ViewOpeners& openers) {
-    CreateForm({ui::kMainFormClass, "Morvel Russia", ui::kMainLeft, ui::kMainTop,
-                ui::kMainClientWidth, ui::kMainClientHeight});
-    // From here on the exports and the window read the contact from the
-    // module's copy of the record, never from the host's.
-    CopyRecord(WorkingRecord, data);
-    const std::string caption = WorkingRecord.CaptionPrefix.Str() + " in Morvel Russia";
-    SetWindowTextA(Handle(), caption.c_str());
-    // The session queries the log on the host's own connection, and reads
-    // the oblast file beside the host program. A file that exists but cannot
-    // be read throws, and Create destroys the half-built window.
-    void* connection =
-        reinterpret_cast<void*>(static_cast<std::uintptr_t>(WorkingRecord.ConnectionValue()));
-    SessionPort& port = *this;
-    const std::string hostProgram = HostProgramPath();
-    m_session = std::make_unique<morvel::Session>(
-        port, UserLocaleKeyEquality(), std::make_unique<odbc::OdbcLogQuery>(connection),
-        LoadDomLines(WinFileSystem(), hostProgram), DomFilePath(hostProgram));
-    m_session->SetOpeners(openers);
-    m_storage.KeepCurrentBandIn(m_session->CurrentBand());
-    ApplyChoices();
+TfmMainForm& TfmMainForm::Create(Session& session) {
+    auto* form = new TfmMainForm(session);
+    CreateOrDelete(form, {ui::kMainFormClass, "Morvel Russia", ui::kMainLeft, ui::kMainTop,
+                          ui::kMainClientWidth, ui::kMainClientHeight});
+    const std::string caption = session.WorkingRecord().CaptionPrefix.Str() + " in Morvel Russia";
+    SetWindowTextA(form->Handle(), caption.c_str());
+    form->m_storage.KeepCurrentBandIn(session.CurrentBand());
+    form->ApplyChoices();
+    return *form;
 }
 
 void TfmMainForm::MakeControls() {
@@ -124,12 +91,7 @@ void TfmMainForm::SetAutoRecalc(bool on, bool store) {
 bool TfmMainForm::OnMenuCommand(UINT command) {
     switch (command) {
     case kMenuMultiplierCheck:
-        if (m_session != nullptr && m_session->Openers().check != nullptr) {
-            m_session->Openers().check(*m_session);
-        }
-        return true;
-    case kMenuAlwaysOnTop:
-        ToggleOnTop(ui::Choice::MainOnTop);
+        m_session.OpenCheck();
         return true;
     case kMenuRecalcEvery5Minutes:
         SetAutoRecalc(!m_autoRecalc, true);
@@ -165,64 +127,55 @@ void TfmMainForm::LayOut() {
     Place(m_multipliersButton, l.multipliers);
 }
 
-void TfmMainForm::ShowForm() {
-    const morvel::Session::Busy busy(*m_session);
-    if (IsWindowVisible(Handle())) {
-        BringWindowToTop(Handle());
-        return;
-    }
-    if (!m_session->BeginShow()) {
-        return; // a _Run that arrived while the first show recalculates
-    }
-    const int showCmd = m_storage.Restore(Handle());
-    FormShow();
-    const morvel::Session::ShowOutcome outcome = m_session->EndShow();
-    if (outcome.show && MainWindow == this && Handle() != nullptr) {
-        // Shown without taking the activation from the logger, where the
-        // operator types; no show command maximises without activating.
-        ShowWindow(Handle(), showCmd == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNOACTIVATE);
-        if (outcome.minimise) {
-            ShowWindow(Handle(), SW_MINIMIZE);
-        }
+std::uintptr_t TfmMainForm::WindowHandle() const {
+    return reinterpret_cast<std::uintptr_t>(Handle());
+}
+
+bool TfmMainForm::Visible() const {
+    return IsWindowVisible(Handle()) != FALSE;
+}
+
+void TfmMainForm::BringToTop() {
+    BringWindowToTop(Handle());
+}
+
+bool TfmMainForm::RestorePlacement() {
+    return m_storage.Restore(Handle()) == SW_SHOWMAXIMIZED;
+}
+
+void TfmMainForm::Show(bool maximised, bool minimise) {
+    // Shown without taking the activation from the logger, where the
+    // operator types; no show command maximises without activating.
+    ShowWindow(Handle(), maximised ? SW_SHOWMAXIMIZED : SW_SHOWNOACTIVATE);
+    if (minimise) {
+        Minimise();
     }
 }
 
-// The show handler, by the name the form's designers gave it: a window going
-// from hidden to shown recalculates from the log.
-void TfmMainForm::FormShow() {
-    m_session->RecalcStatistic(WorkingRecord);
-}
-
-void TfmMainForm::ScheduleRelease() {
-    // From now on the multipliers window finds no state to read or store.
-    m_session->MarkReleased();
-    TForm::PostRelease();
+void TfmMainForm::Minimise() {
+    ShowWindow(Handle(), SW_MINIMIZE);
 }
 
 void TfmMainForm::WriteSettings() {
-    if (!Released() && Handle() != nullptr) {
-        m_storage.Write(Handle());
-    }
+    m_storage.Write(Handle());
 }
 
-void TfmMainForm::ProcessMessages() {
-    morvel::ProcessMessages();
-}
-
-void TfmMainForm::ShowFailure(std::string_view message) {
-    morvel::ShowFailure(message);
+void TfmMainForm::Close() {
+    ComposeStaleText(); // the table as it stood stays readable
+    m_storage.Save(Handle(), false);
+    ShowWindow(Handle(), SW_HIDE);
 }
 
 void TfmMainForm::PostClose() {
-    if (Handle() != nullptr) {
-        PostMessageA(Handle(), WM_CLOSE, 0, 0);
-    }
+    PostMessageA(Handle(), WM_CLOSE, 0, 0);
 }
 
 void TfmMainForm::PostRelease() {
-    if (Handle() != nullptr) {
-        TForm::PostRelease();
-    }
+    TForm::PostRelease();
+}
+
+void TfmMainForm::End() {
+    DestroyWindow(Handle());
 }
 
 void TfmMainForm::SetRecalcEnabled(bool enabled) {
@@ -243,7 +196,7 @@ void TfmMainForm::StatisticChanged() {
 }
 
 void TfmMainForm::ComposeStaleText() {
-    if (const std::vector<TStatistic>* statistics = m_session ? m_session->StatList() : nullptr;
+    if (const std::vector<TStatistic>* statistics = m_session.StatList();
         m_statisticStale && statistics != nullptr) {
         m_pendingText = ShowStatistic(*statistics);
     }
@@ -251,12 +204,7 @@ void TfmMainForm::ComposeStaleText() {
 }
 
 void TfmMainForm::PostFlush() {
-    if (!m_flushPosted && Handle() != nullptr) {
-        m_flushPosted = PostMessageA(Handle(), kFlushTextMessage, 0, 0) != FALSE;
-    }
-    if (!m_flushPosted) {
-        FlushStatisticText();
-    }
+    PostOnce(kFlushTextMessage, m_flushPosted, [this] { FlushStatisticText(); });
 }
 
 void TfmMainForm::FlushStatisticText() {
@@ -301,63 +249,24 @@ void TfmMainForm::OnCommand(int id, int code) {
         return;
     }
     if (id == ui::kRecalcButtonId) {
-        m_session->RecalcStatistic(WorkingRecord);
-    } else if (id == ui::kMultipliersButtonId && m_session != nullptr &&
-               m_session->Openers().multipliers != nullptr) {
-        m_session->Openers().multipliers(*m_session);
+        m_session.RecalcStatistic();
+    } else if (id == ui::kMultipliersButtonId) {
+        m_session.OpenMultipliers(); // btnOBL1Click
     }
-}
-
-void TfmMainForm::FormCloseQuery() {
-    ComposeStaleText(); // the table as it stood stays readable
-    if (m_session != nullptr) {
-        m_session->DropState();
-    }
-}
-
-void TfmMainForm::FormClose() {
-    ShowWindow(Handle(), SW_HIDE);
-    ScheduleRelease();
-    ForgetMainWindow(this);
-}
-
-void TfmMainForm::OnDestroy() {
-    m_storage.Save(Handle(), true);
-    ForgetMainWindow(this);
-    ComposeStaleText();
-    // The multipliers window goes with the session it shows.
-    m_session.reset();
-}
-
-// The close button minimises: the plug-in counts until the host releases it.
-// A hidden window is first shown as _Run shows it.
-void TfmMainForm::OnCloseButton() {
-    if (!IsWindowVisible(Handle())) {
-        if (m_session == nullptr || m_session->MinimiseAfterShow()) {
-            return; // the first show minimises it
-        }
-        ShowForm();
-        if (!IsWindowVisible(Handle())) {
-            return; // released or closed meanwhile
-        }
-    }
-    ShowWindow(Handle(), SW_MINIMIZE);
 }
 
 void TfmMainForm::OnClose() {
-    if (m_session != nullptr && !m_session->CloseNow()) {
-        return;
-    }
-    FormCloseQuery();
-    m_storage.Save(Handle(), false);
-    FormClose();
+    m_session.CloseArrived();
 }
 
 void TfmMainForm::OnRelease() {
-    if (m_session != nullptr && !m_session->ReleaseNow()) {
-        return;
-    }
-    DestroyWindow(Handle());
+    m_session.ReleaseArrived();
+}
+
+void TfmMainForm::OnDestroy() {
+    ComposeStaleText();
+    // The views and the state go with the main window.
+    m_session.MainEnded(*this);
 }
 
 // The statistics text written after contacts: the module's own drawing only.
@@ -365,22 +274,16 @@ bool TfmMainForm::OrdinaryOwnMessage(UINT message) const {
     return message == kFlushTextMessage;
 }
 
-LRESULT TfmMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (FollowDpi(message, wParam, lParam)) {
-        return 0;
-    }
+LRESULT TfmMainForm::FormMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_SIZE:
-        if (m_panel != nullptr) {
-            LayOut();
-        }
-        return 0;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_CLOSE) {
-            OnCloseButton();
+            // The close button minimises: the plug-in counts until the host
+            // releases it.
+            m_session.CloseButton();
             return 0;
         }
         if (OnMenuCommand(static_cast<UINT>(wParam & 0xFFF0))) {
@@ -388,33 +291,12 @@ LRESULT TfmMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_TIMER:
-        // Other positions' contacts counted without a hand on the button; a
-        // recalculation under way lets this one pass.
-        if (wParam == kAutoRecalcTimer && m_session != nullptr && !m_session->IsBusy() &&
-            IsWindowVisible(Handle())) {
-            m_session->RecalcStatistic(WorkingRecord);
+        if (wParam == kAutoRecalcTimer) {
+            m_session.AutoRecalc();
         }
-        return 0;
-    case WM_ENTERSIZEMOVE:
-    case WM_EXITSIZEMOVE:
-    case WM_WINDOWPOSCHANGED:
-        if (!Released()) {
-            m_storage.Follow(Handle(), message);
-        }
-        break;
-    case WM_CLOSE:
-        OnClose();
         return 0;
     case kFlushTextMessage:
         FlushStatisticText();
-        return 0;
-    case kReleaseMessage:
-        if (TakeRelease()) {
-            OnRelease();
-        }
-        return 0;
-    case WM_DESTROY:
-        OnDestroy();
         return 0;
     default:
         break;

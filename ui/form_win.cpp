@@ -52,7 +52,75 @@ void TForm::CreateForm(const Design& design) {
     ui::KeepOnMonitor(Handle());
     MakeFonts();
     MakeControls();
+    m_controlsMade = true;
     LayOut();
+}
+
+void TForm::CreateOrDelete(TForm* form, const Design& design) {
+    try {
+        form->CreateForm(design);
+    } catch (...) {
+        if (form->Handle() != nullptr) {
+            DestroyWindow(form->Handle()); // deletes the object at WM_NCDESTROY
+        } else {
+            delete form;
+        }
+        throw;
+    }
+}
+
+void TForm::OnClose() {
+    m_storage.Save(Handle(), false);
+    ShowWindow(Handle(), SW_HIDE);
+    PostRelease();
+    m_closed = true;
+}
+
+void TForm::OnRelease() {
+    DestroyWindow(Handle());
+}
+
+LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (FollowDpi(message, wParam, lParam)) {
+        OnDpiChanged();
+        return 0;
+    }
+    switch (message) {
+    case WM_SIZE:
+        if (m_controlsMade) {
+            LayOut();
+        }
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == kMenuAlwaysOnTop) {
+            ToggleOnTop(m_onTop);
+            return 0;
+        }
+        break;
+    case WM_ENTERSIZEMOVE:
+    case WM_EXITSIZEMOVE:
+    case WM_WINDOWPOSCHANGED:
+        if (FollowsPlacement()) {
+            m_storage.Follow(Handle(), message);
+        }
+        break;
+    case WM_CLOSE:
+        OnClose();
+        return 0;
+    case kReleaseMessage:
+        if (TakeRelease()) {
+            OnRelease();
+        }
+        return 0;
+    case WM_DESTROY:
+        m_storage.Save(Handle(), true);
+        m_closed = true;
+        OnDestroy();
+        return 0;
+    default:
+        break;
+    }
+    return FormMessage(message, wParam, lParam);
 }
 
 void TForm::FitClientArea(const Design& design) {

@@ -1,8 +1,12 @@
-// TForm: what the plug-in's two top-level windows share. Both are always on
+// TForm: the skeleton of the plug-in's three top-level windows (the main
+// window, the multipliers window and the multiplier check). Each is always on
 // top, with a caption, a system menu and a minimise box on a resizable frame;
-// both are made hidden, with the current look, per-monitor DPI aware and
-// sized for their monitor's pixels per inch; both follow a change of pixels
-// per inch; both are released by a message to themselves.
+// each is made hidden, with the current look, per-monitor DPI aware and sized
+// for its monitor's pixels per inch, and follows a change of pixels per inch.
+// TForm handles the messages they share - the size, the placement followed
+// and saved, "Always on top", the close, the release message, the
+// destruction - and gives them a window made or its object deleted, and a
+// message posted to themselves once.
 #pragma once
 
 #include "ui/form_storage_win.h"
@@ -28,7 +32,16 @@ public:
     static constexpr UINT kMenuAlwaysOnTop = 0x1020;
     static constexpr UINT kMenuRecalcEvery5Minutes = 0x1030;
 
+    // Closed by the operator (or destroyed), waiting for its destruction.
+    bool Closed() const { return m_closed; }
+
 protected:
+    // storageKey: the registry key of the window's settings; bandStored: the
+    // main window's, which keep CurrentBand too. onTop: the choice its
+    // "Always on top" keeps.
+    TForm(const char* storageKey, bool bandStored, ui::Choice onTop)
+        : m_storage(storageKey, bandStored), m_onTop(onTop) {}
+
     struct Design {
         const char* className;
         const char* caption;
@@ -43,6 +56,10 @@ protected:
     // kept on the monitor's work area; then MakeFonts, MakeControls and
     // LayOut, all inside the look and DPI awareness scopes. Throws Error.
     void CreateForm(const Design& design);
+    // CreateForm for a new form object: on a failure the half-made window is
+    // destroyed (the object goes with it) or the object deleted, and the
+    // failure travels on.
+    static void CreateOrDelete(TForm* form, const Design& design);
 
     // The window's pixels per inch.
     int Dpi() const { return m_dpi; }
@@ -50,6 +67,17 @@ protected:
     int Scaled(int designPixels) const;
 
     void PostRelease();
+    // Posts the window a message of its own unless one is on its way
+    // (posted); when it cannot be posted, now runs at once.
+    template <class Now>
+    void PostOnce(UINT message, bool& posted, Now&& now) {
+        if (!posted && Handle() != nullptr) {
+            posted = PostMessageA(Handle(), message, 0, 0) != FALSE;
+        }
+        if (!posted) {
+            now();
+        }
+    }
     // Whether a release message of this window's own is due (and no longer
     // after the call): another program's message of the same number
     // releases nothing.
@@ -78,10 +106,32 @@ protected:
     virtual void MakeControls() = 0;
     virtual void LayOut() = 0;
 
+    // The messages every form handles alike; the rest go to FormMessage.
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) final;
+    virtual LRESULT FormMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+        return Default(message, wParam, lParam);
+    }
+    // WM_CLOSE: by default the settings are saved, the window hidden and
+    // released, and it counts as closed.
+    virtual void OnClose();
+    // Its own release message: by default destroyed now.
+    virtual void OnRelease();
+    // WM_DESTROY, once the settings are saved.
+    virtual void OnDestroy() {}
+    // The pixels per inch changed and the window follows them.
+    virtual void OnDpiChanged() {}
+    // Whether moves and sizes are followed into the stored settings.
+    virtual bool FollowsPlacement() const { return true; }
+
+    ui::FormStorage m_storage;
+
 private:
     void FitClientArea(const Design& design);
 
+    ui::Choice m_onTop;
     int m_dpi = 96;
+    bool m_controlsMade = false;
+    bool m_closed = false;
     bool m_menuSeparated = false;
     bool m_releasePosted = false;
 };

@@ -57,12 +57,6 @@ void Text(HDC dc, const ui::Rect& r, const std::string& text, UINT format) {
               format | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
 }
 
-// The open multiplier check window of each session: one at most.
-std::vector<TfmMultCheck*>& OpenForms() {
-    static std::vector<TfmMultCheck*> forms;
-    return forms;
-}
-
 } // namespace
 
 // The grid: a child window of its own class, drawn from the form's CheckGrid;
@@ -151,8 +145,7 @@ private:
     // "54/85"; without codes to count, why not.
     std::string WorkedOfTotal(int band) const {
         const CheckGrid* grid = m_form.m_grid.get();
-        const std::vector<std::string>* lines =
-            m_form.m_session != nullptr ? m_form.m_session->DomLines() : nullptr;
+        const std::vector<std::string>* lines = m_form.m_session.DomLines();
         if (grid == nullptr || lines == nullptr) {
             return "-";
         }
@@ -420,38 +413,17 @@ private:
     std::size_t m_scroll = 0;
 };
 
-TfmMultCheck::TfmMultCheck(Session& session) : m_session(&session) {
-    session.AttachCheck(*this);
-    OpenForms().push_back(this);
-}
+TfmMultCheck::TfmMultCheck(Session& session)
+    : TForm("TfmMultCheck", false, ui::Choice::CheckOnTop), m_session(session) {}
 
 TfmMultCheck::~TfmMultCheck() {
-    if (m_session != nullptr) {
-        m_session->DetachCheck(*this);
-    }
-    std::erase(OpenForms(), this);
+    m_session.Forget(*this);
 }
 
-void TfmMultCheck::Open(Session& session) {
-    for (TfmMultCheck* form : OpenForms()) {
-        if (!form->Closed() && form->m_session == &session && form->Handle() != nullptr) {
-            ShowWindow(form->Handle(), SW_SHOWNORMAL);
-            SetForegroundWindow(form->Handle());
-            return;
-        }
-    }
+TfmMultCheck& TfmMultCheck::Create(Session& session) {
     auto* form = new TfmMultCheck(session);
-    try {
-        form->CreateForm({ui::kMultCheckClass, "Multiplier check", ui::kCheckLeft, ui::kCheckTop,
+    CreateOrDelete(form, {ui::kMultCheckClass, "Multiplier check", ui::kCheckLeft, ui::kCheckTop,
                           ui::kCheckClientWidth, ui::kCheckClientHeight});
-    } catch (...) {
-        if (form->Handle() != nullptr) {
-            DestroyWindow(form->Handle());
-        } else {
-            delete form;
-        }
-        throw;
-    }
     form->m_storage.Restore(form->Handle());
     if (!form->m_storage.Applied()) {
         form->PlaceFirstTime();
@@ -460,6 +432,12 @@ void TfmMultCheck::Open(Session& session) {
     form->Rebuild();
     SetTimer(form->Handle(), kRateTimer, kRateTimerMilliseconds, nullptr);
     ShowWindow(form->Handle(), SW_SHOW);
+    return *form;
+}
+
+void TfmMultCheck::BringUp() {
+    ShowWindow(Handle(), SW_SHOWNORMAL);
+    SetForegroundWindow(Handle());
 }
 
 void TfmMultCheck::MakeFonts() {
@@ -615,13 +593,13 @@ void TfmMultCheck::PlaceFirstTime() {
 }
 
 std::array<std::int32_t, 9> TfmMultCheck::Dxcc() const {
-    const TScoring* scoring = m_session != nullptr ? m_session->Scoring() : nullptr;
+    const TScoring* scoring = m_session.Scoring();
     return scoring != nullptr ? DxccByBand(scoring->StatList()) : std::array<std::int32_t, 9>{};
 }
 
 std::string TfmMultCheck::NoCodesText() const {
-    const std::string path = m_session != nullptr ? m_session->DomFilePath() : std::string();
-    const std::vector<std::string>* lines = m_session != nullptr ? m_session->DomLines() : nullptr;
+    const std::string path = m_session.DomFilePath();
+    const std::vector<std::string>* lines = m_session.DomLines();
     if (lines == nullptr) {
         return "The plug-in is stopped";
     }
@@ -629,8 +607,8 @@ std::string TfmMultCheck::NoCodesText() const {
 }
 
 void TfmMultCheck::Rebuild() {
-    const std::vector<std::string>* lines = m_session != nullptr ? m_session->DomLines() : nullptr;
-    const TScoring* scoring = m_session != nullptr ? m_session->Scoring() : nullptr;
+    const std::vector<std::string>* lines = m_session.DomLines();
+    const TScoring* scoring = m_session.Scoring();
     if (lines == nullptr || scoring == nullptr) {
         m_grid.reset();
     } else {
@@ -652,16 +630,16 @@ void TfmMultCheck::Rebuild() {
 }
 
 void TfmMultCheck::ShowHeadline() {
-    const TScoring* scoring = m_session != nullptr ? m_session->Scoring() : nullptr;
+    const TScoring* scoring = m_session.Scoring();
     SetText(m_headline, m_headlineText,
             scoring != nullptr ? MakeHeadline(scoring->StatList(), scoring->Duplicates()).Text()
                                : MakeHeadline({}, 0).Text());
 }
 
 void TfmMultCheck::ShowStation() {
-    const TScoring* scoring = m_session != nullptr ? m_session->Scoring() : nullptr;
-    const TQSOData* typed = m_session != nullptr ? m_session->TypedRecord() : nullptr;
-    const std::vector<std::string>* lines = m_session != nullptr ? m_session->DomLines() : nullptr;
+    const TScoring* scoring = m_session.Scoring();
+    const TQSOData* typed = m_session.TypedRecord();
+    const std::vector<std::string>* lines = m_session.DomLines();
     const TypedStation station = typed != nullptr && scoring != nullptr && lines != nullptr
                                      ? AnalyseStation(*typed, *scoring, *lines)
                                      : TypedStation{};
@@ -690,7 +668,7 @@ void TfmMultCheck::ShowStation() {
 }
 
 void TfmMultCheck::ShowDxcc() {
-    const TScoring* scoring = m_session != nullptr ? m_session->Scoring() : nullptr;
+    const TScoring* scoring = m_session.Scoring();
     const int band = m_emphasised;
     std::vector<std::string> prefixes;
     if (scoring != nullptr) {
@@ -714,15 +692,12 @@ void TfmMultCheck::ShowDxcc() {
 }
 
 int TfmMultCheck::EmphasisedBand() const {
-    if (m_session == nullptr) {
-        return 0;
-    }
-    if (const TQSOData* typed = m_session->TypedRecord()) {
+    if (const TQSOData* typed = m_session.TypedRecord()) {
         if (const std::optional<int> band = BandNumber(Trim(typed->DigiBand.View()))) {
             return *band;
         }
     }
-    const std::optional<std::int32_t> chosen = ui::ParseInt(Trim(m_session->CurrentBand()));
+    const std::optional<std::int32_t> chosen = ui::ParseInt(Trim(m_session.CurrentBand()));
     return chosen && *chosen >= 1 && *chosen <= 9 ? *chosen : 0;
 }
 
@@ -730,14 +705,14 @@ void TfmMultCheck::ContactCounted(const TQSOData& rec, std::int32_t) {
     // The cell the contact filled is noted here; it, the strip and the texts
     // are drawn when the thread next handles its messages, once for any
     // number of contacts (as the statistics text is).
-    const TScoring* scoring = m_session->Scoring();
+    const TScoring* scoring = m_session.Scoring();
     if (m_grid && scoring != nullptr) {
         if (const auto cell = m_grid->Count(rec, scoring->OblWorked())) {
             m_pendingCells.push_back(*cell);
         }
     }
     // The last contact's warning replaces the one before (or clears it).
-    if (const std::vector<std::string>* lines = m_session->DomLines()) {
+    if (const std::vector<std::string>* lines = m_session.DomLines()) {
         m_pendingWarning = ContactWarning(rec, *lines, m_grid.get());
         m_warningPending = true;
     }
@@ -758,12 +733,7 @@ void TfmMultCheck::DismissWarning() {
 }
 
 void TfmMultCheck::PostRefresh() {
-    if (!m_refreshPosted && Handle() != nullptr) {
-        m_refreshPosted = PostMessageA(Handle(), kRefreshMessage, 0, 0) != FALSE;
-    }
-    if (!m_refreshPosted) {
-        Refresh();
-    }
+    PostOnce(kRefreshMessage, m_refreshPosted, [this] { Refresh(); });
 }
 
 void TfmMultCheck::Refresh() {
@@ -797,8 +767,7 @@ void TfmMultCheck::Refresh() {
 }
 
 void TfmMultCheck::ShowRate() {
-    SetText(m_rate, m_rateText,
-            m_session != nullptr ? m_session->RateText() : std::string("Rate: stopped"));
+    SetText(m_rate, m_rateText, m_session.RateText());
 }
 
 bool TfmMultCheck::SetText(HWND control, std::string& shown, std::string text) {
@@ -821,38 +790,27 @@ void TfmMultCheck::StationChanged() {
     PostRefresh();
 }
 
-void TfmMultCheck::SessionEnded() {
-    m_session = nullptr;
+void TfmMultCheck::End() {
     m_grid.reset();
-    if (Handle() != nullptr) {
-        DestroyWindow(Handle());
-    }
+    DestroyWindow(Handle());
 }
 
 bool TfmMultCheck::OrdinaryOwnMessage(UINT message) const {
     return message == kRefreshMessage;
 }
 
-void TfmMultCheck::FormClose() {
-    m_storage.Save(Handle(), false);
-    ShowWindow(Handle(), SW_HIDE);
-    PostRelease();
-    m_closed = true;
+void TfmMultCheck::OnDpiChanged() {
+    if (m_gridWindow) {
+        m_gridWindow->InvalidateAll();
+    }
 }
 
-LRESULT TfmMultCheck::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (FollowDpi(message, wParam, lParam)) {
-        if (m_gridWindow) {
-            m_gridWindow->InvalidateAll();
-        }
-        return 0;
-    }
+void TfmMultCheck::OnDestroy() {
+    KillTimer(Handle(), kRateTimer);
+}
+
+LRESULT TfmMultCheck::FormMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_SIZE:
-        if (m_station != nullptr) {
-            LayOut();
-        }
-        return 0;
     case WM_CTLCOLORSTATIC:
         return StaticColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_COMMAND:
@@ -862,20 +820,6 @@ LRESULT TfmMultCheck::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             return 0;
         }
         break;
-    case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == kMenuAlwaysOnTop) {
-            ToggleOnTop(ui::Choice::CheckOnTop);
-            return 0;
-        }
-        break;
-    case WM_ENTERSIZEMOVE:
-    case WM_EXITSIZEMOVE:
-    case WM_WINDOWPOSCHANGED:
-        m_storage.Follow(Handle(), message);
-        break;
-    case WM_CLOSE:
-        FormClose();
-        return 0;
     case kRefreshMessage:
         Refresh();
         return 0;
@@ -885,16 +829,6 @@ LRESULT TfmMultCheck::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             return 0;
         }
         break;
-    case kReleaseMessage:
-        if (TakeRelease()) {
-            DestroyWindow(Handle());
-        }
-        return 0;
-    case WM_DESTROY:
-        KillTimer(Handle(), kRateTimer);
-        m_storage.Save(Handle(), true);
-        m_closed = true;
-        return 0;
     default:
         break;
     }

@@ -7,7 +7,6 @@
 
 #include "session/multiplier_check.h"
 #include "session/session.h"
-#include "ui/form_storage_win.h"
 #include "ui/form_win.h"
 #include "ui/win/handles.h"
 
@@ -20,10 +19,10 @@
 
 namespace morvel {
 
-class TfmMultCheck final : public TForm, private CheckView {
+class TfmMultCheck final : public TForm, public CheckView {
 public:
-    // Opens the window on the session, or brings up the one that is open.
-    static void Open(Session& session);
+    // Makes and shows the window for the session. Throws Error.
+    static TfmMultCheck& Create(Session& session);
 
 private:
     class Grid;
@@ -40,16 +39,20 @@ private:
     void ContactCounted(const TQSOData& rec, std::int32_t result) override;
     void StateChanged() override;
     void StationChanged() override;
-    void SessionEnded() override;
+    bool Closed() const override { return TForm::Closed(); }
+    void BringUp() override;
+    void End() override;
 
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // TForm
+    LRESULT FormMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnDpiChanged() override;
+    void OnDestroy() override;
     bool OrdinaryOwnMessage(UINT message) const override;
     void OnFinalDestroy() override { delete this; }
     // What contacts and a typed station changed is drawn when the thread next
     // handles its messages (Refresh), once for any number of them.
     void PostRefresh();
     void Refresh();
-    bool Closed() const { return m_closed; }
 
     // The grid and the texts made anew from the session.
     void Rebuild();
@@ -72,10 +75,8 @@ private:
     // The band column drawn emphasised: the typed station's band, else the
     // band chosen in the multipliers window; 0 for none.
     int EmphasisedBand() const;
-    void FormClose();
 
-    Session* m_session;
-    ui::FormStorage m_storage{"TfmMultCheck", false};
+    Session& m_session;
     std::unique_ptr<CheckGrid> m_grid;
     std::unique_ptr<Grid> m_gridWindow;
     // Placed apart from the statistics and the multipliers window, when no
@@ -110,7 +111,6 @@ private:
     bool m_warningPending = false;
     std::string m_dxccTitleText;
     std::vector<std::string> m_dxccShown;
-    bool m_closed = false;
     int m_emphasised = 0;
     std::array<std::int32_t, 9> m_dxcc{};
     std::vector<CheckGrid::Cell> m_pendingCells;

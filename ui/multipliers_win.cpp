@@ -1,8 +1,8 @@
 #include "ui/multipliers_win.h"
 
 #include "contract/text.h"
-#include "oblast/oblast.h"
 #include "module/module_win.h"
+#include "oblast/oblast.h"
 #include "ui/control_ids.h"
 #include "ui/main_layout.h"
 #include "ui/win/params_win.h"
@@ -42,52 +42,19 @@ bool LocaleLess(const std::string& a, const std::string& b) {
                           static_cast<int>(b.size())) == CSTR_LESS_THAN;
 }
 
-// Every multipliers window whose object lives: the open one, and closed ones
-// waiting for their destruction.
-std::vector<TfmDomList*>& LiveForms() {
-    static std::vector<TfmDomList*> forms;
-    return forms;
-}
-
 } // namespace
 
-TfmDomList* DomWindow() {
-    for (TfmDomList* form : LiveForms()) {
-        if (!form->Closed()) {
-            return form;
-        }
-    }
-    return nullptr;
-}
-
-TfmDomList::TfmDomList(Session& session) : m_session(&session) {
-    LiveForms().push_back(this);
-    session.AttachView(*this);
-}
+TfmDomList::TfmDomList(Session& session)
+    : TForm("TfmDomList", false, ui::Choice::MultipliersOnTop), m_session(session) {}
 
 TfmDomList::~TfmDomList() {
-    if (m_session != nullptr) {
-        m_session->DetachView(*this);
-    }
-    std::erase(LiveForms(), this);
+    m_session.Forget(*this);
 }
 
-void TfmDomList::btnOBL1Click(Session& session) {
-    if (DomWindow() != nullptr) {
-        return;
-    }
+TfmDomList& TfmDomList::Create(Session& session) {
     auto* form = new TfmDomList(session);
-    try {
-        form->CreateForm(
-            {ui::kDomListClass, "Multipliers", kLeft, kTop, kClientWidth, kClientHeight});
-    } catch (...) {
-        if (form->Handle() != nullptr) {
-            DestroyWindow(form->Handle());
-        } else {
-            delete form;
-        }
-        throw;
-    }
+    CreateOrDelete(form,
+                   {ui::kDomListClass, "Multipliers", kLeft, kTop, kClientWidth, kClientHeight});
     // Position and size only: the window is shown normal whatever its state was.
     form->m_storage.Restore(form->Handle());
     form->ApplyOnTop(ui::Choice::MultipliersOnTop, ui::ReadChoice(ui::Choice::MultipliersOnTop),
@@ -97,9 +64,10 @@ void TfmDomList::btnOBL1Click(Session& session) {
     } catch (const std::exception& e) {
         ShowFailure(e.what());
     }
-    if (DomWindow() == form && form->Handle() != nullptr) {
+    if (!form->Closed()) {
         ShowWindow(form->Handle(), SW_SHOW);
     }
+    return *form;
 }
 
 void TfmDomList::MakeControls() {
@@ -172,7 +140,7 @@ void TfmDomList::FormCreate() {
     // row unpainted under Wine).
     ListView_SetExtendedListViewStyle(m_list, LVS_EX_FLATSB);
     ListView_DeleteAllItems(m_list);
-    const std::vector<std::string>* lines = m_session->DomLines();
+    const std::vector<std::string>* lines = m_session.DomLines();
     std::vector<std::string> codes =
         DomListCodes(lines != nullptr ? *lines : std::vector<std::string>());
     std::stable_sort(codes.begin(), codes.end(), LocaleLess);
@@ -192,7 +160,7 @@ void TfmDomList::FormCreate() {
 }
 
 void TfmDomList::FormShow() {
-    const std::optional<std::int32_t> band = ui::ParseInt(Trim(m_session->CurrentBand()));
+    const std::optional<std::int32_t> band = ui::ParseInt(Trim(m_session.CurrentBand()));
     if (!band) {
         throw Error("Invalid variant type conversion");
     }
@@ -206,11 +174,8 @@ void TfmDomList::ShowBand(int n) {
     if (n >= 1 && n <= 9) {
         m_pressedWanted = n;
         m_currentBandText = BandTable[static_cast<std::size_t>(n - 1)];
-        if (m_pressedWanted != m_pressed && !m_applyPosted) {
-            m_applyPosted = PostMessageA(Handle(), kApplyBandMessage, 0, 0) != FALSE;
-            if (!m_applyPosted) {
-                ApplyPressedButton();
-            }
+        if (m_pressedWanted != m_pressed) {
+            PostOnce(kApplyBandMessage, m_applyPosted, [this] { ApplyPressedButton(); });
         }
     }
     if (m_list != nullptr && !m_repaintPending) {
@@ -218,11 +183,8 @@ void TfmDomList::ShowBand(int n) {
     }
 }
 
-void TfmDomList::SessionEnded() {
-    m_session = nullptr; // nothing more to read
-    if (Handle() != nullptr) {
-        DestroyWindow(Handle());
-    }
+void TfmDomList::End() {
+    DestroyWindow(Handle());
 }
 
 void TfmDomList::ApplyPressedButton() {
@@ -264,7 +226,7 @@ void TfmDomList::PaintListOn(HDC target, const RECT& client, COLORREF background
     SetBkColor(target, background);
     ExtTextOutA(target, 0, 0, ETO_OPAQUE, &client, nullptr, 0, nullptr);
     DefSubclassProc(m_list, WM_PAINT, reinterpret_cast<WPARAM>(target), 0);
-    if (ListView_GetItemCount(m_list) == 0 && m_session != nullptr) {
+    if (ListView_GetItemCount(m_list) == 0) {
         // An empty list says why: the oblast file it looked for.
         const std::string text = EmptyListText();
         RECT line = client;
@@ -279,9 +241,9 @@ void TfmDomList::PaintListOn(HDC target, const RECT& client, COLORREF background
 }
 
 std::string TfmDomList::EmptyListText() const {
-    const std::vector<std::string>* lines = m_session->DomLines();
-    return lines != nullptr && !lines->empty() ? "No oblast codes in " + m_session->DomFilePath()
-                                               : "No oblast file: " + m_session->DomFilePath();
+    const std::vector<std::string>* lines = m_session.DomLines();
+    return lines != nullptr && !lines->empty() ? "No oblast codes in " + m_session.DomFilePath()
+                                               : "No oblast file: " + m_session.DomFilePath();
 }
 
 void TfmDomList::PaintList() {
@@ -372,7 +334,7 @@ LRESULT TfmDomList::LV1CustomDrawItem(NMLVCUSTOMDRAW& draw) {
         m_repaintPending = false;
         return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT: {
-        const WorkedList* worked = m_session != nullptr ? m_session->OblWorked() : nullptr;
+        const WorkedList* worked = m_session.OblWorked();
         if (worked == nullptr) {
             return CDRF_DODEFAULT;
         }
@@ -401,13 +363,6 @@ LRESULT TfmDomList::LV1CustomDrawItem(NMLVCUSTOMDRAW& draw) {
     }
 }
 
-void TfmDomList::FormClose() {
-    m_storage.Save(Handle(), false);
-    ShowWindow(Handle(), SW_HIDE);
-    PostRelease();
-    m_closed = true;
-}
-
 void TfmDomList::OnCommand(int id, int code) {
     if (code == BN_CLICKED && id >= ui::kFirstBandButtonId && id < ui::kFirstBandButtonId + 9) {
         RzBitBtn1Click(id - ui::kFirstBandButtonId + 1);
@@ -423,38 +378,19 @@ bool TfmDomList::OnSetCursor(HWND over) {
     return true;
 }
 
-void TfmDomList::OnDestroy() {
-    m_storage.Save(Handle(), true);
-    m_closed = true;
-}
-
 // The band a contact took the window to, shown: the module's own drawing only.
 bool TfmDomList::OrdinaryOwnMessage(UINT message) const {
     return message == kApplyBandMessage;
 }
 
-LRESULT TfmDomList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (FollowDpi(message, wParam, lParam)) {
-        return 0;
-    }
+LRESULT TfmDomList::FormMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_SIZE:
-        if (m_list != nullptr) {
-            LayOut();
-        }
-        return 0;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == kMenuMultiplierCheck) {
-            if (m_session != nullptr && m_session->Openers().check != nullptr) {
-                m_session->Openers().check(*m_session);
-            }
-            return 0;
-        }
-        if ((wParam & 0xFFF0) == kMenuAlwaysOnTop) {
-            ToggleOnTop(ui::Choice::MultipliersOnTop);
+            m_session.OpenCheck();
             return 0;
         }
         break;
@@ -468,24 +404,8 @@ LRESULT TfmDomList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         }
         break;
-    case WM_ENTERSIZEMOVE:
-    case WM_EXITSIZEMOVE:
-    case WM_WINDOWPOSCHANGED:
-        m_storage.Follow(Handle(), message);
-        break;
-    case WM_CLOSE:
-        FormClose();
-        return 0;
     case kApplyBandMessage:
         ApplyPressedButton();
-        return 0;
-    case kReleaseMessage:
-        if (TakeRelease()) {
-            DestroyWindow(Handle());
-        }
-        return 0;
-    case WM_DESTROY:
-        OnDestroy();
         return 0;
     default:
         break;

@@ -3,9 +3,8 @@
 #pragma once
 
 #include "session/session.h"
-#include "ui/multipliers_layout.h"
-#include "ui/form_storage_win.h"
 #include "ui/form_win.h"
+#include "ui/multipliers_layout.h"
 #include "ui/win/handles.h"
 #include "ui/win/subclass_win.h"
 
@@ -17,27 +16,19 @@
 
 namespace morvel {
 
-class TfmDomList;
-
-// The open multipliers window, or nothing: at most one is open. (A closed one
-// may still wait for its destruction; then it is not the open one.)
-TfmDomList* DomWindow();
-
-// A view of the main window's session: it reads the oblast file's lines,
-// the worked oblasts and the stored band there, and stores the band it shows
-// through it; it goes when the session ends.
-class TfmDomList final : public TForm, private win::SubclassHandler, private BandView {
+// A view of the session: it reads the oblast file's lines, the worked
+// oblasts and the stored band there, and stores the band it shows through
+// it; the session ends it with the main window.
+class TfmDomList final : public TForm, private win::SubclassHandler, public BandView {
 public:
-    // btnOBL1Click: opens the window on the session unless one is open (which
-    // is then left where it is).
-    static void btnOBL1Click(Session& session);
+    // Makes and shows the window for the session. Throws Error.
+    static TfmDomList& Create(Session& session);
 
     // SetBand: selects band n (1-9: its button pressed, its text current),
     // repaints the list and stores n as the session's CurrentBand.
-    void SetBand(int n) { m_session->SelectBand(n); }
+    void SetBand(int n) { m_session.SelectBand(n); }
 
-    // Closed by its close button (or destroyed), waiting for its destruction.
-    bool Closed() const override { return m_closed; }
+    bool Closed() const override { return TForm::Closed(); }
 
 private:
     explicit TfmDomList(Session& session);
@@ -45,7 +36,7 @@ private:
 
     // BandView
     void ShowBand(int n) override;
-    void SessionEnded() override;
+    void End() override;
 
     // TForm
     void MakeFonts() override;
@@ -56,7 +47,6 @@ private:
     void MakeList();
     void FormCreate();
     void FormShow();
-    void FormClose();
     void Panel2Resize();
     void RzBitBtn1Click(int tag);
     // The list's custom-draw record that a WM_NOTIFY's lParam points to, or
@@ -77,16 +67,13 @@ private:
     std::string EmptyListText() const;
     void PaintListOn(HDC target, const RECT& client, COLORREF background);
 
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    LRESULT FormMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     bool OrdinaryOwnMessage(UINT message) const override;
     void OnCommand(int id, int code);
     bool OnSetCursor(HWND over);
-    void OnDestroy();
     void OnFinalDestroy() override { delete this; }
 
-    Session* m_session;
-    ui::FormStorage m_storage{"TfmDomList", false};
-    bool m_closed = false;
+    Session& m_session;
     HWND m_panel = nullptr;
     std::array<HWND, 9> m_bandButtons{};
     int m_pressed = 0;       // the band whose button shows pressed

@@ -284,7 +284,7 @@ std::optional<std::vector<std::string>> ReadOblastCodes(const std::string& path,
 
 // The recalculation's window, without a window: the statistics are printed
 // from the band statistics (StatisticsText).
-class ConsoleWindow final : public RecalcPort {
+class ConsoleWindow final : public RecalcCaller {
 public:
     void ProcessMessages() override {}
     void SetRecalcEnabled(bool) override {}
