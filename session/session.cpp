@@ -35,26 +35,29 @@ private:
     Session& m_session;
 };
 
-// A recalculation's caller: the platform's pump, and the main window while it
-// lives.
+// A recalculation's caller: the platform's pump, and the main window it began
+// for while that is the session's.
 class Session::Recalculation final : public RecalcCaller {
 public:
-    explicit Recalculation(Session& session) : m_session(session) {}
+    explicit Recalculation(Session& session) : m_session(session), m_main(session.m_main) {}
 
     void ProcessMessages() override { m_session.m_platform.ProcessMessages(); }
     void SetStatisticText(const std::string& text) override {
-        if (m_session.m_main != nullptr) {
-            m_session.m_main->SetStatisticText(text);
+        if (MainView* main = Main()) {
+            main->SetStatisticText(text);
         }
     }
     void SetRecalcEnabled(bool enabled) override {
-        if (m_session.m_main != nullptr) {
-            m_session.m_main->SetRecalcEnabled(enabled);
+        if (MainView* main = Main()) {
+            main->SetRecalcEnabled(enabled);
         }
     }
 
 private:
+    MainView* Main() const { return m_main == m_session.m_main ? m_main : nullptr; }
+
     Session& m_session;
+    MainView* m_main;
 };
 
 Session::Session(Platform& platform, const KeyEquality& keys, TQSOData& workingRecord)
@@ -64,22 +67,25 @@ Session::~Session() {
     if (m_main != nullptr) {
         m_main->End(); // MainEnded ends the views
     }
-    for (BandView* view : std::exchange(m_bandViews, {})) {
-        view->End();
-    }
-    for (CheckView* view : std::exchange(m_checkViews, {})) {
-        view->End();
+    EndViews();
+    while (!m_ended.empty()) {
+        MainView* main = m_ended.back().main;
+        main->End();
+        if (!m_ended.empty() && m_ended.back().main == main) {
+            m_ended.pop_back(); // it did not go
+        }
     }
 }
 
 MainView* Session::Run(const TQSOData* data) {
     if (m_phase == Phase::Ending) {
         if (m_busy > 0) {
-            return nullptr; // the ended window's code still runs: it cannot go yet
-        }
-        m_main->End();
-        if (m_main != nullptr) {
-            return nullptr; // it did not go
+            SetAside(); // its code still runs: it goes once that has returned
+        } else {
+            m_main->End();
+            if (m_main != nullptr) {
+                return nullptr; // it did not go
+            }
         }
     }
     if (m_phase == Phase::Stopped) {
@@ -117,6 +123,28 @@ void Session::MakeMain(const TQSOData* data) {
     m_phase = Phase::Running;
 }
 
+void Session::SetAside() {
+    EndViews();
+    Ended ended;
+    ended.main = m_main;
+    ended.state = std::move(m_state);
+    ended.releasePending = (m_pending & kRelease) != 0;
+    m_ended.push_back(std::move(ended));
+    m_main = nullptr;
+    m_pending = 0;
+    m_phase = Phase::Stopped;
+}
+
+void Session::EndViews() {
+    // Ending a view makes it forget itself: the lists are emptied first.
+    for (BandView* view : std::exchange(m_bandViews, {})) {
+        view->End();
+    }
+    for (CheckView* view : std::exchange(m_checkViews, {})) {
+        view->End();
+    }
+}
+
 void Session::Release() {
     if (!Running()) {
         return;
@@ -138,19 +166,29 @@ void Session::Show() {
         return; // a _Run while the first show recalculates, or an ended window
     }
     m_phase = Phase::Showing;
-    const bool maximised = m_main->RestorePlacement();
+    MainView* const main = m_main;
+    const bool maximised = main->RestorePlacement();
     // The show handler: a window going from hidden to shown recalculates.
-    RecalcStatistic();
+    Recalculate();
+    if (m_main != main) {
+        return; // it ended, and a new one was made meanwhile
+    }
     if (m_phase == Phase::Showing) {
         m_phase = Phase::Running;
     }
     const bool minimise = Take(kMinimise);
     if (m_phase == Phase::Running && (m_pending & (kClose | kRelease)) == 0) {
-        m_main->Show(maximised, minimise);
+        main->Show(maximised, minimise);
     }
 }
 
-void Session::RecalcStatistic() {
+void Session::RecalcStatistic(const MainView& from) {
+    if (&from == m_main) {
+        Recalculate();
+    }
+}
+
+void Session::Recalculate() {
     const Busy busy(*this);
     if (!m_state || !m_recalcEnabled) {
         return; // with m_recalcEnabled false one runs: this comes from its pumps
@@ -160,8 +198,8 @@ void Session::RecalcStatistic() {
         Recalculation caller(*this);
         Recalc recalc{state.scoring, m_working, *state.logQuery, caller, m_recalcEnabled};
         // An open multipliers window follows the band of each row counted.
-        recalc.rowCounted = [this](const TQSOData& row, std::int32_t counted) {
-            if (counted == kOnePoint) {
+        recalc.rowCounted = [this, &state](const TQSOData& row, std::int32_t counted) {
+            if (counted == kOnePoint && m_state.get() == &state) {
                 if (const std::optional<int> band = FollowedBand(row.DigiBand.View())) {
                     if (BandView* view = DomWindow()) {
                         Select(view, *band);
@@ -178,16 +216,16 @@ void Session::RecalcStatistic() {
     StateChanged();
 }
 
-void Session::AutoRecalc() {
+void Session::AutoRecalc(const MainView& from) {
     // Other positions' contacts counted without a hand on the button; a
     // recalculation under way lets this one pass.
-    if (m_busy == 0 && m_main != nullptr && m_main->Visible()) {
-        RecalcStatistic();
+    if (&from == m_main && m_busy == 0 && m_main->Visible()) {
+        Recalculate();
     }
 }
 
-void Session::CloseButton() {
-    if (m_main == nullptr) {
+void Session::CloseButton(const MainView& from) {
+    if (&from != m_main) {
         return;
     }
     if (!m_main->Visible()) {
@@ -203,12 +241,13 @@ void Session::CloseButton() {
     m_main->Minimise();
 }
 
-void Session::CloseArrived() {
-    if (m_busy > 0) {
-        m_pending |= kClose;
+void Session::CloseArrived(const MainView& from) {
+    if (&from != m_main) {
+        ReleaseArrived(from); // an ended window: it is going anyway
         return;
     }
-    if (m_main == nullptr) {
+    if (m_busy > 0) {
+        m_pending |= kClose;
         return;
     }
     // The table as it stood stays readable; the state goes; the window hides
@@ -219,37 +258,55 @@ void Session::CloseArrived() {
     m_main->PostRelease();
 }
 
-void Session::ReleaseArrived() {
+void Session::ReleaseArrived(const MainView& from) {
+    if (&from != m_main) {
+        for (Ended& ended : m_ended) {
+            if (ended.main == &from) {
+                if (m_busy > 0) {
+                    ended.releasePending = true;
+                } else {
+                    ended.main->End();
+                }
+                return;
+            }
+        }
+        return;
+    }
     if (m_busy > 0) {
         m_pending |= kRelease;
         return;
     }
-    if (m_main != nullptr) {
-        m_main->End();
-    }
+    m_main->End();
 }
 
 void Session::MainEnded(const MainView& main) {
     if (&main != m_main) {
-        return; // a window that was never the session's: its making failed
+        // One set aside, or one that was never the session's: its making failed.
+        for (auto ended = m_ended.begin(); ended != m_ended.end(); ++ended) {
+            if (ended->main == &main) {
+                std::unique_ptr<State> state = std::move(ended->state);
+                m_ended.erase(ended);
+                Free(std::move(state));
+                return;
+            }
+        }
+        return;
     }
     m_main = nullptr;
-    // The views go with the main window; ending one makes it forget itself.
-    for (BandView* view : std::exchange(m_bandViews, {})) {
-        view->End();
-    }
-    for (CheckView* view : std::exchange(m_checkViews, {})) {
-        view->End();
-    }
+    EndViews(); // the views go with the main window
     DropState();
     m_phase = Phase::Stopped;
     m_pending = 0;
 }
 
 void Session::LeaveBusy() {
-    if (m_leftState) {
-        m_leftState->logQuery->Close();
-        m_leftState.reset();
+    for (std::unique_ptr<State>& state : std::exchange(m_leftStates, {})) {
+        Free(std::move(state));
+    }
+    for (Ended& ended : m_ended) {
+        if (std::exchange(ended.releasePending, false)) {
+            ended.main->PostRelease();
+        }
     }
     const bool write = Take(kWriteSettings);
     const bool close = Take(kClose);
@@ -275,17 +332,22 @@ bool Session::Take(Pending action) {
 }
 
 void Session::DropState() {
-    if (!m_state) {
+    if (m_state) {
+        Free(std::move(m_state));
+        StateChanged();
+    }
+}
+
+void Session::Free(std::unique_ptr<State> state) {
+    if (!state) {
         return;
     }
     if (m_busy > 0) {
-        // A recalculation under way still reads it: it goes once that returns.
-        m_leftState = std::move(m_state);
+        // A recalculation under way may still read it: it goes once that returns.
+        m_leftStates.push_back(std::move(state));
     } else {
-        m_state->logQuery->Close();
-        m_state.reset();
+        state->logQuery->Close();
     }
-    StateChanged();
 }
 
 std::int32_t Session::AddQSO(const TQSOData& rec) {
@@ -351,11 +413,19 @@ void Session::StateChanged() {
     }
 }
 
-void Session::OpenMultipliers() {
-    if (DomWindow() != nullptr) {
+void Session::OpenMultipliers(const MainView& from) {
+    if (&from != m_main || DomWindow() != nullptr) {
         return; // the open one is left where it is
     }
-    m_bandViews.push_back(&m_platform.MakeMultipliersWindow(*this));
+    BandView& view = m_platform.MakeMultipliersWindow(*this);
+    m_bandViews.push_back(&view);
+    view.Show();
+}
+
+void Session::OpenCheck(const MainView& from) {
+    if (&from == m_main) {
+        OpenCheck();
+    }
 }
 
 void Session::OpenCheck() {

@@ -76,26 +76,25 @@ public:
     std::int32_t GetScore(const TQSOData& rec);
     std::string GrabOblast(const TQSOData& rec);
 
-    // The main window's events.
-    // The show: an already visible window is brought up; a hidden one reads
-    // its stored placement and recalculates from the log first.
-    void Show();
+    // The main window's events, from the window they came to. A main window
+    // that has ended (released or closed) while a new one was made hears
+    // nothing but its close, its release and its destruction.
     // "Recalc Statistic": a busy recalculation of the whole log; ignored while
     // one runs; a failure is shown.
-    void RecalcStatistic();
+    void RecalcStatistic(const MainView& from);
     // The timer's: a recalculation unless one runs or the window is hidden.
-    void AutoRecalc();
+    void AutoRecalc(const MainView& from);
     // The title bar's close button minimises; a hidden window is first shown.
-    void CloseButton();
+    void CloseButton(const MainView& from);
     // The close and the release messages: they wait while busy.
-    void CloseArrived();
-    void ReleaseArrived();
+    void CloseArrived(const MainView& from);
+    void ReleaseArrived(const MainView& from);
     // The main window is being destroyed: the views go with it, and the state.
     void MainEnded(const MainView& main);
-
     // btnOBL1Click: the multipliers window, unless one is open.
-    void OpenMultipliers();
+    void OpenMultipliers(const MainView& from);
     // The multiplier check, or the open one brought up.
+    void OpenCheck(const MainView& from);
     void OpenCheck();
     // A view being destroyed: the session forgets it.
     void Forget(const BandView& view);
@@ -139,6 +138,21 @@ private:
     struct State;
     class Busy;
     class Recalculation;
+    // A main window that ended while busy code still ran, set aside when a
+    // new one was made: it waits for its destruction.
+    struct Ended {
+        MainView* main = nullptr;
+        std::unique_ptr<State> state;
+        bool releasePending = false;
+    };
+
+    // The show: an already visible window is brought up; a hidden one reads
+    // its stored placement and recalculates from the log first.
+    void Show();
+    void Recalculate();
+    void SetAside();
+    void EndViews();
+    void Free(std::unique_ptr<State> state);
 
     void MakeMain(const TQSOData* data);
     void StationTyped(const TQSOData& rec);
@@ -158,7 +172,8 @@ private:
     MainView* m_main = nullptr;
     std::unique_ptr<State> m_state;
     // A state dropped while busy code still reads it: freed once it returns.
-    std::unique_ptr<State> m_leftState;
+    std::vector<std::unique_ptr<State>> m_leftStates;
+    std::vector<Ended> m_ended;
     std::vector<BandView*> m_bandViews;
     std::vector<CheckView*> m_checkViews;
     std::string m_currentBand = "0";

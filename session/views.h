@@ -74,6 +74,9 @@ public:
 
     // Closed by the operator and waiting for its destruction: not the open one.
     virtual bool Closed() const = 0;
+    // The window made, shown on the stored band (it is the session's open
+    // one by then).
+    virtual void Show() = 0;
     // Band n is the selected one: a band 1-9 is shown selected, any other n
     // leaves the selection as it is; the list is drawn again.
     virtual void ShowBand(int n) = 0;
@@ -121,8 +124,8 @@ public:
     // The parts for the record (its Connection); throws Error when the oblast
     // file exists but cannot be read.
     virtual SessionParts Compose(const TQSOData& rec) = 0;
-    // The windows, made for the session (hidden, for the main window) or
-    // shown; each throws Error when it cannot be made, and tells the session
+    // The windows, made hidden for the session (the multiplier check is
+    // shown); each throws Error when it cannot be made, and tells the session
     // of its destruction.
     virtual MainView& MakeMainWindow(Session& session) = 0;
     virtual BandView& MakeMultipliersWindow(Session& session) = 0;

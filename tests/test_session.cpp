@@ -56,6 +56,7 @@ public:
     FakeBands(Harness& harness) : m_h(harness) {}
     bool closed = false;
     bool Closed() const override { return closed; }
+    void Show() override;
     void ShowBand(int n) override;
     void End() override;
 
@@ -151,9 +152,9 @@ struct Harness final : public Platform {
                 continue;
             }
             if (message == "release") {
-                session.ReleaseArrived();
+                session.ReleaseArrived(*main);
             } else {
-                session.CloseArrived();
+                session.CloseArrived(*main);
             }
         }
     }
@@ -172,11 +173,11 @@ struct Harness final : public Platform {
             const auto contact = test::Record({"UA9AAA", "21", "CW", "59 CB", "UA9"});
             log.push_back("add " + std::to_string(session.AddQSO(*contact)));
         } else if (event == "click") {
-            session.RecalcStatistic();
+            session.RecalcStatistic(*mains.back());
         } else if (event == "band") {
             session.SelectBand(3);
         } else if (event == "close button") {
-            session.CloseButton();
+            session.CloseButton(*mains.back());
         }
     }
 
@@ -222,6 +223,9 @@ void FakeMain::End() {
     visible = false;
     m_h.session.MainEnded(*this);
 }
+void FakeBands::Show() {
+    m_h.session.SelectBand(4); // the stored band, say
+}
 void FakeBands::ShowBand(int n) {
     m_h.log.push_back("view " + std::to_string(n));
 }
@@ -264,11 +268,12 @@ const Interleaving kInterleavings[] = {
      1,
      {"made", "pump", "answer window", "pump", "shown", "answer window"},
      2},
-    {"a _Run after a _Release during the show makes no second window while the first one's "
-     "code runs",
+    {"a _Run after a _Release during the show makes a new window; the first goes once its code "
+     "has returned",
      {"release", "run"},
      2,
-     {"made", "pump", "pump", "post release", "answer 0", "post release", "answer 0", "destroyed"},
+     {"made", "pump", "pump", "post release", "made", "pump", "pump", "shown", "answer window",
+      "post release", "answer window", "destroyed"},
      2},
     {"the close button during the first show minimises it once shown",
      {"close button"},
@@ -359,7 +364,7 @@ TEST(Session, TheLifecycleOfTheExports) {
     // The close button minimises; a _Release and a _Run at once: the released
     // window goes before the new one is made.
     h.log.clear();
-    h.session.CloseButton();
+    h.session.CloseButton(*h.mains.back());
     h.session.Release();
     EXPECT_EQ(h.session.AddQSO(*h.record), 0);
     h.Run();
@@ -373,8 +378,8 @@ TEST(Session, TheLifecycleOfTheExports) {
 TEST(Session, AfterTheReleaseOrTheCloseTheViewsFindNothingAndNothingIsStored) {
     Harness h;
     h.Run();
-    h.session.OpenMultipliers();
-    h.session.OpenMultipliers(); // the open one stays the only one
+    h.session.OpenMultipliers(*h.mains.back());
+    h.session.OpenMultipliers(*h.mains.back()); // the open one stays the only one
     EXPECT_EQ(h.bands.size(), 1u);
     h.log.clear();
     h.session.SelectBand(5);
@@ -390,7 +395,7 @@ TEST(Session, AfterTheReleaseOrTheCloseTheViewsFindNothingAndNothingIsStored) {
 
     Harness closed;
     closed.Run();
-    closed.session.CloseArrived(); // the query, closed, goes with the state
+    closed.session.CloseArrived(*closed.mains.back()); // the query, closed, goes with the state
     EXPECT_EQ(closed.session.StatList(), nullptr);
     EXPECT_EQ(closed.session.AddQSO(*closed.record), 0);
     EXPECT_EQ(closed.session.GetScore(*closed.record), 0);
@@ -406,19 +411,20 @@ TEST(Session, ContactsMoveOnlyAnOpenViewAndTheMainWindowEndsEveryView) {
     const auto onTwenty = test::Record({"UA9AAA", "21", "CW", "59 CB", "UA9"});
     h.session.AddQSO(*onTwenty);
     EXPECT_TRUE(h.log.empty()); // no view: no band stored
-    h.session.OpenMultipliers();
+    h.session.OpenMultipliers(*h.mains.back());
     h.bands.back()->closed = true; // closed, waiting for its destruction
-    h.session.OpenMultipliers();
-    h.session.OpenCheck();
-    h.session.OpenCheck();
+    h.session.OpenMultipliers(*h.mains.back());
+    h.session.OpenCheck(*h.mains.back());
+    h.session.OpenCheck(*h.mains.back());
     EXPECT_EQ(h.bands.size(), 2u);
     EXPECT_EQ(h.checks.size(), 1u);
     h.session.AddQSO(*test::Record({"UA9BBB", "21", "CW", "59 CB", "UA9"}));
     h.session.AddQSO(*test::Record({"UA9BBB", "21", "CW", "59 CB", "UA9"})); // a duplicate
     h.session.AddQSO(*test::Record({"W1AW", "50", "CW", "599", "K"}));
-    EXPECT_EQ(h.log, (Events{"check up", "view 7", "write 7"}));
+    // An opened window shows the stored band as the open one.
+    EXPECT_EQ(h.log, (Events{"view 4", "write 4", "view 4", "check up", "view 7", "write 7"}));
     h.log.clear();
-    h.session.ReleaseArrived(); // the state goes with the main window
+    h.session.ReleaseArrived(*h.mains.back()); // the state goes with the main window
     EXPECT_EQ(h.log, (Events{"destroyed", "view ends", "view ends", "check ends"}));
     EXPECT_EQ(h.session.DomWindow(), nullptr);
     EXPECT_EQ(h.session.StatList(), nullptr);

@@ -91,7 +91,7 @@ void TfmMainForm::SetAutoRecalc(bool on, bool store) {
 bool TfmMainForm::OnMenuCommand(UINT command) {
     switch (command) {
     case kMenuMultiplierCheck:
-        m_session.OpenCheck();
+        m_session.OpenCheck(*this);
         return true;
     case kMenuRecalcEvery5Minutes:
         SetAutoRecalc(!m_autoRecalc, true);
@@ -249,18 +249,18 @@ void TfmMainForm::OnCommand(int id, int code) {
         return;
     }
     if (id == ui::kRecalcButtonId) {
-        m_session.RecalcStatistic();
+        m_session.RecalcStatistic(*this);
     } else if (id == ui::kMultipliersButtonId) {
-        m_session.OpenMultipliers(); // btnOBL1Click
+        m_session.OpenMultipliers(*this); // btnOBL1Click
     }
 }
 
 void TfmMainForm::OnClose() {
-    m_session.CloseArrived();
+    m_session.CloseArrived(*this);
 }
 
 void TfmMainForm::OnRelease() {
-    m_session.ReleaseArrived();
+    m_session.ReleaseArrived(*this);
 }
 
 void TfmMainForm::OnDestroy() {
@@ -283,7 +283,7 @@ LRESULT TfmMainForm::FormMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if ((wParam & 0xFFF0) == SC_CLOSE) {
             // The close button minimises: the plug-in counts until the host
             // releases it.
-            m_session.CloseButton();
+            m_session.CloseButton(*this);
             return 0;
         }
         if (OnMenuCommand(static_cast<UINT>(wParam & 0xFFF0))) {
@@ -292,7 +292,7 @@ LRESULT TfmMainForm::FormMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_TIMER:
         if (wParam == kAutoRecalcTimer) {
-            m_session.AutoRecalc();
+            m_session.AutoRecalc(*this);
         }
         return 0;
     case kFlushTextMessage:

@@ -59,15 +59,18 @@ TfmDomList& TfmDomList::Create(Session& session) {
     form->m_storage.Restore(form->Handle());
     form->ApplyOnTop(ui::Choice::MultipliersOnTop, ui::ReadChoice(ui::Choice::MultipliersOnTop),
                      false);
+    return *form;
+}
+
+void TfmDomList::Show() {
     try {
-        form->FormShow();
+        FormShow();
     } catch (const std::exception& e) {
         ShowFailure(e.what());
     }
-    if (!form->Closed()) {
-        ShowWindow(form->Handle(), SW_SHOW);
+    if (!Closed()) {
+        ShowWindow(Handle(), SW_SHOW);
     }
-    return *form;
 }
 
 void TfmDomList::MakeControls() {

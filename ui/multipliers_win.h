@@ -21,7 +21,7 @@ namespace morvel {
 // it; the session ends it with the main window.
 class TfmDomList final : public TForm, private win::SubclassHandler, public BandView {
 public:
-    // Makes and shows the window for the session. Throws Error.
+    // Makes the hidden window for the session. Throws Error.
     static TfmDomList& Create(Session& session);
 
     // SetBand: selects band n (1-9: its button pressed, its text current),
@@ -35,6 +35,7 @@ private:
     ~TfmDomList() override;
 
     // BandView
+    void Show() override;
     void ShowBand(int n) override;
     void End() override;
 
