@@ -318,6 +318,31 @@ TEST(CheckGridLayout, RowsOutOfViewAreCountedAndOneIsScrolledIntoView) {
     }
 }
 
+TEST(CheckGridLayout, DegenerateSizesAndDensitiesGiveADefinedLayout) {
+    // At one pixel an inch every size rounds to nothing: one block of no
+    // width, no division by it.
+    for (const int dpi : {0, 1}) {
+        const CheckGridLayout tiny(400, 200, dpi, 85);
+        EXPECT_EQ(tiny.Blocks(), 1u) << dpi;
+        EXPECT_EQ(tiny.CellRect(0, AllBands.front(), 0)->right,
+                  tiny.CellRect(0, AllBands.back(), 0)->left)
+            << dpi;
+    }
+    // No codes: no rows, nothing to scroll or hide.
+    const CheckGridLayout empty(400, 200, 96, 0);
+    EXPECT_TRUE(empty.AllInView());
+    EXPECT_EQ(empty.RowRect(0, 0), std::nullopt);
+    EXPECT_EQ(empty.HiddenRows(0, 3).below, 0u);
+    EXPECT_EQ(empty.ScrollFor(5, 0), 0u);
+    // No room (a minimised window): every row counted below, none scrolled to.
+    const CheckGridLayout none(-5, -5, 144, 85);
+    EXPECT_EQ(none.VisibleRows(), 0u);
+    EXPECT_EQ(none.HiddenRows(85, 0).below, 85u);
+    EXPECT_EQ(none.ScrollFor(40, 0), 0u);
+    // A block wider than the window at the highest density: one block.
+    EXPECT_EQ(CheckGridLayout(300, 2000, 960, 85).Blocks(), 1u);
+}
+
 TEST(EmphasisedBand, TheTypedStationsBandElseTheStoredOne) {
     const auto typed = [](std::string_view band) { return test::Record({"UA3AAA", band}); };
     EXPECT_EQ(EmphasisedBand(typed(" 14\t").get(), "3"), Band::FromText("14"));

@@ -44,9 +44,13 @@ CheckGridLayout::CheckGridLayout(int width, int height, int dpi, std::size_t row
       m_rowHeight(Scale(13, dpi)), m_lineHeight(Scale(14, dpi)),
       m_stripHeight(3 * Scale(14, dpi) + Scale(4, dpi)), m_width(std::max(width, 0)),
       m_labelWidth(Scale(40, dpi)) {
+    // A block of no width (every width rounds to nothing at a density of a
+    // pixel an inch) is one block, as one too wide for the window is.
     const int blockWidth = RowWidth() + m_gap;
     const std::size_t widest =
-        static_cast<std::size_t>(std::max(1, (std::max(width, 0) + m_gap) / blockWidth));
+        blockWidth == 0
+            ? 1
+            : static_cast<std::size_t>(std::max(1, (std::max(width, 0) + m_gap) / blockWidth));
     const int rowHeight = std::max(1, m_rowHeight);
     const int below = std::max(0, height - m_stripHeight - m_rowHeight);
     std::size_t fit = static_cast<std::size_t>(below / rowHeight);
