@@ -9,6 +9,7 @@
 #include "check.h"
 
 #include "contract/text.h"
+#include "ui/multiplier_check_layout.h"
 #include "ui/multipliers_layout.h"
 #include "ui/placement.h"
 
@@ -146,7 +147,7 @@ void CheckPanel(int width, int height) {
         return;
     }
     FUZZ_CHECK(layout.has_value());
-    const auto& b = layout->buttons;
+    const auto& b = layout->buttons.values;
     for (std::size_t k = 0; k + 1 < b.size(); ++k) {
         FUZZ_CHECK(b[k].right == b[k + 1].left); // side by side
         FUZZ_CHECK(b[k].right - b[k].left == b[0].right - b[0].left);
@@ -204,10 +205,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    // The multipliers window takes its band from CurrentBand; 1-9 pick one.
+    // The multiplier check emphasises the band CurrentBand names by number
+    // while no station is typed; the band's text names it again.
     if (const auto band = text(7)) {
-        if (const auto n = ParseInt(Trim(*band)); n && *n >= 1 && *n <= 9) {
-            FUZZ_CHECK(BandNumber(BandTable[static_cast<std::size_t>(*n - 1)]) == *n);
+        const std::optional<Band> chosen = EmphasisedBand(nullptr, *band);
+        const auto n = ParseInt(Trim(*band));
+        FUZZ_CHECK(chosen == (n ? Band::FromNumber(*n) : std::nullopt));
+        if (chosen) {
+            FUZZ_CHECK(Band::FromText(chosen->Text()) == chosen);
         }
     }
 

@@ -23,8 +23,8 @@ CheckGrid::CheckGrid(std::vector<std::string> codes, const KeyEquality& keys)
     }
 }
 
-std::string CheckGrid::Key(int band, std::string_view code) const {
-    std::string key(BandTable[static_cast<std::size_t>(band - 1)]);
+std::string CheckGrid::Key(Band band, std::string_view code) const {
+    std::string key(band.Text());
     key += '|';
     key += code;
     key += '|';
@@ -32,20 +32,20 @@ std::string CheckGrid::Key(int band, std::string_view code) const {
 }
 
 void CheckGrid::Rebuild(const WorkedList& oblWorked) {
-    m_workedOn.fill(0);
+    m_workedOn = {};
     for (std::size_t row = 0; row < m_codes.size(); ++row) {
         m_worked[row] = 0;
-        for (int band = 1; band <= 9; ++band) {
+        for (const Band band : AllBands) {
             if (oblWorked.Contains(Key(band, m_codes[row]))) {
-                m_worked[row] |= static_cast<std::uint16_t>(1u << (band - 1));
-                ++m_workedOn[static_cast<std::size_t>(band - 1)];
+                m_worked[row] |= static_cast<std::uint16_t>(1u << band.Index());
+                ++m_workedOn[band];
             }
         }
     }
 }
 
 std::optional<CheckGrid::Cell> CheckGrid::Count(const TQSOData& rec, const WorkedList& oblWorked) {
-    const std::optional<int> band = BandNumber(rec.DigiBand.View());
+    const std::optional<Band> band = Band::FromText(rec.DigiBand.View());
     const std::optional<std::string> code = OblastCode(rec.QSOReportRecived.View());
     if (!band || !code) {
         return std::nullopt;
@@ -55,8 +55,8 @@ std::optional<CheckGrid::Cell> CheckGrid::Count(const TQSOData& rec, const Worke
         !oblWorked.Contains(Key(*band, m_codes[found->second]))) {
         return std::nullopt;
     }
-    m_worked[found->second] |= static_cast<std::uint16_t>(1u << (*band - 1));
-    ++m_workedOn[static_cast<std::size_t>(*band - 1)];
+    m_worked[found->second] |= static_cast<std::uint16_t>(1u << band->Index());
+    ++m_workedOn[*band];
     return Cell{found->second, *band};
 }
 
@@ -65,8 +65,8 @@ std::optional<std::size_t> CheckGrid::RowOf(std::string_view code) const {
     return found == m_rowOf.end() ? std::nullopt : std::optional<std::size_t>(found->second);
 }
 
-bool CheckGrid::Worked(std::size_t row, int band) const {
-    return (m_worked[row] >> (band - 1) & 1u) != 0;
+bool CheckGrid::Worked(std::size_t row, Band band) const {
+    return (m_worked[row] >> band.Index() & 1u) != 0;
 }
 
 CheckHeadline MakeHeadline(const std::vector<TStatistic>& statList, std::int32_t duplicates) {
@@ -90,22 +90,19 @@ std::string CheckHeadline::Text() const {
            std::to_string(obl) + "   DXCC " + std::to_string(dxcc);
 }
 
-std::array<std::int32_t, 9> DxccByBand(const std::vector<TStatistic>& statList) {
-    std::array<std::int32_t, 9> dxcc{};
+PerBand<std::int32_t> DxccByBand(const std::vector<TStatistic>& statList) {
+    PerBand<std::int32_t> dxcc;
     for (const TStatistic& s : statList) {
-        if (const std::optional<int> band = BandNumber(s.Band)) {
-            dxcc[static_cast<std::size_t>(*band - 1)] = s.DXCC;
+        if (const std::optional<Band> band = Band::FromText(s.Band)) {
+            dxcc[*band] = s.DXCC;
         }
     }
     return dxcc;
 }
 
-std::vector<std::string> DxccOnBand(const WorkedList& dxccWorked, int band) {
+std::vector<std::string> DxccOnBand(const WorkedList& dxccWorked, Band band) {
     std::vector<std::string> prefixes;
-    if (band < 1 || band > 9) {
-        return prefixes;
-    }
-    std::string start(BandTable[static_cast<std::size_t>(band - 1)]);
+    std::string start(band.Text());
     start += '|';
     for (const std::string& key : dxccWorked.Keys()) {
         if (key.size() > start.size() && key.starts_with(start) && key.back() == '|') {
@@ -156,9 +153,9 @@ TypedStation AnalyseStation(const TQSOData& rec, const TScoring& scoring,
         t.oblastMark = scoring.OblWorked().Contains(WorkedKey(t.band, t.oblast))
                            ? TypedStation::Mark::Worked
                            : TypedStation::Mark::New;
-        for (int band = 1; band <= 9; ++band) {
-            const std::string_view text = BandTable[static_cast<std::size_t>(band - 1)];
-            if (text != t.band && !scoring.OblWorked().Contains(WorkedKey(text, t.oblast))) {
+        for (const Band band : AllBands) {
+            if (band.Text() != t.band &&
+                !scoring.OblWorked().Contains(WorkedKey(band.Text(), t.oblast))) {
                 t.oblastNeededOn.push_back(band);
             }
         }
@@ -187,9 +184,9 @@ std::string TypedStation::Text() const {
             "Oblast " + oblast + (suggested ? " (suggested)" : "") + ": " + MarkText(oblastMark);
         if (!oblastNeededOn.empty()) {
             second += ", still needed on";
-            for (const int b : oblastNeededOn) {
+            for (const Band b : oblastNeededOn) {
                 second += ' ';
-                second += BandTable[static_cast<std::size_t>(b - 1)];
+                second += b.Text();
             }
         }
     } else {
@@ -274,18 +271,22 @@ std::string ContactWarning(const TQSOData& rec, const std::vector<std::string>& 
     return "";
 }
 
+std::int32_t& RateMeter::LastHour(std::optional<Band> band) {
+    return band ? m_lastHour[*band] : m_othersLastHour;
+}
+
 void RateMeter::Forget(Clock::time_point now) {
     while (!m_entries.empty() && now - m_entries.front().at >= std::chrono::minutes(60)) {
-        --m_lastHour[static_cast<std::size_t>(m_entries.front().band)];
+        --LastHour(m_entries.front().band);
         m_entries.pop_front();
     }
 }
 
 void RateMeter::Count(std::string_view band, Clock::time_point at) {
-    const int number = BandNumber(Trim(band)).value_or(0);
+    const std::optional<Band> counted = Band::FromText(Trim(band));
     Forget(at);
-    m_entries.push_back({at, number});
-    ++m_lastHour[static_cast<std::size_t>(number)];
+    m_entries.push_back({at, counted});
+    ++LastHour(counted);
 }
 
 std::size_t RateMeter::InLast(Clock::time_point now, int minutes) {
@@ -297,9 +298,14 @@ std::size_t RateMeter::InLast(Clock::time_point now, int minutes) {
     return static_cast<std::size_t>(m_entries.end() - first);
 }
 
-std::int32_t RateMeter::LastHourOn(Clock::time_point now, int band) {
+std::int32_t RateMeter::LastHourOn(Clock::time_point now, Band band) {
     Forget(now);
-    return band >= 0 && band <= 9 ? m_lastHour[static_cast<std::size_t>(band)] : 0;
+    return m_lastHour[band];
+}
+
+std::int32_t RateMeter::LastHourOnOthers(Clock::time_point now) {
+    Forget(now);
+    return m_othersLastHour;
 }
 
 std::string RateMeter::Text(Clock::time_point now) {
@@ -319,15 +325,13 @@ std::string RateMeter::Text(Clock::time_point now) {
     }
     text += "   last hour:";
     bool any = false;
-    for (int band = 1; band <= 9; ++band) {
+    for (const Band band : AllBands) {
         if (const std::int32_t n = LastHourOn(now, band); n > 0) {
-            text += (any ? ", " : " ") +
-                    std::string(BandTable[static_cast<std::size_t>(band - 1)]) + " " +
-                    std::to_string(n);
+            text += (any ? ", " : " ") + std::string(band.Text()) + " " + std::to_string(n);
             any = true;
         }
     }
-    if (const std::int32_t other = LastHourOn(now, 0); other > 0) {
+    if (const std::int32_t other = LastHourOnOthers(now); other > 0) {
         text += (any ? ", " : " ") + std::string("other ") + std::to_string(other);
         any = true;
     }

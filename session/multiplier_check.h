@@ -7,8 +7,8 @@
 #include "contract/records.h"
 #include "scoring/keys.h"
 #include "scoring/scoring.h"
+#include "session/bands.h"
 
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -37,30 +37,30 @@ public:
 
     // Every cell from the oblast worked list.
     void Rebuild(const WorkedList& oblWorked);
-    // A contact just counted: the cell it filled, if it filled one (row, band
-    // 1-9). oblWorked is the list after the contact.
+    // A contact just counted: the cell it filled, if it filled one (row,
+    // band). oblWorked is the list after the contact.
     struct Cell {
         std::size_t row;
-        int band;
+        Band band;
         bool operator==(const Cell&) const = default;
     };
     std::optional<Cell> Count(const TQSOData& rec, const WorkedList& oblWorked);
 
-    bool Worked(std::size_t row, int band) const;
+    bool Worked(std::size_t row, Band band) const;
     // The row of a code (compared as the worked lists compare), if the grid
     // has it.
     std::optional<std::size_t> RowOf(std::string_view code) const;
-    // Codes of the grid worked on the band (1-9).
-    int WorkedOn(int band) const { return m_workedOn[static_cast<std::size_t>(band - 1)]; }
+    // Codes of the grid worked on the band.
+    int WorkedOn(Band band) const { return m_workedOn[band]; }
 
 private:
-    std::string Key(int band, std::string_view code) const;
+    std::string Key(Band band, std::string_view code) const;
 
     std::vector<std::string> m_codes;
     const KeyEquality* m_keys;
     std::unordered_map<std::string, std::size_t> m_rowOf; // folded code -> row
     std::vector<std::uint16_t> m_worked;                  // a bit a band, per row
-    std::array<int, 9> m_workedOn{};
+    PerBand<int> m_workedOn;
 };
 
 // The headline: the score and what makes it.
@@ -76,11 +76,11 @@ struct CheckHeadline {
 };
 CheckHeadline MakeHeadline(const std::vector<TStatistic>& statList, std::int32_t duplicates);
 
-// The DXCC multipliers of each band (1-9) in the statistics.
-std::array<std::int32_t, 9> DxccByBand(const std::vector<TStatistic>& statList);
+// The DXCC multipliers of each band in the statistics.
+PerBand<std::int32_t> DxccByBand(const std::vector<TStatistic>& statList);
 
-// The DXCC prefixes worked on band (1-9), in byte order.
-std::vector<std::string> DxccOnBand(const WorkedList& dxccWorked, int band);
+// The DXCC prefixes worked on band, in byte order.
+std::vector<std::string> DxccOnBand(const WorkedList& dxccWorked, Band band);
 
 // What the station being typed would bring, on its band.
 struct TypedStation {
@@ -97,7 +97,7 @@ struct TypedStation {
     Mark oblastMark = Mark::None;
     std::string dxcc;
     Mark dxccMark = Mark::None;
-    std::vector<int> oblastNeededOn; // the other bands (1-9) where the oblast is still needed
+    std::vector<Band> oblastNeededOn; // the other bands where the oblast is still needed
     // Every band and mode the call sign is counted on, from the register.
     std::vector<std::pair<std::string, std::string>> history;
 
@@ -141,19 +141,23 @@ public:
     std::string Text(Clock::time_point now);
     // Contacts in the last minutes (at most 60) before now.
     std::size_t InLast(Clock::time_point now, int minutes);
-    // The last hour's contacts on band (1-9; 0 for any other band).
-    std::int32_t LastHourOn(Clock::time_point now, int band);
+    // The last hour's contacts on band; on any band not one of the nine.
+    std::int32_t LastHourOn(Clock::time_point now, Band band);
+    std::int32_t LastHourOnOthers(Clock::time_point now);
 
 private:
     void Forget(Clock::time_point now);
+    // The last hour's count of band, or of the other bands.
+    std::int32_t& LastHour(std::optional<Band> band);
 
     struct Entry {
         Clock::time_point at;
-        int band;
+        std::optional<Band> band; // nothing: not one of the nine
     };
     Clock::time_point m_start;
     std::deque<Entry> m_entries; // the last hour's, oldest first
-    std::array<std::int32_t, 10> m_lastHour{};
+    PerBand<std::int32_t> m_lastHour;
+    std::int32_t m_othersLastHour = 0;
 };
 
 } // namespace morvel

@@ -199,12 +199,8 @@ void Session::Recalculate() {
         Recalc recalc{state.scoring, m_working, *state.logQuery, caller, m_recalcEnabled};
         // An open multipliers window follows the band of each row counted.
         recalc.rowCounted = [this, &state](const TQSOData& row, std::int32_t counted) {
-            if (counted == kOnePoint && m_state.get() == &state) {
-                if (const std::optional<int> band = FollowedBand(row.DigiBand.View())) {
-                    if (BandView* view = DomWindow()) {
-                        Select(view, *band);
-                    }
-                }
+            if (m_state.get() == &state) {
+                Follow(row, counted);
             }
         };
         RecalcStatisticExecute(recalc);
@@ -355,14 +351,7 @@ std::int32_t Session::AddQSO(const TQSOData& rec) {
         return kNotRunning;
     }
     const std::int32_t result = m_state->scoring.CountQSO(rec, true);
-    if (result == kOnePoint) {
-        // An open multipliers window follows the contact's band.
-        if (const std::optional<int> band = FollowedBand(rec.DigiBand.View())) {
-            if (BandView* view = DomWindow()) {
-                Select(view, *band);
-            }
-        }
-    }
+    Follow(rec, result);
     m_rate.Count(rec.DigiBand.View(), m_clock());
     m_main->StatisticChanged();
     for (CheckView* view : m_checkViews) {
@@ -453,6 +442,17 @@ BandView* Session::DomWindow() const {
         }
     }
     return nullptr;
+}
+
+void Session::Follow(const TQSOData& rec, std::int32_t counted) {
+    if (counted != kOnePoint) {
+        return;
+    }
+    if (const std::optional<Band> band = Band::Followed(rec.DigiBand.View())) {
+        if (BandView* view = DomWindow()) {
+            Select(view, band->Number());
+        }
+    }
 }
 
 void Session::SelectBand(int n) {

@@ -156,6 +156,8 @@ private:
 
     void MakeMain(const TQSOData* data);
     void StationTyped(const TQSOData& rec);
+    // A counted contact takes an open multipliers window to its band.
+    void Follow(const TQSOData& rec, std::int32_t counted);
     void Select(BandView* view, int n);
     void StateChanged();
     void DropState();

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace morvel {
@@ -14,6 +15,11 @@ namespace {
 
 const std::vector<std::string> kLines = {"UA1A=SP", "UA1B=SP", "UA3A=MA",    "UA9A=cb",
                                          "no code", "UA0A=",   "UA3B=MOSCOW"};
+
+// The band of a text of BandTable's.
+Band BandOf(std::string_view text) {
+    return Band::FromText(text).value();
+}
 
 TEST(CheckCodes, EachCodeOnceInByteOrder) {
     EXPECT_EQ(CheckCodes(kLines), (std::vector<std::string>{"MA", "MOSC", "SP", "cb"}));
@@ -28,31 +34,32 @@ TEST(CheckGrid, ContactsFillTheCellsARebuildFinds) {
         scoring.CountQSO(*rec, true);
         return grid.Count(*rec, scoring.OblWorked());
     };
-    EXPECT_EQ(count("UA3AAA", "14", "599 MA"), (CheckGrid::Cell{0, 5}));
-    EXPECT_EQ(count("UA3BBB", "14", "599 MA"), std::nullopt);          // worked already
-    EXPECT_EQ(count("UA9AAA", "7", "59 CB"), (CheckGrid::Cell{3, 3})); // the file's "cb"
-    EXPECT_EQ(count("UA1AAA", "50", "599 SP"), std::nullopt);          // not one of the nine
-    EXPECT_EQ(count("UA2AAA", "21", "599 KA"), std::nullopt);          // not in the file
-    EXPECT_EQ(count("UA3AAA", "14", "599 SP"), std::nullopt);          // a duplicate
+    EXPECT_EQ(count("UA3AAA", "14", "599 MA"), (CheckGrid::Cell{0, BandOf("14")}));
+    EXPECT_EQ(count("UA3BBB", "14", "599 MA"), std::nullopt);                    // worked already
+    EXPECT_EQ(count("UA9AAA", "7", "59 CB"), (CheckGrid::Cell{3, BandOf("7")})); // the file's "cb"
+    EXPECT_EQ(count("UA1AAA", "50", "599 SP"), std::nullopt); // not one of the nine
+    EXPECT_EQ(count("UA2AAA", "21", "599 KA"), std::nullopt); // not in the file
+    EXPECT_EQ(count("UA3AAA", "14", "599 SP"), std::nullopt); // a duplicate
     // The end bands, 1.8 and 28, as any other.
-    EXPECT_EQ(count("UA1AAA", "1.8", "599 SP"), (CheckGrid::Cell{2, 1}));
-    EXPECT_EQ(count("UA9AAA", "28", "599 CB"), (CheckGrid::Cell{3, 9}));
-    EXPECT_EQ(grid.WorkedOn(1), 1);
-    EXPECT_EQ(grid.WorkedOn(9), 1);
-    EXPECT_EQ(grid.WorkedOn(5), 1);
-    EXPECT_EQ(grid.WorkedOn(3), 1);
+    EXPECT_EQ(count("UA1AAA", "1.8", "599 SP"), (CheckGrid::Cell{2, BandOf("1.8")}));
+    EXPECT_EQ(count("UA9AAA", "28", "599 CB"), (CheckGrid::Cell{3, BandOf("28")}));
+    for (const std::string_view band : {"1.8", "7", "14", "28"}) {
+        EXPECT_EQ(grid.WorkedOn(BandOf(band)), 1) << band;
+    }
+    EXPECT_EQ(grid.WorkedOn(BandOf("10")), 0);
 
     CheckGrid rebuilt(CheckCodes(kLines), CLibraryKeyEquality());
     rebuilt.Rebuild(scoring.OblWorked());
     for (std::size_t row = 0; row < grid.Codes().size(); ++row) {
-        for (int band = 1; band <= 9; ++band) {
-            EXPECT_EQ(rebuilt.Worked(row, band), grid.Worked(row, band)) << row << " " << band;
+        for (const Band band : AllBands) {
+            EXPECT_EQ(rebuilt.Worked(row, band), grid.Worked(row, band))
+                << row << " " << band.Text();
         }
     }
-    for (int band = 1; band <= 9; ++band) {
-        EXPECT_EQ(rebuilt.WorkedOn(band), grid.WorkedOn(band)) << band;
+    for (const Band band : AllBands) {
+        EXPECT_EQ(rebuilt.WorkedOn(band), grid.WorkedOn(band)) << band.Text();
     }
-    EXPECT_EQ(rebuilt.WorkedOn(5), 1);
+    EXPECT_EQ(rebuilt.WorkedOn(BandOf("14")), 1);
 }
 
 TEST(CheckHeadline, TheScoreAndWhatMakesIt) {
@@ -61,8 +68,9 @@ TEST(CheckHeadline, TheScoreAndWhatMakesIt) {
     EXPECT_EQ(h.score, 15 * (4 + 6));
     EXPECT_EQ(h.Text(), "Score 150   Points 15   QSOs 15   Dupes 2   OBL 4   DXCC 6");
     EXPECT_EQ(MakeHeadline({}, 0).Text(), "Score 0   Points 0   QSOs 0   Dupes 0   OBL 0   DXCC 0");
-    EXPECT_EQ(DxccByBand(stats)[4], 2);
-    EXPECT_EQ(DxccByBand(stats)[2], 4);
+    EXPECT_EQ(DxccByBand(stats)[BandOf("14")], 2);
+    EXPECT_EQ(DxccByBand(stats)[BandOf("7")], 4);
+    EXPECT_EQ(DxccByBand(stats)[BandOf("10")], 0);
 }
 
 TEST(TypedStation, WhatTheStationBeingTypedWouldBring) {
@@ -76,7 +84,9 @@ TEST(TypedStation, WhatTheStationBeingTypedWouldBring) {
     EXPECT_FALSE(t.duplicate);
     EXPECT_EQ(t.oblastMark, TypedStation::Mark::Worked);
     EXPECT_FALSE(t.suggested);
-    EXPECT_EQ(t.oblastNeededOn, (std::vector<int>{1, 2, 4, 6, 7, 8, 9}));
+    EXPECT_EQ(t.oblastNeededOn,
+              (std::vector<Band>{BandOf("1.8"), BandOf("3.5"), BandOf("10"), BandOf("18"),
+                                 BandOf("21"), BandOf("24"), BandOf("28")}));
     EXPECT_EQ(t.dxccMark, TypedStation::Mark::Worked);
 
     // Not received yet: the suggestion from the main prefix, new on 21.
@@ -125,10 +135,9 @@ TEST(TypedStation, LoudAlertsAndTheCallsHistoryFromTheRegister) {
     EXPECT_EQ(TypedStation{}.HistoryText(), "");
 
     // The DXCC prefixes of a band, the end bands too.
-    EXPECT_EQ(DxccOnBand(scoring.DxccWorked(), 9), (std::vector<std::string>{"DL"}));
-    EXPECT_EQ(DxccOnBand(scoring.DxccWorked(), 1), (std::vector<std::string>{"UA1"}));
-    EXPECT_TRUE(DxccOnBand(scoring.DxccWorked(), 4).empty());
-    EXPECT_TRUE(DxccOnBand(scoring.DxccWorked(), 0).empty());
+    EXPECT_EQ(DxccOnBand(scoring.DxccWorked(), BandOf("28")), (std::vector<std::string>{"DL"}));
+    EXPECT_EQ(DxccOnBand(scoring.DxccWorked(), BandOf("1.8")), (std::vector<std::string>{"UA1"}));
+    EXPECT_TRUE(DxccOnBand(scoring.DxccWorked(), BandOf("10")).empty());
 }
 
 TEST(ContactWarning, ExchangesThatLoseTheirMultiplierAreNamed) {
@@ -180,9 +189,10 @@ TEST(RateMeter, TheLastTenAndSixtyMinutesAndTheLastHourPerBand) {
     const auto now = start + 70min;
     EXPECT_EQ(rate.InLast(now, 10), 9u); // minutes 61..69 (60 is 10 min before)
     EXPECT_EQ(rate.InLast(now, 60), 50u);
-    EXPECT_EQ(rate.LastHourOn(now, 9), 25);
-    EXPECT_EQ(rate.LastHourOn(now, 5), 0);
-    EXPECT_EQ(rate.LastHourOn(now, 1), 0);
+    EXPECT_EQ(rate.LastHourOn(now, BandOf("28")), 25);
+    EXPECT_EQ(rate.LastHourOn(now, BandOf("14")), 0);
+    EXPECT_EQ(rate.LastHourOn(now, BandOf("1.8")), 0);
+    EXPECT_EQ(rate.LastHourOnOthers(now), 25);
     EXPECT_EQ(rate.Text(now), "Rate 54/h (10 min), 50/h (60 min)   last hour: 28 25, other 25");
     EXPECT_EQ(RateMeter(start).Text(start), "Rate 0/h (10 min), 0/h (60 min) over the 1 min since "
                                             "the start   last hour: none");
@@ -213,6 +223,35 @@ TEST(CheckGridLayout, AtTheDefaultSizeEveryRowIsInViewAtBothDensities) {
             ASSERT_TRUE(r) << dpi << " " << row;
             EXPECT_LE(r->right, form.grid.right - form.grid.left) << dpi << " " << row;
             EXPECT_LE(r->bottom, form.grid.bottom - form.grid.top) << dpi << " " << row;
+            // The code, then the nine cells side by side to the row's end,
+            // each under its band's header.
+            int left = grid.CodeRect(row, 0)->right;
+            for (const Band band : AllBands) {
+                const auto cell = grid.CellRect(row, band, 0);
+                ASSERT_TRUE(cell) << dpi << " " << row << " " << band.Text();
+                EXPECT_EQ(*cell, (Rect{left, r->top, left + grid.CellWidth(), r->bottom}))
+                    << dpi << " " << row << " " << band.Text();
+                const Rect header = grid.HeaderCell(row / grid.RowsPerBlock(), band);
+                EXPECT_EQ(header.left, cell->left) << dpi << " " << row << " " << band.Text();
+                EXPECT_EQ(header.right, cell->right) << dpi << " " << row << " " << band.Text();
+                EXPECT_EQ(header.bottom, grid.RowRect(0, 0)->top) << dpi << " " << band.Text();
+                left = cell->right;
+            }
+            EXPECT_EQ(left, r->right) << dpi << " " << row;
+        }
+        // The strip: the label, then the nine bands' columns side by side
+        // within the grid, on each of its lines.
+        const int gridWidth = form.grid.right - form.grid.left;
+        for (int line = 0; line < 3; ++line) {
+            int left = grid.StripLabel(line).right;
+            for (const Band band : AllBands) {
+                const Rect cell = grid.StripCell(line, band);
+                EXPECT_EQ(cell.left, left) << dpi << " " << line << " " << band.Text();
+                EXPECT_GT(cell.right, cell.left) << dpi << " " << line << " " << band.Text();
+                EXPECT_LE(cell.right, gridWidth) << dpi << " " << line << " " << band.Text();
+                EXPECT_LE(cell.bottom, grid.StripHeight()) << dpi << " " << line;
+                left = cell.right;
+            }
         }
         // The list beside the grid, the texts above it, all inside the window.
         EXPECT_FALSE(Meet(form.grid, form.dxccList)) << dpi;
@@ -257,6 +296,68 @@ TEST(CheckGridLayout, RowsOutOfViewAreCountedAndOneIsScrolledIntoView) {
     }
     // A row in view already keeps the scroll.
     EXPECT_EQ(grid.ScrollFor(1, 0), 0u);
+    // At every scroll, the last block one row short: each row is shown or
+    // counted above or below, once; a row out of view has no cells.
+    ASSERT_EQ(85 % grid.Blocks(), 1u);
+    for (std::size_t scroll = 0; scroll <= grid.MaxScroll() + 1; ++scroll) {
+        const CheckGridLayout::Hidden hidden = grid.HiddenRows(85, scroll);
+        std::size_t inView = 0;
+        for (std::size_t row = 0; row < 85; ++row) {
+            const bool seen = grid.RowRect(row, scroll).has_value();
+            inView += seen ? 1 : 0;
+            EXPECT_EQ(grid.CellRect(row, AllBands.back(), scroll).has_value(), seen)
+                << row << " at " << scroll;
+        }
+        if (scroll <= grid.MaxScroll()) {
+            EXPECT_EQ(inView + hidden.above + hidden.below, 85u) << scroll;
+        } else {
+            // Past the end counts as at the end.
+            EXPECT_EQ(hidden.below, 0u);
+            EXPECT_EQ(hidden.above, grid.HiddenRows(85, grid.MaxScroll()).above);
+        }
+    }
+}
+
+TEST(CheckGridLayout, DegenerateSizesAndDensitiesGiveADefinedLayout) {
+    // At one pixel an inch every size rounds to nothing: one block of no
+    // width, no division by it.
+    for (const int dpi : {0, 1}) {
+        const CheckGridLayout tiny(400, 200, dpi, 85);
+        EXPECT_EQ(tiny.Blocks(), 1u) << dpi;
+        EXPECT_EQ(tiny.CellRect(0, AllBands.front(), 0)->right,
+                  tiny.CellRect(0, AllBands.back(), 0)->left)
+            << dpi;
+    }
+    // No codes: no rows, nothing to scroll or hide.
+    const CheckGridLayout empty(400, 200, 96, 0);
+    EXPECT_TRUE(empty.AllInView());
+    EXPECT_EQ(empty.RowRect(0, 0), std::nullopt);
+    EXPECT_EQ(empty.HiddenRows(0, 3).below, 0u);
+    EXPECT_EQ(empty.ScrollFor(5, 0), 0u);
+    // No room (a minimised window): every row counted below, none scrolled to.
+    const CheckGridLayout none(-5, -5, 144, 85);
+    EXPECT_EQ(none.VisibleRows(), 0u);
+    EXPECT_EQ(none.HiddenRows(85, 0).below, 85u);
+    EXPECT_EQ(none.ScrollFor(40, 0), 0u);
+    // A block wider than the window at the highest density: one block.
+    EXPECT_EQ(CheckGridLayout(300, 2000, 960, 85).Blocks(), 1u);
+}
+
+TEST(EmphasisedBand, TheTypedStationsBandElseTheStoredOne) {
+    const auto typed = [](std::string_view band) { return test::Record({"UA3AAA", band}); };
+    EXPECT_EQ(EmphasisedBand(typed(" 14\t").get(), "3"), Band::FromText("14"));
+    // A typed band not of the nine, or none, leaves the stored one.
+    EXPECT_EQ(EmphasisedBand(typed("50").get(), "3"), Band::FromText("7"));
+    EXPECT_EQ(EmphasisedBand(typed("").get(), " 9 "), Band::FromText("28"));
+    EXPECT_EQ(EmphasisedBand(nullptr, "1"), Band::FromText("1.8"));
+    EXPECT_EQ(EmphasisedBand(nullptr, "+4"), Band::FromText("10"));
+    EXPECT_EQ(EmphasisedBand(nullptr, "04"), Band::FromText("10"));
+    // A stored value that is no number 1-9 names no band.
+    for (const std::string_view stored :
+         {"0", "10", "-1", "", "   ", "x", "4x", "4.0", "+", "4294967300", "0x4"}) {
+        EXPECT_EQ(EmphasisedBand(nullptr, stored), std::nullopt) << stored;
+        EXPECT_EQ(EmphasisedBand(typed("1.80").get(), stored), std::nullopt) << stored;
+    }
 }
 
 TEST(FirstCheckRect, BesideOrBelowTheOtherTwoAtBothDensities) {

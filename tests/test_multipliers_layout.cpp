@@ -10,13 +10,13 @@ namespace {
 TEST(Panel2Resize, EvenButtonsTheLastEndingFourPixelsShort) {
     const auto l = Panel2Resize(327, 18);
     ASSERT_TRUE(l);
-    EXPECT_EQ(l->buttons[0], (Rect{0, 0, 36, 17}));
-    EXPECT_EQ(l->buttons[4], (Rect{144, 0, 180, 17}));
-    EXPECT_EQ(l->buttons[8], (Rect{288, 0, 323, 17})); // 36 + 327 mod 9 - 4 = 35
+    EXPECT_EQ(l->buttons[AllBands[0]], (Rect{0, 0, 36, 17}));
+    EXPECT_EQ(l->buttons[AllBands[4]], (Rect{144, 0, 180, 17}));
+    EXPECT_EQ(l->buttons[AllBands[8]], (Rect{288, 0, 323, 17})); // 36 + 327 mod 9 - 4 = 35
     EXPECT_TRUE(l->lastWidthApplied);
 
     const auto wide = Panel2Resize(1000, 30);
-    EXPECT_EQ(wide->buttons[8], (Rect{888, 0, 996, 29})); // 111 + 1 - 4
+    EXPECT_EQ(wide->buttons[AllBands[8]], (Rect{888, 0, 996, 29})); // 111 + 1 - 4
 }
 
 TEST(Panel2Resize, NarrowAndEmptyPanels) {
@@ -24,9 +24,9 @@ TEST(Panel2Resize, NarrowAndEmptyPanels) {
     const auto tiny = Panel2Resize(3, 18); // W = 0: the last width would be -1
     ASSERT_TRUE(tiny);
     EXPECT_FALSE(tiny->lastWidthApplied);
-    EXPECT_EQ(tiny->buttons[8].left, 0);
+    EXPECT_EQ(tiny->buttons[AllBands[8]].left, 0);
     const auto four = Panel2Resize(13, 0);
-    EXPECT_EQ(four->buttons[8], (Rect{8, 0, 9, -1}));
+    EXPECT_EQ(four->buttons[AllBands[8]], (Rect{8, 0, 9, -1}));
 }
 
 TEST(Panel2Resize, ExtremeSizesGiveADefinedLayout) {
@@ -38,12 +38,12 @@ TEST(Panel2Resize, ExtremeSizesGiveADefinedLayout) {
     }
     const auto widest = Panel2Resize(INT_MAX, INT_MAX);
     ASSERT_TRUE(widest);
-    EXPECT_EQ(widest->buttons[8].right, INT_MAX - 4);
-    EXPECT_EQ(widest->buttons[0].bottom, INT_MAX - 1);
+    EXPECT_EQ(widest->buttons[AllBands[8]].right, INT_MAX - 4);
+    EXPECT_EQ(widest->buttons[AllBands[0]].bottom, INT_MAX - 1);
     const auto negative = Panel2Resize(INT_MIN, INT_MIN);
     ASSERT_TRUE(negative);
     EXPECT_FALSE(negative->lastWidthApplied);
-    EXPECT_EQ(negative->buttons[1].left, negative->buttons[0].right);
+    EXPECT_EQ(negative->buttons[AllBands[1]].left, negative->buttons[AllBands[0]].right);
 }
 
 class HighlighterTest : public ::testing::Test {

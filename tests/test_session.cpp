@@ -474,16 +474,29 @@ TEST(Session, AFailedRecalculationIsShownAndTheActionStaysUsable) {
 }
 
 TEST(BandTable, NumbersAndFollowing) {
-    EXPECT_EQ(BandNumber("1.8"), 1);
-    EXPECT_EQ(BandNumber("10"), 4);
-    EXPECT_EQ(BandNumber("28"), 9);
-    EXPECT_EQ(BandNumber("50"), std::nullopt);
-    EXPECT_EQ(BandNumber(" 14"), std::nullopt);
-    EXPECT_EQ(FollowedBand(" 14\t"), 5);
-    EXPECT_EQ(FollowedBand("   "), std::nullopt);
-    EXPECT_EQ(FollowedBand(""), std::nullopt);
-    EXPECT_EQ(FollowedBand("50"), std::nullopt);
-    EXPECT_EQ(FollowedBand("1.80"), std::nullopt);
+    // Numbers, indices and texts agree for every band, the end bands too.
+    for (std::size_t i = 0; i < kBandCount; ++i) {
+        const Band band = AllBands[i];
+        EXPECT_EQ(band.Number(), static_cast<int>(i) + 1);
+        EXPECT_EQ(band.Index(), i);
+        EXPECT_EQ(band.Text(), BandTable[i]);
+        EXPECT_EQ(Band::FromNumber(band.Number()), band);
+        EXPECT_EQ(Band::FromText(band.Text()), band);
+    }
+    EXPECT_EQ(Band::FromNumber(1)->Text(), "1.8");
+    EXPECT_EQ(Band::FromNumber(9)->Text(), "28");
+    for (const int outside : {0, 10, -1, -9, 100}) {
+        EXPECT_EQ(Band::FromNumber(outside), std::nullopt) << outside;
+    }
+    EXPECT_EQ(Band::FromText("10")->Number(), 4);
+    EXPECT_EQ(Band::FromText("50"), std::nullopt);
+    EXPECT_EQ(Band::FromText(" 14"), std::nullopt);
+    EXPECT_EQ(Band::FromText(""), std::nullopt);
+    EXPECT_EQ(Band::Followed(" 14\t"), Band::FromText("14"));
+    EXPECT_EQ(Band::Followed("   "), std::nullopt);
+    EXPECT_EQ(Band::Followed(""), std::nullopt);
+    EXPECT_EQ(Band::Followed("50"), std::nullopt);
+    EXPECT_EQ(Band::Followed("1.80"), std::nullopt);
 }
 
 } // namespace

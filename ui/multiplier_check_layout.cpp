@@ -1,5 +1,6 @@
 #include "ui/multiplier_check_layout.h"
 
+#include "contract/text.h"
 #include "ui/main_layout.h"
 
 #include <algorithm>
@@ -43,9 +44,13 @@ CheckGridLayout::CheckGridLayout(int width, int height, int dpi, std::size_t row
       m_rowHeight(Scale(13, dpi)), m_lineHeight(Scale(14, dpi)),
       m_stripHeight(3 * Scale(14, dpi) + Scale(4, dpi)), m_width(std::max(width, 0)),
       m_labelWidth(Scale(40, dpi)) {
-    const int blockWidth = m_codeWidth + 9 * m_cellWidth + m_gap;
+    // A block of no width (every width rounds to nothing at a density of a
+    // pixel an inch) is one block, as one too wide for the window is.
+    const int blockWidth = RowWidth() + m_gap;
     const std::size_t widest =
-        static_cast<std::size_t>(std::max(1, (std::max(width, 0) + m_gap) / blockWidth));
+        blockWidth == 0
+            ? 1
+            : static_cast<std::size_t>(std::max(1, (std::max(width, 0) + m_gap) / blockWidth));
     const int rowHeight = std::max(1, m_rowHeight);
     const int below = std::max(0, height - m_stripHeight - m_rowHeight);
     std::size_t fit = static_cast<std::size_t>(below / rowHeight);
@@ -79,20 +84,29 @@ std::optional<Rect> CheckGridLayout::RowRect(std::size_t row, std::size_t scroll
     }
     const int left = BlockLeft(block);
     const int top = m_stripHeight + m_rowHeight + static_cast<int>(inBlock - scroll) * m_rowHeight;
-    return Rect{left, top, left + m_codeWidth + 9 * m_cellWidth, top + m_rowHeight};
+    return Rect{left, top, left + RowWidth(), top + m_rowHeight};
+}
+
+int CheckGridLayout::RowWidth() const {
+    return m_codeWidth + static_cast<int>(kBandCount) * m_cellWidth;
 }
 
 int CheckGridLayout::BlockLeft(std::size_t block) const {
-    return static_cast<int>(block) * (m_codeWidth + 9 * m_cellWidth + m_gap);
+    return static_cast<int>(block) * (RowWidth() + m_gap);
+}
+
+Rect CheckGridLayout::HeaderCell(std::size_t block, Band band) const {
+    const int left = BlockLeft(block) + BandLeft(band);
+    return {left, HeaderTop(), left + m_cellWidth, HeaderTop() + m_rowHeight};
 }
 
 Rect CheckGridLayout::StripLabel(int line) const {
     return {0, line * m_lineHeight, m_labelWidth, (line + 1) * m_lineHeight};
 }
 
-Rect CheckGridLayout::StripCell(int line, int band) const {
-    const int column = std::max(1, (m_width - m_labelWidth) / 9);
-    const int left = m_labelWidth + (band - 1) * column;
+Rect CheckGridLayout::StripCell(int line, Band band) const {
+    const int column = std::max(1, (m_width - m_labelWidth) / static_cast<int>(kBandCount));
+    const int left = m_labelWidth + static_cast<int>(band.Index()) * column;
     return {left, line * m_lineHeight, left + column, (line + 1) * m_lineHeight};
 }
 
@@ -142,7 +156,8 @@ std::optional<Rect> CheckGridLayout::CodeRect(std::size_t row, std::size_t scrol
     return r;
 }
 
-std::optional<Rect> CheckGridLayout::CellRect(std::size_t row, int band, std::size_t scroll) const {
+std::optional<Rect> CheckGridLayout::CellRect(std::size_t row, Band band,
+                                              std::size_t scroll) const {
     auto r = RowRect(row, scroll);
     if (r) {
         r->left += BandLeft(band);
@@ -161,6 +176,15 @@ std::string HiddenRowsText(const CheckGridLayout::Hidden& hidden) {
                 " rows below";
     }
     return text.empty() ? text : text + ": scroll or enlarge the window";
+}
+
+std::optional<Band> EmphasisedBand(const TQSOData* typed, std::string_view currentBand) {
+    if (typed != nullptr) {
+        if (const std::optional<Band> band = Band::Followed(typed->DigiBand.View())) {
+            return band;
+        }
+    }
+    return Band::FromNumber(ParseInt(Trim(currentBand)).value_or(0));
 }
 
 bool Meet(const Rect& a, const Rect& b) {

@@ -5,11 +5,14 @@
 // portable.
 #pragma once
 
+#include "contract/records.h"
+#include "session/bands.h"
 #include "ui/placement.h"
 
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace morvel::ui {
@@ -55,14 +58,18 @@ public:
     CheckGridLayout(int width, int height, int dpi, std::size_t rows);
 
     // The strip of the bands' totals across the top: its height, its label
-    // column and band b's (1-9) column in it, as x ranges.
+    // column and a band's column in it, as x ranges.
     int StripHeight() const { return m_stripHeight; }
     Rect StripLabel(int line) const;
-    Rect StripCell(int line, int band) const;
-    // A block's header row, with the band texts, below the strip.
+    Rect StripCell(int line, Band band) const;
+    // A block's header row, with the band texts, below the strip; a band's
+    // cell in it, above the band's cells of the block's rows.
     int HeaderTop() const { return m_stripHeight; }
-    // The left of band b's (1-9) cells within a block.
-    int BandLeft(int band) const { return m_codeWidth + (band - 1) * m_cellWidth; }
+    Rect HeaderCell(std::size_t block, Band band) const;
+    // The left of a band's cells within a block.
+    int BandLeft(Band band) const {
+        return m_codeWidth + static_cast<int>(band.Index()) * m_cellWidth;
+    }
     int BlockLeft(std::size_t block) const;
     int CellWidth() const { return m_cellWidth; }
     int CodeWidth() const { return m_codeWidth; }
@@ -94,9 +101,12 @@ public:
     // nothing when the row is scrolled out of sight.
     std::optional<Rect> RowRect(std::size_t row, std::size_t scroll) const;
     std::optional<Rect> CodeRect(std::size_t row, std::size_t scroll) const;
-    std::optional<Rect> CellRect(std::size_t row, int band, std::size_t scroll) const;
+    std::optional<Rect> CellRect(std::size_t row, Band band, std::size_t scroll) const;
 
 private:
+    // A row's width: its code and the nine cells.
+    int RowWidth() const;
+
     int m_codeWidth;
     int m_cellWidth;
     int m_gap;
@@ -113,6 +123,11 @@ private:
 // The sign below rows out of view: "▲ 3 above  ▼ 12 below: scroll" (UTF-8
 // arrows are not used: the window's texts are ANSI); empty when none are.
 std::string HiddenRowsText(const CheckGridLayout::Hidden& hidden);
+
+// The band the grid draws emphasised: the typed station's band (its text
+// trimmed) if it is one of the nine, else the band the stored CurrentBand
+// names (a number 1-9), else none. typed: nullptr with no station typed.
+std::optional<Band> EmphasisedBand(const TQSOData* typed, std::string_view currentBand);
 
 // Where the multiplier check first opens when no placement of its own is
 // stored: inside workArea, meeting none of the windows in avoid (the

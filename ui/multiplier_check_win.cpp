@@ -79,7 +79,7 @@ public:
         return ui::CheckGridLayout(client.right, client.bottom, m_form.Dpi(), Rows());
     }
 
-    void InvalidateCell(std::size_t row, int band) {
+    void InvalidateCell(std::size_t row, Band band) {
         const ui::CheckGridLayout layout = Layout();
         if (const auto r = layout.CellRect(row, band, m_scroll)) {
             const RECT rect{r->left, r->top, r->right, r->bottom};
@@ -115,15 +115,14 @@ public:
     // a worked band and . for a needed one; a band drawn emphasised is marked *.
     std::string Content() const {
         const CheckGrid* grid = m_form.m_grid.get();
-        const std::array<std::int32_t, 9> dxcc = m_form.Dxcc();
+        const PerBand<std::int32_t> dxcc = m_form.Dxcc();
         std::string band = "Band";
         std::string obl = "OBL";
         std::string dx = "DXCC";
-        for (int b = 1; b <= 9; ++b) {
-            band += "\t" + std::string(BandTable[static_cast<std::size_t>(b - 1)]) +
-                    (b == m_form.m_emphasised ? "*" : "");
+        for (const Band b : AllBands) {
+            band += "\t" + std::string(b.Text()) + (b == m_form.m_emphasised ? "*" : "");
             obl += "\t" + WorkedOfTotal(b);
-            dx += "\t" + std::to_string(dxcc[static_cast<std::size_t>(b - 1)]);
+            dx += "\t" + std::to_string(dxcc[b]);
         }
         std::string text = band + "\r\n" + obl + "\r\n" + dx + "\r\n";
         if (grid == nullptr || grid->Codes().empty()) {
@@ -131,7 +130,7 @@ public:
         }
         for (std::size_t row = 0; row < grid->Codes().size(); ++row) {
             text += grid->Codes()[row];
-            for (int b = 1; b <= 9; ++b) {
+            for (const Band b : AllBands) {
                 text += grid->Worked(row, b) ? "\tX" : "\t.";
             }
             text += "\r\n";
@@ -143,7 +142,7 @@ private:
     std::size_t Rows() const { return m_form.m_grid ? m_form.m_grid->Codes().size() : 0; }
 
     // "54/85"; without codes to count, why not.
-    std::string WorkedOfTotal(int band) const {
+    std::string WorkedOfTotal(Band band) const {
         const CheckGrid* grid = m_form.m_grid.get();
         const std::vector<std::string>* lines = m_form.m_session.DomLines();
         if (grid == nullptr || lines == nullptr) {
@@ -249,7 +248,7 @@ private:
         SetTextColor(dc, kText);
         SetBkMode(dc, TRANSPARENT);
         const ui::CheckGridLayout layout = Layout();
-        const int emphasised = m_form.m_emphasised;
+        const std::optional<Band> emphasised = m_form.m_emphasised;
         const HGDIOBJ old = SelectObject(dc, m_form.m_font.Get());
         if (area.top < layout.StripHeight()) {
             PaintStrip(dc, layout, emphasised);
@@ -264,11 +263,8 @@ private:
             return;
         }
         for (std::size_t block = 0; block < layout.Blocks(); ++block) {
-            const int left = layout.BlockLeft(block);
-            for (int b = 1; b <= 9; ++b) {
-                const int x = left + layout.BandLeft(b);
-                const ui::Rect header{x, layout.HeaderTop(), x + layout.CellWidth(),
-                                      layout.HeaderTop() + layout.RowHeight()};
+            for (const Band b : AllBands) {
+                const ui::Rect header = layout.HeaderCell(block, b);
                 if (Meets(header, area)) {
                     if (b == emphasised) {
                         Fill(dc, header, kEmphasisFill);
@@ -276,8 +272,7 @@ private:
                     }
                     SelectObject(dc,
                                  b == emphasised ? m_form.m_boldFont.Get() : m_form.m_font.Get());
-                    Text(dc, header, std::string(BandTable[static_cast<std::size_t>(b - 1)]),
-                         DT_CENTER);
+                    Text(dc, header, std::string(b.Text()), DT_CENTER);
                     SetTextColor(dc, kText);
                 }
             }
@@ -292,7 +287,7 @@ private:
             if (Meets(*code, area)) {
                 Text(dc, *code, grid->Codes()[row], DT_LEFT);
             }
-            for (int b = 1; b <= 9; ++b) {
+            for (const Band b : AllBands) {
                 const auto cell = layout.CellRect(row, b, m_scroll);
                 if (!Meets(*cell, area)) {
                     continue;
@@ -350,16 +345,15 @@ private:
         SelectObject(dc, m_form.m_font.Get());
     }
 
-    void PaintStrip(HDC dc, const ui::CheckGridLayout& layout, int emphasised) {
-        const std::array<std::int32_t, 9> dxcc = m_form.Dxcc();
+    void PaintStrip(HDC dc, const ui::CheckGridLayout& layout, std::optional<Band> emphasised) {
+        const PerBand<std::int32_t> dxcc = m_form.Dxcc();
         const char* labels[] = {"Band", "OBL", "DXCC"};
         for (int line = 0; line < 3; ++line) {
             Text(dc, layout.StripLabel(line), labels[line], DT_LEFT);
-            for (int b = 1; b <= 9; ++b) {
-                const std::string text =
-                    line == 0   ? std::string(BandTable[static_cast<std::size_t>(b - 1)])
-                    : line == 1 ? WorkedOfTotal(b)
-                                : std::to_string(dxcc[static_cast<std::size_t>(b - 1)]);
+            for (const Band b : AllBands) {
+                const std::string text = line == 0   ? std::string(b.Text())
+                                         : line == 1 ? WorkedOfTotal(b)
+                                                     : std::to_string(dxcc[b]);
                 SelectObject(dc, b == emphasised ? m_form.m_boldFont.Get() : m_form.m_font.Get());
                 if (b == emphasised && line == 0) {
                     Fill(dc, layout.StripCell(line, b), kEmphasisFill);
@@ -592,9 +586,9 @@ void TfmMultCheck::PlaceFirstTime() {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-std::array<std::int32_t, 9> TfmMultCheck::Dxcc() const {
+PerBand<std::int32_t> TfmMultCheck::Dxcc() const {
     const TScoring* scoring = m_session.Scoring();
-    return scoring != nullptr ? DxccByBand(scoring->StatList()) : std::array<std::int32_t, 9>{};
+    return scoring != nullptr ? DxccByBand(scoring->StatList()) : PerBand<std::int32_t>{};
 }
 
 std::string TfmMultCheck::NoCodesText() const {
@@ -669,15 +663,15 @@ void TfmMultCheck::ShowStation() {
 
 void TfmMultCheck::ShowDxcc() {
     const TScoring* scoring = m_session.Scoring();
-    const int band = m_emphasised;
+    const std::optional<Band> band = m_emphasised;
     std::vector<std::string> prefixes;
-    if (scoring != nullptr) {
-        prefixes = DxccOnBand(scoring->DxccWorked(), band);
+    if (scoring != nullptr && band) {
+        prefixes = DxccOnBand(scoring->DxccWorked(), *band);
     }
     SetText(m_dxccTitle, m_dxccTitleText,
-            band == 0 ? std::string("DXCC: no band")
-                      : "DXCC on " + std::string(BandTable[static_cast<std::size_t>(band - 1)]) +
-                            ": " + std::to_string(prefixes.size()));
+            !band
+                ? std::string("DXCC: no band")
+                : "DXCC on " + std::string(band->Text()) + ": " + std::to_string(prefixes.size()));
     if (prefixes != m_dxccShown) {
         m_dxccShown = std::move(prefixes);
         SendMessageA(m_dxccList, WM_SETREDRAW, FALSE, 0);
@@ -691,14 +685,8 @@ void TfmMultCheck::ShowDxcc() {
     }
 }
 
-int TfmMultCheck::EmphasisedBand() const {
-    if (const TQSOData* typed = m_session.TypedRecord()) {
-        if (const std::optional<int> band = BandNumber(Trim(typed->DigiBand.View()))) {
-            return *band;
-        }
-    }
-    const std::optional<std::int32_t> chosen = ui::ParseInt(Trim(m_session.CurrentBand()));
-    return chosen && *chosen >= 1 && *chosen <= 9 ? *chosen : 0;
+std::optional<Band> TfmMultCheck::EmphasisedBand() const {
+    return ui::EmphasisedBand(m_session.TypedRecord(), m_session.CurrentBand());
 }
 
 void TfmMultCheck::ContactCounted(const TQSOData& rec, std::int32_t) {
@@ -743,12 +731,12 @@ void TfmMultCheck::Refresh() {
             m_gridWindow->InvalidateCell(cell.row, cell.band);
         }
         bool dxccChanged = false;
-        if (const std::array<std::int32_t, 9> dxcc = Dxcc(); dxcc != m_dxcc) {
+        if (const PerBand<std::int32_t> dxcc = Dxcc(); dxcc != m_dxcc) {
             m_dxcc = dxcc;
             dxccChanged = true;
             m_gridWindow->InvalidateStrip(m_gridWindow->Layout());
         }
-        if (const int emphasised = EmphasisedBand(); emphasised != m_emphasised) {
+        if (const std::optional<Band> emphasised = EmphasisedBand(); emphasised != m_emphasised) {
             m_emphasised = emphasised;
             dxccChanged = true;
             m_gridWindow->InvalidateAll();

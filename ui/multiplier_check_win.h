@@ -10,7 +10,6 @@
 #include "ui/form_win.h"
 #include "ui/win/handles.h"
 
-#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -70,11 +69,11 @@ private:
     // The rate line; also once a minute on the window's timer.
     void ShowRate();
     // The DXCC multipliers of each band; the grid's text when it has no codes.
-    std::array<std::int32_t, 9> Dxcc() const;
+    PerBand<std::int32_t> Dxcc() const;
     std::string NoCodesText() const;
     // The band column drawn emphasised: the typed station's band, else the
-    // band chosen in the multipliers window; 0 for none.
-    int EmphasisedBand() const;
+    // band chosen in the multipliers window; nothing for none.
+    std::optional<Band> EmphasisedBand() const;
 
     Session& m_session;
     std::unique_ptr<CheckGrid> m_grid;
@@ -111,8 +110,8 @@ private:
     bool m_warningPending = false;
     std::string m_dxccTitleText;
     std::vector<std::string> m_dxccShown;
-    int m_emphasised = 0;
-    std::array<std::int32_t, 9> m_dxcc{};
+    std::optional<Band> m_emphasised;
+    PerBand<std::int32_t> m_dxcc;
     std::vector<CheckGrid::Cell> m_pendingCells;
     bool m_refreshPosted = false;
     std::string m_headlineText;

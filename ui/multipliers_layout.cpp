@@ -7,7 +7,7 @@
 namespace morvel::ui {
 
 std::optional<BandButtonLayout> Panel2Resize(int panelWidth, int panelHeight) {
-    constexpr int n = static_cast<int>(BandTable.size());
+    constexpr int n = static_cast<int>(kBandCount);
     if (panelWidth == 0) {
         return std::nullopt;
     }
@@ -16,11 +16,12 @@ std::optional<BandButtonLayout> Panel2Resize(int panelWidth, int panelHeight) {
     // rather than wrap round to the highest.
     const int h = panelHeight > std::numeric_limits<int>::min() ? panelHeight - 1 : panelHeight;
     BandButtonLayout layout;
-    for (int k = 0; k < n; ++k) {
-        layout.buttons[static_cast<std::size_t>(k)] = {k * w, 0, k * w + w, h};
+    for (const Band band : AllBands) {
+        const int k = static_cast<int>(band.Index());
+        layout.buttons[band] = {k * w, 0, k * w + w, h};
     }
     const long long lastWidth = static_cast<long long>(panelWidth) - (n - 1) * w - 4;
-    Rect& last = layout.buttons.back();
+    Rect& last = layout.buttons[AllBands.back()];
     if (lastWidth >= 0) {
         last.right = last.left + static_cast<int>(lastWidth);
     } else {

@@ -7,7 +7,6 @@
 #include "session/bands.h"
 #include "ui/placement.h"
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -22,7 +21,7 @@ namespace morvel::ui {
 // side by side, the last one ending 4 pixels before the panel's right edge. A
 // last width below zero is not applied (nullopt there).
 struct BandButtonLayout {
-    std::array<Rect, 9> buttons;
+    PerBand<Rect> buttons;
     bool lastWidthApplied = true;
 };
 std::optional<BandButtonLayout> Panel2Resize(int panelWidth, int panelHeight);

@@ -84,26 +84,26 @@ void TfmDomList::MakeControls() {
 // The panel with the nine band buttons.
 void TfmDomList::MakeBandButtons() {
     m_panel = win::CreatePanel(Handle(), ui::kPanel2Id, ui::kPanelClass);
-    for (std::size_t k = 0; k < m_bandButtons.size(); ++k) {
-        const std::string caption(BandTable[k]);
+    for (const Band band : AllBands) {
+        const std::string caption(band.Text());
         // Push-like radio buttons: one exclusive group, one stays pressed; no
         // tab stop.
         HWND button = CreateWindowExA(
             0, "BUTTON", caption.c_str(), WS_CHILD | WS_VISIBLE | BS_RADIOBUTTON | BS_PUSHLIKE, 0,
             0, 0, 0, m_panel,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(ui::kFirstBandButtonId + k)),
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(ui::kFirstBandButtonId + band.Index())),
             ModuleInstance(), nullptr);
         if (button == nullptr) {
             throw Error("Cannot create the band buttons");
         }
         SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(m_formFont.Get()), FALSE);
         Subclass(button, kBandButtonSubclass);
-        m_bandButtons[k] = button;
+        m_bandButtons[band] = button;
     }
-    // Until a band is applied, button 4 ("10") stands pressed, as the window
-    // was laid out.
-    m_pressed = m_pressedWanted = 4;
-    SendMessageA(m_bandButtons[3], BM_SETCHECK, BST_CHECKED, 0);
+    // Until a band is applied, the button of "10" stands pressed, as the
+    // window was laid out.
+    m_pressed = m_pressedWanted = kLaidOutBand;
+    SendMessageA(m_bandButtons[kLaidOutBand], BM_SETCHECK, BST_CHECKED, 0);
 }
 
 // LV1, the list of oblast codes, and the splitter above it.
@@ -174,9 +174,9 @@ void TfmDomList::ShowBand(int n) {
     // A recalculation calls this for every row: only what changes is touched,
     // and the list is repainted once when the thread next handles its
     // messages, not once a row.
-    if (n >= 1 && n <= 9) {
-        m_pressedWanted = n;
-        m_currentBandText = BandTable[static_cast<std::size_t>(n - 1)];
+    if (const std::optional<Band> band = Band::FromNumber(n)) {
+        m_pressedWanted = *band;
+        m_currentBandText = band->Text();
         if (m_pressedWanted != m_pressed) {
             PostOnce(kApplyBandMessage, m_applyPosted, [this] { ApplyPressedButton(); });
         }
@@ -195,13 +195,12 @@ void TfmDomList::ApplyPressedButton() {
     if (m_pressedWanted == m_pressed) {
         return;
     }
-    const int before = m_pressed;
+    const Band before = m_pressed;
     m_pressed = m_pressedWanted; // first: setting a state below reads buttons again
-    for (std::size_t k = 0; k < m_bandButtons.size(); ++k) {
-        const int band = static_cast<int>(k) + 1;
+    for (const Band band : AllBands) {
         if (band == m_pressed || band == before ||
-            SendMessageA(m_bandButtons[k], BM_GETCHECK, 0, 0) != BST_UNCHECKED) {
-            SendMessageA(m_bandButtons[k], BM_SETCHECK,
+            SendMessageA(m_bandButtons[band], BM_GETCHECK, 0, 0) != BST_UNCHECKED) {
+            SendMessageA(m_bandButtons[band], BM_SETCHECK,
                          band == m_pressed ? BST_CHECKED : BST_UNCHECKED, 0);
         }
     }
@@ -290,14 +289,14 @@ void TfmDomList::Panel2Resize() {
     if (!layout) {
         return;
     }
-    for (std::size_t k = 0; k < m_bandButtons.size(); ++k) {
-        ui::Rect place = layout->buttons[k];
-        if (k + 1 == m_bandButtons.size() && !layout->lastWidthApplied) {
+    for (const Band band : AllBands) {
+        ui::Rect place = layout->buttons[band];
+        if (band == AllBands.back() && !layout->lastWidthApplied) {
             RECT current{};
-            GetWindowRect(m_bandButtons[k], &current);
+            GetWindowRect(m_bandButtons[band], &current);
             place.right = place.left + (current.right - current.left);
         }
-        Place(m_bandButtons[k], place);
+        Place(m_bandButtons[band], place);
     }
 }
 
@@ -367,8 +366,9 @@ LRESULT TfmDomList::LV1CustomDrawItem(NMLVCUSTOMDRAW& draw) {
 }
 
 void TfmDomList::OnCommand(int id, int code) {
-    if (code == BN_CLICKED && id >= ui::kFirstBandButtonId && id < ui::kFirstBandButtonId + 9) {
-        RzBitBtn1Click(id - ui::kFirstBandButtonId + 1);
+    const std::optional<Band> band = Band::FromNumber(id - ui::kFirstBandButtonId + 1);
+    if (code == BN_CLICKED && band) {
+        RzBitBtn1Click(band->Number());
     }
 }
 

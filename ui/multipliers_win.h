@@ -10,7 +10,6 @@
 
 #include <commctrl.h>
 
-#include <array>
 #include <string>
 #include <vector>
 
@@ -76,9 +75,11 @@ private:
 
     Session& m_session;
     HWND m_panel = nullptr;
-    std::array<HWND, 9> m_bandButtons{};
-    int m_pressed = 0;       // the band whose button shows pressed
-    int m_pressedWanted = 0; // the band whose button is to be pressed
+    PerBand<HWND> m_bandButtons;
+    // The band whose button stands pressed as the window was laid out.
+    static constexpr Band kLaidOutBand = *Band::FromText("10");
+    Band m_pressed = kLaidOutBand;       // the band whose button shows pressed
+    Band m_pressedWanted = kLaidOutBand; // the band whose button is to be pressed
     bool m_applyPosted = false;
     bool m_repaintPending = false; // LV1 invalidated, not yet painted
     HWND m_list = nullptr;

@@ -1,5 +1,7 @@
 #include "tools/loggen/contacts.h"
 
+#include "session/bands.h"
+
 #include <array>
 #include <cstdio>
 #include <string_view>
@@ -13,22 +15,32 @@ constexpr std::string_view kPrefixLines[] = {
 #include "oblast_prefixes.inc"
 };
 
-struct Band {
+struct BandActivity {
     const char* text;
     int lowKHz;
     int weight;
 };
 // Contest activity is heaviest on 3.5, 7 and 14 MHz; the WARC bands are the
 // quietest.
-constexpr std::array<Band, 9> kBands = {{{"1.8", 1810, 4},
-                                         {"3.5", 3500, 14},
-                                         {"7", 7000, 20},
-                                         {"10", 10100, 3},
-                                         {"14", 14000, 22},
-                                         {"18", 18068, 4},
-                                         {"21", 21000, 16},
-                                         {"24", 24890, 3},
-                                         {"28", 28000, 14}}};
+constexpr std::array<BandActivity, kBandCount> kBands = {{{"1.8", 1810, 4},
+                                                          {"3.5", 3500, 14},
+                                                          {"7", 7000, 20},
+                                                          {"10", 10100, 3},
+                                                          {"14", 14000, 22},
+                                                          {"18", 18068, 4},
+                                                          {"21", 21000, 16},
+                                                          {"24", 24890, 3},
+                                                          {"28", 28000, 14}}};
+static_assert(
+    [] {
+        for (std::size_t i = 0; i < kBandCount; ++i) {
+            if (std::string_view(kBands[i].text) != BandTable[i]) {
+                return false;
+            }
+        }
+        return true;
+    }(),
+    "the generator's bands are the plug-in's nine, in its order");
 
 // splitmix64: small, fast and the same on every platform and compiler.
 class Random {
@@ -105,8 +117,8 @@ const char* Continent(std::string_view dxcc) {
     return "EU";
 }
 
-const Band& BandOf(std::string_view text) {
-    for (const Band& b : kBands) {
+const BandActivity& BandOf(std::string_view text) {
+    for (const BandActivity& b : kBands) {
         if (text == b.text) {
             return b;
         }
@@ -114,13 +126,13 @@ const Band& BandOf(std::string_view text) {
     return kBands[0];
 }
 
-const Band& PickBand(Random& random) {
+const BandActivity& PickBand(Random& random) {
     int total = 0;
-    for (const Band& b : kBands) {
+    for (const BandActivity& b : kBands) {
         total += b.weight;
     }
     int pick = static_cast<int>(random.Below(static_cast<std::size_t>(total)));
-    for (const Band& b : kBands) {
+    for (const BandActivity& b : kBands) {
         if (pick < b.weight) {
             return b;
         }
@@ -178,7 +190,7 @@ void MakeForeign(Random& random, std::size_t serial, Contact& c) {
     c.QSOReportRecived = std::string(c.QSOMode == "CW" ? "599 " : "59 ") + buffer;
 }
 
-void Stamp(Random& random, std::size_t index, const Band& band, Contact& c) {
+void Stamp(Random& random, std::size_t index, const BandActivity& band, Contact& c) {
     // 24 hours of contest from 12:00 UTC on the first Saturday of the year.
     const std::size_t minutes = 12 * 60 + index * 1440 / 100000 % 1440;
     char buffer[32];
@@ -215,7 +227,7 @@ std::vector<Contact> Generate(const Options& options) {
             continue;
         }
         Contact c;
-        const Band& band = PickBand(random);
+        const BandActivity& band = PickBand(random);
         c.DigiBand = band.text;
         c.QSOMode = random.Below(5) < 2 ? "CW" : "SSB";
         if (random.Below(5) < 2) {

@@ -301,7 +301,7 @@ void LogCheck::Row(const TQSOData& rec, std::int32_t counted) {
         const std::string_view band = Trim(rec.DigiBand.View());
         if (band.empty()) {
             reasons.emplace_back("no band");
-        } else if (!BandNumber(band)) {
+        } else if (!Band::FromText(band)) {
             reasons.push_back("band " + std::string(band) + " is not a contest band");
         }
         // Texts that differ from another counted one's only by case or

@@ -3,7 +3,6 @@
 #include "contract/text.h"
 #include "session/bands.h"
 
-#include <array>
 #include <stdexcept>
 #include <utility>
 
@@ -19,8 +18,8 @@ std::int32_t Mul32(std::int32_t a, std::int32_t b) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
 }
 
-constexpr std::array<std::string_view, 9> kMetres = {"160", "80", "40", "30", "20",
-                                                     "17",  "15", "12", "10"};
+constexpr PerBand<std::string_view> kMetres = {
+    {"160", "80", "40", "30", "20", "17", "15", "12", "10"}};
 
 // The values each category takes in a Cabrillo 3.0 header.
 struct CategoryField {
@@ -222,8 +221,8 @@ Category ParseCategory(std::string_view text) {
 }
 
 std::optional<std::string_view> MetreBand(std::string_view band) {
-    if (const std::optional<int> number = BandNumber(Trim(band))) {
-        return kMetres[static_cast<std::size_t>(*number - 1)];
+    if (const std::optional<Band> contest = Band::FromText(Trim(band))) {
+        return kMetres[*contest];
     }
     return std::nullopt;
 }
