@@ -1,8 +1,8 @@
 #include "module/module_win.h"
 
 #include "contract/text.h"
-#include "oblast/oblast.h"
 #include "module/entry_win.h"
+#include "oblast/oblast.h"
 
 namespace morvel {
 

@@ -1,4 +1,7 @@
-// Rebuilding the whole scoring state from the host's log table.
+// Rebuilding the whole scoring state from the host's log table: LoadLog reads
+// and counts every row, RecalcStatisticExecute is the action around it
+// (messages, the button disabled, the statistics text), and a hook sees each
+// row as it is counted (the session's band follower, morvel-score --check).
 #pragma once
 
 #include "contract/records.h"
