@@ -79,14 +79,9 @@ Session::~Session() {
 
 MainView* Session::Run(const TQSOData* data) {
     if (m_phase == Phase::Ending) {
-        if (m_busy > 0) {
-            SetAside(); // its code still runs: it goes once that has returned
-        } else {
-            m_main->End();
-            if (m_main != nullptr) {
-                return nullptr; // it did not go
-            }
-        }
+        // The ended window goes when its release message comes, as it would
+        // have; the new one does not wait for it.
+        SetAside();
     }
     if (m_phase == Phase::Stopped) {
         try {

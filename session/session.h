@@ -138,8 +138,8 @@ private:
     struct State;
     class Busy;
     class Recalculation;
-    // A main window that ended while busy code still ran, set aside when a
-    // new one was made: it waits for its destruction.
+    // A main window that ended (released or closed), set aside when a new one
+    // was made before its release message came: it waits for its destruction.
     struct Ended {
         MainView* main = nullptr;
         std::unique_ptr<State> state;

@@ -361,18 +361,26 @@ TEST(Session, TheLifecycleOfTheExports) {
     EXPECT_EQ(h.log, (Events{"made", "pump", "pump", "shown", "answer window", "brought up",
                              "answer window"}));
     EXPECT_EQ(h.session.GrabOblast(*test::Record({"UA3AAA", "14", "CW", "", "UA1", "UA3A"})), "MA");
-    // The close button minimises; a _Release and a _Run at once: the released
-    // window goes before the new one is made.
+    // The close button minimises. A _Release and a _Run at once: the new
+    // window is made at once, and the released one, its multipliers window
+    // ended, goes when its release message comes, taking nothing of the new.
+    h.session.OpenMultipliers(*h.mains.back());
     h.log.clear();
     h.session.CloseButton(*h.mains.back());
     h.session.Release();
     EXPECT_EQ(h.session.AddQSO(*h.record), 0);
     h.Run();
-    EXPECT_EQ(h.log, (Events{"minimised", "post release", "destroyed", "made", "pump", "pump",
-                             "shown", "answer window"}));
-    EXPECT_EQ(h.mains.size(), 2u);
-    h.Deliver(); // the first window's release message finds it gone
-    EXPECT_TRUE(h.mains.back()->alive);
+    // (Its message, handed out during the new show, waits for it.)
+    EXPECT_EQ(h.log, (Events{"minimised", "post release", "view ends", "made", "pump", "pump",
+                             "shown", "post release", "answer window"}));
+    h.log.clear();
+    h.Deliver();
+    EXPECT_EQ(h.log, (Events{"destroyed"}));
+    EXPECT_FALSE(h.mains[0]->alive);
+    EXPECT_TRUE(h.mains[1]->alive);
+    EXPECT_EQ(h.session.CurrentPhase(), Session::Phase::Running);
+    EXPECT_EQ(h.Contacts(), 2);
+    EXPECT_EQ(h.session.AddQSO(*test::Record({"UA3BBB", "14", "CW", "599 MA"})), 1);
 }
 
 TEST(Session, AfterTheReleaseOrTheCloseTheViewsFindNothingAndNothingIsStored) {
