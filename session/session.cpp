@@ -79,7 +79,7 @@ Session::~Session() {
 
 MainView* Session::Run(const TQSOData* data) {
     if (m_phase == Phase::Ending) {
-        // The ended window goes when its release message comes, as it would
+        // The ended window goes when its destroy message comes, as it would
         // have; the new one does not wait for it.
         SetAside();
     }
@@ -123,7 +123,7 @@ void Session::SetAside() {
     Ended ended;
     ended.main = m_main;
     ended.state = std::move(m_state);
-    ended.releasePending = (m_pending & kRelease) != 0;
+    ended.destroyPending = (m_pending & kDestroy) != 0;
     m_ended.push_back(std::move(ended));
     m_main = nullptr;
     m_pending = 0;
@@ -145,7 +145,7 @@ void Session::Release() {
         return;
     }
     m_phase = Phase::Ending;
-    m_main->PostRelease();
+    m_main->PostDestroy();
 }
 
 void Session::Show() {
@@ -172,7 +172,7 @@ void Session::Show() {
         m_phase = Phase::Running;
     }
     const bool minimise = Take(kMinimise);
-    if (m_phase == Phase::Running && (m_pending & (kClose | kRelease)) == 0) {
+    if (m_phase == Phase::Running && (m_pending & (kClose | kDestroy)) == 0) {
         main->Show(maximised, minimise);
     }
 }
@@ -234,7 +234,7 @@ void Session::CloseButton(const MainView& from) {
 
 void Session::CloseArrived(const MainView& from) {
     if (&from != m_main) {
-        ReleaseArrived(from); // an ended window: it is going anyway
+        DestroyArrived(from); // an ended window: it is going anyway
         return;
     }
     if (m_busy > 0) {
@@ -246,15 +246,15 @@ void Session::CloseArrived(const MainView& from) {
     m_main->Close();
     DropState();
     m_phase = Phase::Ending;
-    m_main->PostRelease();
+    m_main->PostDestroy();
 }
 
-void Session::ReleaseArrived(const MainView& from) {
+void Session::DestroyArrived(const MainView& from) {
     if (&from != m_main) {
         for (Ended& ended : m_ended) {
             if (ended.main == &from) {
                 if (m_busy > 0) {
-                    ended.releasePending = true;
+                    ended.destroyPending = true;
                 } else {
                     ended.main->End();
                 }
@@ -264,7 +264,7 @@ void Session::ReleaseArrived(const MainView& from) {
         return;
     }
     if (m_busy > 0) {
-        m_pending |= kRelease;
+        m_pending |= kDestroy;
         return;
     }
     m_main->End();
@@ -295,13 +295,13 @@ void Session::LeaveBusy() {
         Free(std::move(state));
     }
     for (Ended& ended : m_ended) {
-        if (std::exchange(ended.releasePending, false)) {
-            ended.main->PostRelease();
+        if (std::exchange(ended.destroyPending, false)) {
+            ended.main->PostDestroy();
         }
     }
     const bool write = Take(kWriteSettings);
     const bool close = Take(kClose);
-    const bool release = Take(kRelease);
+    const bool release = Take(kDestroy);
     if (m_main == nullptr) {
         return;
     }
@@ -312,7 +312,7 @@ void Session::LeaveBusy() {
         m_main->PostClose();
     }
     if (release) {
-        m_main->PostRelease();
+        m_main->PostDestroy();
     }
 }
 

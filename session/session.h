@@ -11,7 +11,7 @@
 //
 // Code that hands the thread to others (a recalculation pumps messages, the
 // show recalculates) makes the session busy: the host's events run in the
-// middle of it, and a release, a close or a settings write that comes
+// middle of it, and a window's destruction, a close or a settings write that comes
 // meanwhile is kept pending until the outermost such code has returned.
 //
 // Portable: the platform and the views are the interfaces of views.h.
@@ -56,7 +56,7 @@ public:
     enum Pending : unsigned {
         kWriteSettings = 1, // a band stored meanwhile
         kClose = 2,         // the close message came
-        kRelease = 4,       // the release message came
+        kDestroy = 4,       // the destroy message came
         kMinimise = 8,      // the close button came during the first show
     };
 
@@ -65,7 +65,8 @@ public:
     // made (the failure is shown) or a release or close ended it meanwhile.
     MainView* Run(const TQSOData* data);
     // _Release: from now on the exports answer 0 and the views find no state;
-    // the main window goes once the current message has been handled.
+    // the main window is destroyed once the current message has been handled
+    // (a destroy message posted to itself).
     void Release();
 
     // The exports, on the working record: 0 or nothing while not running.
@@ -78,7 +79,7 @@ public:
 
     // The main window's events, from the window they came to. A main window
     // that has ended (released or closed) while a new one was made hears
-    // nothing but its close, its release and its destruction.
+    // nothing but its close and its destruction.
     // "Recalc Statistic": a busy recalculation of the whole log; ignored while
     // one runs; a failure is shown.
     void RecalcStatistic(const MainView& from);
@@ -86,9 +87,9 @@ public:
     void AutoRecalc(const MainView& from);
     // The title bar's close button minimises; a hidden window is first shown.
     void CloseButton(const MainView& from);
-    // The close and the release messages: they wait while busy.
+    // The close and the destroy messages: they wait while busy.
     void CloseArrived(const MainView& from);
-    void ReleaseArrived(const MainView& from);
+    void DestroyArrived(const MainView& from);
     // The main window is being destroyed: the views go with it, and the state.
     void MainEnded(const MainView& main);
     // btnOBL1Click: the multipliers window, unless one is open.
@@ -139,11 +140,11 @@ private:
     class Busy;
     class Recalculation;
     // A main window that ended (released or closed), set aside when a new one
-    // was made before its release message came: it waits for its destruction.
+    // was made before its destroy message came: it waits for its destruction.
     struct Ended {
         MainView* main = nullptr;
         std::unique_ptr<State> state;
-        bool releasePending = false;
+        bool destroyPending = false;
     };
 
     // The show: an already visible window is brought up; a hidden one reads

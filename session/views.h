@@ -60,9 +60,9 @@ public:
     // The close: the statistics text as it stood made readable, the settings
     // saved, the window hidden.
     virtual void Close() = 0;
-    // A close or a release that came while busy, sent to the window again.
+    // A close or a destruction that came while busy, sent to the window again.
     virtual void PostClose() = 0;
-    virtual void PostRelease() = 0;
+    virtual void PostDestroy() = 0;
     // Destroyed now; the session hears of it through MainEnded.
     virtual void End() = 0;
 };

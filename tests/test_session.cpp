@@ -44,7 +44,7 @@ public:
     void WriteSettings() override;
     void Close() override;
     void PostClose() override;
-    void PostRelease() override;
+    void PostDestroy() override;
     void End() override;
 
 private:
@@ -151,8 +151,8 @@ struct Harness final : public Platform {
             if (!main->alive) {
                 continue;
             }
-            if (message == "release") {
-                session.ReleaseArrived(*main);
+            if (message == "destroy") {
+                session.DestroyArrived(*main);
             } else {
                 session.CloseArrived(*main);
             }
@@ -213,9 +213,9 @@ void FakeMain::PostClose() {
     m_h.log.push_back("post close");
     m_h.posted.emplace_back(this, "close");
 }
-void FakeMain::PostRelease() {
-    m_h.log.push_back("post release");
-    m_h.posted.emplace_back(this, "release");
+void FakeMain::PostDestroy() {
+    m_h.log.push_back("post destroy");
+    m_h.posted.emplace_back(this, "destroy");
 }
 void FakeMain::End() {
     m_h.log.push_back("destroyed");
@@ -256,12 +256,12 @@ const Interleaving kInterleavings[] = {
     {"a _Release waits for the recalculation; the window is not shown, then destroyed",
      {"release"},
      2,
-     {"made", "pump", "pump", "post release", "post release", "answer 0", "destroyed"},
+     {"made", "pump", "pump", "post destroy", "post destroy", "answer 0", "destroyed"},
      2},
     {"a close waits for the recalculation; the window is not shown, then closed",
      {"close"},
      1,
-     {"made", "pump", "pump", "post close", "answer window", "closed", "post release", "destroyed"},
+     {"made", "pump", "pump", "post close", "answer window", "closed", "post destroy", "destroyed"},
      2},
     {"a _Run during the first show does not show it twice",
      {"run"},
@@ -272,8 +272,8 @@ const Interleaving kInterleavings[] = {
      "has returned",
      {"release", "run"},
      2,
-     {"made", "pump", "pump", "post release", "made", "pump", "pump", "shown", "answer window",
-      "post release", "answer window", "destroyed"},
+     {"made", "pump", "pump", "post destroy", "made", "pump", "pump", "shown", "answer window",
+      "post destroy", "answer window", "destroyed"},
      2},
     {"the close button during the first show minimises it once shown",
      {"close button"},
@@ -329,15 +329,15 @@ TEST(Session, InterleavingsAtTheFirstShowsPumps) {
 TEST(Session, DeferredActionsWaitForTheOutermostBusyCodeAndKeepTheirOrder) {
     Harness h;
     // A click that recalculates inside the show, whose second pump brings a
-    // close, a release message and a band: nothing happens until the show
+    // close, a destroy message and a band: nothing happens until the show
     // is over, and the window is not shown.
     h.atPump[1] = {"click"};
     h.atPump[3] = {"close", "band"};
     h.Run();
-    h.posted.emplace_back(h.mains.back().get(), "release");
+    h.posted.emplace_back(h.mains.back().get(), "destroy");
     h.Deliver();
     EXPECT_EQ(h.log, (Events{"made", "pump", "pump", "pump", "pump", "write 3", "post close",
-                             "answer window", "closed", "post release", "destroyed"}));
+                             "answer window", "closed", "post destroy", "destroyed"}));
     EXPECT_EQ(h.session.CurrentPhase(), Session::Phase::Stopped);
 }
 
@@ -363,7 +363,7 @@ TEST(Session, TheLifecycleOfTheExports) {
     EXPECT_EQ(h.session.GrabOblast(*test::Record({"UA3AAA", "14", "CW", "", "UA1", "UA3A"})), "MA");
     // The close button minimises. A _Release and a _Run at once: the new
     // window is made at once, and the released one, its multipliers window
-    // ended, goes when its release message comes, taking nothing of the new.
+    // ended, goes when its destroy message comes, taking nothing of the new.
     h.session.OpenMultipliers(*h.mains.back());
     h.log.clear();
     h.session.CloseButton(*h.mains.back());
@@ -371,8 +371,8 @@ TEST(Session, TheLifecycleOfTheExports) {
     EXPECT_EQ(h.session.AddQSO(*h.record), 0);
     h.Run();
     // (Its message, handed out during the new show, waits for it.)
-    EXPECT_EQ(h.log, (Events{"minimised", "post release", "view ends", "made", "pump", "pump",
-                             "shown", "post release", "answer window"}));
+    EXPECT_EQ(h.log, (Events{"minimised", "post destroy", "view ends", "made", "pump", "pump",
+                             "shown", "post destroy", "answer window"}));
     h.log.clear();
     h.Deliver();
     EXPECT_EQ(h.log, (Events{"destroyed"}));
@@ -432,7 +432,7 @@ TEST(Session, ContactsMoveOnlyAnOpenViewAndTheMainWindowEndsEveryView) {
     // An opened window shows the stored band as the open one.
     EXPECT_EQ(h.log, (Events{"view 4", "write 4", "view 4", "check up", "view 7", "write 7"}));
     h.log.clear();
-    h.session.ReleaseArrived(*h.mains.back()); // the state goes with the main window
+    h.session.DestroyArrived(*h.mains.back()); // the state goes with the main window
     EXPECT_EQ(h.log, (Events{"destroyed", "view ends", "view ends", "check ends"}));
     EXPECT_EQ(h.session.DomWindow(), nullptr);
     EXPECT_EQ(h.session.StatList(), nullptr);

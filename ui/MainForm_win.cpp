@@ -170,8 +170,8 @@ void TfmMainForm::PostClose() {
     PostMessageA(Handle(), WM_CLOSE, 0, 0);
 }
 
-void TfmMainForm::PostRelease() {
-    TForm::PostRelease();
+void TfmMainForm::PostDestroy() {
+    TForm::PostDestroy();
 }
 
 void TfmMainForm::End() {
@@ -259,8 +259,8 @@ void TfmMainForm::OnClose() {
     m_session.CloseArrived(*this);
 }
 
-void TfmMainForm::OnRelease() {
-    m_session.ReleaseArrived(*this);
+void TfmMainForm::OnDestroyMessage() {
+    m_session.DestroyArrived(*this);
 }
 
 void TfmMainForm::OnDestroy() {

@@ -40,7 +40,7 @@ private:
     void MakeControls() override;
     void LayOut() override;
     void OnClose() override;
-    void OnRelease() override;
+    void OnDestroyMessage() override;
     void OnDestroy() override;
     bool FollowsPlacement() const override { return m_session.Running(); }
     void OnCommand(int id, int code);
@@ -70,7 +70,7 @@ private:
     void WriteSettings() override;
     void Close() override;
     void PostClose() override;
-    void PostRelease() override;
+    void PostDestroy() override;
     void End() override;
 
     morvel::Session& m_session;

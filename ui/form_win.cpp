@@ -72,11 +72,11 @@ void TForm::CreateOrDelete(TForm* form, const Design& design) {
 void TForm::OnClose() {
     m_storage.Save(Handle(), false);
     ShowWindow(Handle(), SW_HIDE);
-    PostRelease();
+    PostDestroy();
     m_closed = true;
 }
 
-void TForm::OnRelease() {
+void TForm::OnDestroyMessage() {
     DestroyWindow(Handle());
 }
 
@@ -107,9 +107,9 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         OnClose();
         return 0;
-    case kReleaseMessage:
-        if (TakeRelease()) {
-            OnRelease();
+    case kDestroyMessage:
+        if (TakeDestroy()) {
+            OnDestroyMessage();
         }
         return 0;
     case WM_DESTROY:
@@ -133,11 +133,11 @@ int TForm::Scaled(int designPixels) const {
     return ui::Scale(designPixels, m_dpi);
 }
 
-void TForm::PostRelease() {
+void TForm::PostDestroy() {
     if (Handle() != nullptr) {
-        m_releasePosted = true;
-        if (!PostMessageA(Handle(), kReleaseMessage, 0, 0)) {
-            m_releasePosted = false;
+        m_destroyPosted = true;
+        if (!PostMessageA(Handle(), kDestroyMessage, 0, 0)) {
+            m_destroyPosted = false;
         }
     }
 }

@@ -4,7 +4,7 @@
 // each is made hidden, with the current look, per-monitor DPI aware and sized
 // for its monitor's pixels per inch, and follows a change of pixels per inch.
 // TForm handles the messages they share - the size, the placement followed
-// and saved, "Always on top", the close, the release message, the
+// and saved, "Always on top", the close, the destroy message, the
 // destruction - and gives them a window made or its object deleted, and a
 // message posted to themselves once.
 #pragma once
@@ -22,9 +22,10 @@ namespace morvel {
 
 class TForm : public win::WindowBase {
 public:
-    // The message a form is released by: it destroys itself once the current
-    // message has been handled.
-    static constexpr UINT kReleaseMessage = WM_APP + 1;
+    // The message a form posts itself to be destroyed once the current
+    // message has been handled (a form's release, as the host's framework
+    // says; not the host's _Release).
+    static constexpr UINT kDestroyMessage = WM_APP + 1;
 
     // The plug-in's items in the windows' system menus (WM_SYSCOMMAND codes:
     // multiples of 16 below the system's own).
@@ -66,7 +67,7 @@ protected:
     // A design length at the window's pixels per inch.
     int Scaled(int designPixels) const;
 
-    void PostRelease();
+    void PostDestroy();
     // Posts the window a message of its own unless one is on its way
     // (posted); when it cannot be posted, now runs at once.
     template <class Now>
@@ -78,10 +79,10 @@ protected:
             now();
         }
     }
-    // Whether a release message of this window's own is due (and no longer
+    // Whether a destroy message of this window's own is due (and no longer
     // after the call): another program's message of the same number
-    // releases nothing.
-    bool TakeRelease() { return std::exchange(m_releasePosted, false); }
+    // destroys nothing.
+    bool TakeDestroy() { return std::exchange(m_destroyPosted, false); }
     // A child window moved and sized to r.
     static void Place(HWND child, const ui::Rect& r);
 
@@ -112,10 +113,10 @@ protected:
         return Default(message, wParam, lParam);
     }
     // WM_CLOSE: by default the settings are saved, the window hidden and
-    // released, and it counts as closed.
+    // destroyed by its destroy message, and it counts as closed.
     virtual void OnClose();
-    // Its own release message: by default destroyed now.
-    virtual void OnRelease();
+    // Its own destroy message: by default destroyed now.
+    virtual void OnDestroyMessage();
     // WM_DESTROY, once the settings are saved.
     virtual void OnDestroy() {}
     // The pixels per inch changed and the window follows them.
@@ -133,7 +134,7 @@ private:
     bool m_controlsMade = false;
     bool m_closed = false;
     bool m_menuSeparated = false;
-    bool m_releasePosted = false;
+    bool m_destroyPosted = false;
 };
 
 } // namespace morvel
