@@ -51,6 +51,8 @@ public:
     };
     Phase CurrentPhase() const { return m_phase; }
     bool Running() const { return m_phase == Phase::Showing || m_phase == Phase::Running; }
+    // Whether main is the running main window (not an ended one).
+    bool Runs(const MainView& main) const { return Running() && &main == m_main; }
 
     // What waits for the outermost busy code to return, in this order.
     enum Pending : unsigned {

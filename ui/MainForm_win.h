@@ -42,7 +42,7 @@ private:
     void OnClose() override;
     void OnDestroyMessage() override;
     void OnDestroy() override;
-    bool FollowsPlacement() const override { return m_session.Running(); }
+    bool FollowsPlacement() const override { return m_session.Runs(*this); }
     void OnCommand(int id, int code);
 
     // The statistics text is written to the text area when the thread next
