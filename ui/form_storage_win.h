@@ -50,7 +50,7 @@ public:
     void Follow(HWND window, UINT message);
 
     // The text that the stored value CurrentBand is read into and written
-    // from (the main window's session keeps it).
+    // from (the session keeps it).
     void KeepCurrentBandIn(std::string& value) { m_currentBand = &value; }
 
 private:

@@ -1,8 +1,8 @@
 // TfmMultCheck: the multiplier check window. Which oblast multipliers are
 // still needed on which band (a grid of the oblast file's codes against the
 // nine bands), the score at a glance, and what the station being typed would
-// bring. A view of the main window's session, opened from the system menus of
-// the main and the multipliers windows; at most one is open.
+// bring. A view of the session, opened from the system menus of the main and
+// the multipliers windows; at most one is open.
 #pragma once
 
 #include "session/multiplier_check.h"
